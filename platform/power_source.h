@@ -1,0 +1,25 @@
+#pragma once
+
+namespace tellavo {
+
+// The power status as the indicator reads it, in the classic encoding.
+namespace power {
+constexpr int kAcOffline = 0;  // running on battery
+constexpr int kAcOnline = 1;   // running on mains
+constexpr int kUnknown = 255;  // cannot be determined (line status or percentage)
+}  // namespace power
+
+// A source of the two readings the one-second tick takes. Both calls return at
+// once: a source that talks to another process answers from what it already
+// knows and never waits on it.
+class PowerSource {
+public:
+    virtual ~PowerSource() = default;
+
+    // 0 on battery, 1 on mains, 255 when it cannot be determined.
+    virtual int acLineStatus() = 0;
+    // 0..100, or 255 when it cannot be determined (no battery, no reading).
+    virtual int batteryLifePercent() = 0;
+};
+
+}  // namespace tellavo

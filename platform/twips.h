@@ -1,0 +1,28 @@
+#pragma once
+
+class QScreen;
+class QWidget;
+
+namespace tellavo {
+
+// Window geometry is kept in twips (1/1440 inch); this converts to and from
+// device-independent pixels through the screen's logical DPI, which gives 15
+// twips per pixel at 96 DPI.
+struct TwipScale {
+    double perPixelX = 15.0;
+    double perPixelY = 15.0;
+
+    static TwipScale forDpi(double dpiX, double dpiY);
+    static TwipScale forScreen(const QScreen* screen);  // 96 DPI when there is none
+    static TwipScale forWidget(const QWidget* widget);
+
+    int toPixelsX(double twips) const { return toPixels(twips, perPixelX); }
+    int toPixelsY(double twips) const { return toPixels(twips, perPixelY); }
+    double toTwipsX(int pixels) const { return pixels * perPixelX; }
+    double toTwipsY(int pixels) const { return pixels * perPixelY; }
+
+    // Rounded half to even; clamped to a range where pixel arithmetic cannot overflow.
+    static int toPixels(double twips, double perPixel);
+};
+
+}  // namespace tellavo

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what the build (and, with "test", the test suite) needs and is not
+# already on the machine. Debian 12 or Ubuntu; apt-get needs root or sudo.
+set -euo pipefail
+
+build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev)
+test_pkgs=(xvfb openbox xdotool x11-utils x11-xserver-utils imagemagick dbus python3 python3-dbusmock
+           python3-gi umockdev gir1.2-umockdev-1.0 upower fonts-dejavu-core)
+
+want=("${build_pkgs[@]}")
+if [ "${1:-}" = "test" ]; then
+    want+=("${test_pkgs[@]}")
+fi
+
+missing=()
+for p in "${want[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installo: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

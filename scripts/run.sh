@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Release into build/ and starts the indicator.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+cmake --build build
+exec build/tellavo
