@@ -9,8 +9,8 @@ QByteArray preferredPlatform(const QByteArray& qpaPlatform, const QByteArray& se
 {
     if (!qpaPlatform.isEmpty() || display.isEmpty())
         return {};
-    const bool wayland = sessionType.compare("wayland", Qt::CaseInsensitive) == 0 ||
-                         !waylandDisplay.isEmpty();
+    const bool wayland =
+        sessionType.compare("wayland", Qt::CaseInsensitive) == 0 || !waylandDisplay.isEmpty();
     return wayland ? QByteArray("xcb") : QByteArray();
 }
 

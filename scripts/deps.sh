@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Installs what the build (and, with "test", the test suite) needs and is not
-# already on the machine. Debian 12 or Ubuntu; apt-get needs root or sudo.
+# Installs what the build and the package (and, with "test", the test suite)
+# need and is not already on the machine. Debian 12 or Ubuntu; apt-get needs root or sudo.
 set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev)
 test_pkgs=(xvfb openbox xdotool x11-utils x11-xserver-utils imagemagick dbus python3 python3-dbusmock
            python3-gi umockdev gir1.2-umockdev-1.0 upower fonts-dejavu-core)
 
-want=("${build_pkgs[@]}")
-if [ "${1:-}" = "test" ]; then
-    want+=("${test_pkgs[@]}")
-fi
+package_pkgs=(dpkg-dev file gzip)
+check_pkgs=(desktop-file-utils appstream lintian)
+
+want=("${build_pkgs[@]}" "${package_pkgs[@]}")
+case "${1:-}" in
+test) want+=("${test_pkgs[@]}" "${check_pkgs[@]}") ;;
+esac
 
 missing=()
 for p in "${want[@]}"; do

@@ -1,0 +1,45 @@
+#include "system_power_status.h"
+
+#include <QFile>
+
+namespace tellavo {
+namespace {
+
+QString sysfsRootFromEnvironment()
+{
+    const QString dir = qEnvironmentVariable("TELLAVO_POWER_SUPPLY_DIR");
+    return dir.isEmpty() ? QString::fromLatin1(SysfsPowerSource::kDefaultRoot) : dir;
+}
+
+}  // namespace
+
+SystemPowerStatus::SystemPowerStatus(QObject* parent)
+    : SystemPowerStatus(sysfsRootFromEnvironment(), UPowerTimings(), parent)
+{
+}
+
+SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimings& timings,
+                                     QObject* parent)
+    : QObject(parent), m_sysfs(QFile::encodeName(sysfsRoot).toStdString()), m_upower(timings)
+{
+    connect(&m_upower, &UPowerPowerSource::availabilityChanged, this,
+            &SystemPowerStatus::sourceChanged);
+    connect(&m_upower, &UPowerPowerSource::readingsChanged, this, [this] {
+        if (m_upower.isAvailable())
+            emit readingsChanged();
+    });
+}
+
+// Both reads of a tick come in a row, with no event in between, so they always
+// come from the same source.
+int SystemPowerStatus::acLineStatus()
+{
+    return m_upower.isAvailable() ? m_upower.acLineStatus() : m_sysfs.acLineStatus();
+}
+
+int SystemPowerStatus::batteryLifePercent()
+{
+    return m_upower.isAvailable() ? m_upower.batteryLifePercent() : m_sysfs.batteryLifePercent();
+}
+
+}  // namespace tellavo

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "power_source.h"
+#include "sysfs_power_source.h"
+#include "upower_power_source.h"
+
+#include <QObject>
+#include <QString>
+
+namespace tellavo {
+
+// The power status the battery window reads: UPower while it answers, the
+// kernel's power supply files while it does not. The choice is made at every
+// read, so the window follows UPower as it comes, goes or hangs, and never
+// waits for it.
+class SystemPowerStatus : public QObject, public PowerSource {
+    Q_OBJECT
+public:
+    // The power supply files are read from $TELLAVO_POWER_SUPPLY_DIR when it is
+    // set (tests give the program a battery of their own), else from
+    // /sys/class/power_supply.
+    explicit SystemPowerStatus(QObject* parent = nullptr);
+    SystemPowerStatus(const QString& sysfsRoot, const UPowerTimings& timings,
+                      QObject* parent = nullptr);
+
+    int acLineStatus() override;
+    int batteryLifePercent() override;
+
+    bool usingUPower() const { return m_upower.isAvailable(); }
+
+signals:
+    // UPower's readings changed while they are the ones in use.
+    void readingsChanged();
+    // The source in use switched between UPower and the power supply files.
+    void sourceChanged();
+
+private:
+    SysfsPowerSource m_sysfs;
+    UPowerPowerSource m_upower;
+};
+
+}  // namespace tellavo

@@ -1,0 +1,319 @@
+#include "upower_power_source.h"
+
+#include "percent_reading.h"
+
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QLoggingCategory>
+
+namespace tellavo {
+namespace {
+
+Q_LOGGING_CATEGORY(lcPower, "tellavo.platform.power", QtWarningMsg)
+
+const QString kService = QStringLiteral("org.freedesktop.UPower");
+const QString kRootPath = QStringLiteral("/org/freedesktop/UPower");
+const QString kRootInterface = QStringLiteral("org.freedesktop.UPower");
+const QString kDisplayPath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
+const QString kDeviceInterface = QStringLiteral("org.freedesktop.UPower.Device");
+const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kPropertiesChanged = QStringLiteral("PropertiesChanged");
+// libdbus tells its own client that the bus went away with this signal.
+const QString kLocalPath = QStringLiteral("/org/freedesktop/DBus/Local");
+const QString kLocalInterface = QStringLiteral("org.freedesktop.DBus.Local");
+
+const QString kOnBattery = QStringLiteral("OnBattery");
+const QString kIsPresent = QStringLiteral("IsPresent");
+const QString kType = QStringLiteral("Type");
+const QString kPercentage = QStringLiteral("Percentage");
+
+// UPower's device kinds that mean "the machine's battery".
+constexpr uint kTypeBattery = 2;
+constexpr uint kTypeUps = 3;
+
+bool isA(const QVariant& value, QMetaType::Type type)
+{
+    return value.metaType().id() == type;
+}
+
+int lineStatus(const QVariant& onBattery)
+{
+    if (!isA(onBattery, QMetaType::Bool))
+        return power::kUnknown;
+    return onBattery.toBool() ? power::kAcOffline : power::kAcOnline;
+}
+
+int percentage(const QVariant& isPresent, const QVariant& type, const QVariant& value)
+{
+    if (!isA(isPresent, QMetaType::Bool) || !isPresent.toBool())
+        return power::kUnknown;
+    if (!isA(type, QMetaType::UInt) || (type.toUInt() != kTypeBattery && type.toUInt() != kTypeUps))
+        return power::kUnknown;
+    if (!isA(value, QMetaType::Double))
+        return power::kUnknown;
+    return percent::reading(value.toDouble());
+}
+
+QString connectionName(const void* owner)
+{
+    return QStringLiteral("tellavo-upower-%1").arg(reinterpret_cast<quintptr>(owner), 0, 16);
+}
+
+}  // namespace
+
+UPowerPowerSource::UPowerPowerSource(QObject* parent) : UPowerPowerSource(UPowerTimings(), parent)
+{
+}
+
+UPowerPowerSource::UPowerPowerSource(const UPowerTimings& timings, QObject* parent)
+    : QObject(parent), m_timings(timings), m_connectionName(connectionName(this))
+{
+    m_timer.setSingleShot(true);
+    // A coarse 30 s timer may fire half a second late, and a hung UPower is to
+    // be noticed within a second of the liveness period plus the reply timeout.
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &UPowerPowerSource::onTimer);
+    connectToBus();
+}
+
+UPowerPowerSource::~UPowerPowerSource()
+{
+    if (m_connected) {
+        delete m_watcher;
+        QDBusConnection::disconnectFromBus(m_connectionName);
+    }
+}
+
+void UPowerPowerSource::connectToBus()
+{
+    // A connection of our own, by name: the shared systemBus() is never made
+    // again once its bus daemon has gone.
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SystemBus, m_connectionName);
+    if (!bus.isConnected()) {
+        qCDebug(lcPower) << "no system bus:" << bus.lastError().message();
+        QDBusConnection::disconnectFromBus(m_connectionName);
+        wait(Wait::Retry);
+        return;
+    }
+    m_connected = true;
+    bus.connect(QString(), kLocalPath, kLocalInterface, QStringLiteral("Disconnected"), this,
+                SLOT(onBusDisconnected()));
+    bus.connect(kService, kRootPath, kPropertiesInterface, kPropertiesChanged, this,
+                SLOT(onRootPropertiesChanged(QString, QVariantMap, QStringList)));
+    bus.connect(kService, kDisplayPath, kPropertiesInterface, kPropertiesChanged, this,
+                SLOT(onDisplayPropertiesChanged(QString, QVariantMap, QStringList)));
+    m_watcher =
+        new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                onOwnerChanged(newOwner);
+            });
+    // Whether UPower is there already: if not, the bus answers at once and
+    // the watcher tells when it comes.
+    fetch(Root);
+    fetch(Display);
+}
+
+void UPowerPowerSource::dropBus()
+{
+    qCDebug(lcPower) << "system bus lost";
+    delete m_watcher;
+    m_watcher = nullptr;
+    QDBusConnection::disconnectFromBus(m_connectionName);
+    m_connected = false;
+    forget();
+    update();  // and wait to connect again
+}
+
+void UPowerPowerSource::onBusDisconnected()
+{
+    if (m_connected)
+        dropBus();
+}
+
+void UPowerPowerSource::onOwnerChanged(const QString& newOwner)
+{
+    qCDebug(lcPower) << "UPower owner now" << newOwner;
+    forget();
+    m_noOwner = newOwner.isEmpty();
+    if (!m_noOwner) {
+        fetch(Root);
+        fetch(Display);
+    }
+    update();
+}
+
+void UPowerPowerSource::onTimer()
+{
+    if (!m_connected) {
+        connectToBus();
+        return;
+    }
+    if (!QDBusConnection(m_connectionName).isConnected()) {
+        dropBus();
+        return;
+    }
+    fetch(Root);
+    fetch(Display);
+    m_timer.start();  // same period again
+}
+
+void UPowerPowerSource::fetch(Object object)
+{
+    if (m_pending[object])
+        return;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, object == Root ? kRootPath : kDisplayPath,
+                                       kPropertiesInterface, QStringLiteral("GetAll"));
+    call << (object == Root ? kRootInterface : kDeviceInterface);
+    const QDBusPendingCall reply =
+        QDBusConnection(m_connectionName).asyncCall(call, m_timings.replyTimeoutMs);
+    m_pending[object] = true;
+    auto* watcher = new QDBusPendingCallWatcher(reply, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, object, generation = m_generation](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                onFetched(object, generation, finished);
+            });
+}
+
+void UPowerPowerSource::onFetched(Object object, quint64 generation, QDBusPendingCallWatcher* call)
+{
+    if (generation != m_generation)
+        return;
+    m_pending[object] = false;
+    const QDBusPendingReply<QVariantMap> reply = *call;
+    if (reply.isError()) {
+        const QDBusError error = reply.error();
+        qCDebug(lcPower) << "UPower did not answer:" << error.name() << error.message();
+        if (error.type() == QDBusError::Disconnected) {
+            onBusDisconnected();
+            return;
+        }
+        m_answered[object] = false;
+        m_noOwner = error.type() == QDBusError::ServiceUnknown;
+        update();
+        return;
+    }
+    m_answered[object] = true;
+    store(object, reply.value(), true);
+    update();
+}
+
+void UPowerPowerSource::onRootPropertiesChanged(const QString& interface,
+                                                const QVariantMap& changed,
+                                                const QStringList& invalidated)
+{
+    onPropertiesChanged(Root, interface, changed, invalidated);
+}
+
+void UPowerPowerSource::onDisplayPropertiesChanged(const QString& interface,
+                                                   const QVariantMap& changed,
+                                                   const QStringList& invalidated)
+{
+    onPropertiesChanged(Display, interface, changed, invalidated);
+}
+
+void UPowerPowerSource::onPropertiesChanged(Object object, const QString& interface,
+                                            const QVariantMap& changed,
+                                            const QStringList& invalidated)
+{
+    if (interface != (object == Root ? kRootInterface : kDeviceInterface))
+        return;
+    store(object, changed, false);
+    // A property announced without its value: ask for it. The old value stands
+    // for the moment of the round trip.
+    const bool ours = object == Root
+                          ? invalidated.contains(kOnBattery)
+                          : invalidated.contains(kIsPresent) || invalidated.contains(kType) ||
+                                invalidated.contains(kPercentage);
+    if (ours)
+        fetch(object);
+    update();
+}
+
+// all: a GetAll reply, where a property left out is a property missing.
+void UPowerPowerSource::store(Object object, const QVariantMap& properties, bool all)
+{
+    const auto take = [&](const QString& name, QVariant& into) {
+        const auto it = properties.constFind(name);
+        if (it != properties.constEnd())
+            into = *it;
+        else if (all)
+            into = QVariant();
+    };
+    if (object == Root) {
+        take(kOnBattery, m_onBattery);
+    } else {
+        take(kIsPresent, m_isPresent);
+        take(kType, m_type);
+        take(kPercentage, m_percentage);
+    }
+}
+
+void UPowerPowerSource::forget()
+{
+    ++m_generation;
+    for (int i = 0; i < ObjectCount; ++i) {
+        m_pending[i] = false;
+        m_answered[i] = false;
+    }
+    m_onBattery = m_isPresent = m_type = m_percentage = QVariant();
+}
+
+void UPowerPowerSource::update()
+{
+    const bool available = m_connected && m_answered[Root] && m_answered[Display];
+    const int line = available ? lineStatus(m_onBattery) : power::kUnknown;
+    const int percent = available ? percentage(m_isPresent, m_type, m_percentage) : power::kUnknown;
+
+    // What to wait for next: nothing while nobody owns the name (the watcher
+    // will say), an answer already asked for, or the next check.
+    if (!m_connected)
+        wait(Wait::Retry);
+    else if (available)
+        wait(Wait::Liveness);
+    else if (m_noOwner)
+        wait(Wait::None);
+    else if (!m_pending[Root] && !m_pending[Display])
+        wait(Wait::Retry);
+
+    const bool availabilityChange = available != m_available;
+    const bool readingsChange = line != m_line || percent != m_percent;
+    m_available = available;
+    m_line = line;
+    m_percent = percent;
+    if (availabilityChange) {
+        qCDebug(lcPower) << "UPower" << (available ? "available" : "unavailable");
+        emit availabilityChanged(available);
+    }
+    if (readingsChange)
+        emit readingsChanged();
+}
+
+// Keeps a countdown that is already running for the same purpose, so that the
+// liveness check keeps its period whatever else arrives.
+void UPowerPowerSource::wait(Wait what)
+{
+    if (what == m_waiting && (what == Wait::None || m_timer.isActive()))
+        return;
+    m_waiting = what;
+    switch (what) {
+        case Wait::None:
+            m_timer.stop();
+            break;
+        case Wait::Liveness:
+            m_timer.start(m_timings.livenessMs);
+            break;
+        case Wait::Retry:
+            m_timer.start(m_timings.reconnectMs);
+            break;
+    }
+}
+
+}  // namespace tellavo

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "power_source.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariant>
+
+class QDBusPendingCallWatcher;
+class QDBusServiceWatcher;
+
+namespace tellavo {
+
+// How often the UPower source checks on the service. Tests shorten them.
+struct UPowerTimings {
+    // A GetAll per object this often while UPower answers: it notices a hung
+    // service and heals a missed signal.
+    int livenessMs = 30'000;
+    // Longest wait for any answer; after it the service counts as absent.
+    int replyTimeoutMs = 5'000;
+    // Connect again this often while the bus is gone; ask again this often
+    // while UPower holds its name but does not answer.
+    int reconnectMs = 10'000;
+};
+
+// UPower's view of the power status, over the system bus, kept in a cache.
+//
+// UPower announces every change with PropertiesChanged, so the reads answer
+// from the cache at once and cost no call to another process. The cache is
+// filled by an asynchronous GetAll of /org/freedesktop/UPower (OnBattery) and
+// of its DisplayDevice (IsPresent, Type, Percentage) whenever the name gets an
+// owner, again when a signal invalidates a property instead of giving it, and
+// once per liveness period. No answer within the timeout, an error or a name
+// without owner makes the source unavailable until UPower answers again; a
+// lost bus is dropped and connected again every reconnect period. Nothing here
+// ever waits on D-Bus.
+//
+// While unavailable both readings are 255. Wrongly typed or implausible values
+// read as 255, and so does the percentage when the display device is no
+// battery (UPower then reports 0).
+class UPowerPowerSource : public QObject, public PowerSource {
+    Q_OBJECT
+public:
+    explicit UPowerPowerSource(QObject* parent = nullptr);
+    explicit UPowerPowerSource(const UPowerTimings& timings, QObject* parent = nullptr);
+    ~UPowerPowerSource() override;
+
+    int acLineStatus() override { return m_line; }
+    int batteryLifePercent() override { return m_percent; }
+
+    // UPower answers and the cache is filled.
+    bool isAvailable() const { return m_available; }
+
+signals:
+    void availabilityChanged(bool available);
+    // One of the two readings changed (availability changes included).
+    void readingsChanged();
+
+private slots:
+    // QDBusConnection::connect takes slots by signature only.
+    void onRootPropertiesChanged(const QString& interface, const QVariantMap& changed,
+                                 const QStringList& invalidated);
+    void onDisplayPropertiesChanged(const QString& interface, const QVariantMap& changed,
+                                    const QStringList& invalidated);
+    void onBusDisconnected();
+
+private:
+    enum Object { Root, Display, ObjectCount };
+    enum class Wait { None, Liveness, Retry };
+
+    void connectToBus();
+    void dropBus();
+    void onOwnerChanged(const QString& newOwner);
+    void onTimer();
+    void fetch(Object object);
+    void onFetched(Object object, quint64 generation, QDBusPendingCallWatcher* call);
+    void onPropertiesChanged(Object object, const QString& interface, const QVariantMap& changed,
+                             const QStringList& invalidated);
+    void store(Object object, const QVariantMap& properties, bool all);
+    void forget();
+    void update();
+    void wait(Wait what);
+
+    const UPowerTimings m_timings;
+    const QString m_connectionName;
+    bool m_connected = false;
+    QDBusServiceWatcher* m_watcher = nullptr;
+    QTimer m_timer;
+    Wait m_waiting = Wait::None;
+    // Bumped whenever the owner changes or the bus goes: replies to calls made
+    // before belong to a service that is no longer there and are dropped.
+    quint64 m_generation = 0;
+    // The bus said nobody owns the name: wait for the watcher, not the timer.
+    bool m_noOwner = false;
+    bool m_pending[ObjectCount] = {};
+    bool m_answered[ObjectCount] = {};
+
+    // The cache, as UPower sent it (an invalid QVariant: not sent).
+    QVariant m_onBattery;
+    QVariant m_isPresent;
+    QVariant m_type;
+    QVariant m_percentage;
+
+    // What the reads return, worked out when the cache changes.
+    bool m_available = false;
+    int m_line = power::kUnknown;
+    int m_percent = power::kUnknown;
+};
+
+}  // namespace tellavo

@@ -1,0 +1,199 @@
+#!/usr/bin/python3
+"""The real upowerd over a fake kernel battery, for tests.
+
+Makes a umockdev testbed with one battery (BAT0, 50 Wh) and one mains adapter
+(AC), starts /usr/libexec/upowerd as a child on the bus named by
+$DBUS_SYSTEM_BUS_ADDRESS (start one with private_bus.sh or the Qt tests'
+helpers) and changes the fake battery on command, the way the kernel would:
+new attribute values, then a "change" uevent, which upowerd answers with
+PropertiesChanged within a second.
+
+    /usr/bin/python3 upowerd_umockdev.py [--percentage 57] [--status Discharging]
+                                         [--ac-online 0|1] [--log FILE]
+
+It runs itself again under umockdev-wrapper when it is not already preloaded.
+Once upowerd owns org.freedesktop.UPower it prints "ready" on stdout. Commands,
+one a line on stdin, each answered with "ok" or "error <why>" once the uevent
+has been sent:
+
+    battery <percentage> <status>   capacity, energy_now and status of BAT0
+                                    (status as the kernel writes it: Charging,
+                                    Discharging, Full, Not charging, Unknown)
+    ac <0|1>                        online of AC
+    set <attribute> <value>         any one attribute of BAT0
+    quit
+
+upowerd's own output goes to the --log file (default: nowhere). The driver
+ends upowerd (SIGTERM, then SIGKILL) when it ends: on "quit", at the end of
+stdin, on SIGTERM, SIGINT or SIGHUP; and it ends when upowerd ends. upowerd
+also gets SIGKILL from the kernel if the driver dies without cleaning up, so no
+stray daemon outlives a test.
+"""
+
+import argparse
+import ctypes
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+
+UPOWERD = '/usr/libexec/upowerd'
+SERVICE = 'org.freedesktop.UPower'
+ENERGY_FULL = 50_000_000  # µWh, as the kernel writes it
+PR_SET_PDEATHSIG = 1
+
+
+def reexec_under_umockdev():
+    # UMockdev.in_mock_environment() says False even under the wrapper here,
+    # so look at the preload list ourselves.
+    if 'libumockdev-preload' not in os.environ.get('LD_PRELOAD', ''):
+        os.execvp('umockdev-wrapper', ['umockdev-wrapper', sys.executable] + sys.argv)
+
+
+def die_with_parent():
+    # In the child, before exec: the kernel kills upowerd when we go.
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
+class Driver:
+    def __init__(self, args):
+        import gi
+        gi.require_version('UMockdev', '1.0')
+        from gi.repository import GLib, UMockdev
+        self.GLib = GLib
+        self.loop = GLib.MainLoop()
+        self.testbed = UMockdev.Testbed.new()
+        self.bat = self.testbed.add_device('power_supply', 'BAT0', None, [
+            'type', 'Battery',
+            'present', '1',
+            'status', args.status,
+            'capacity', str(round(args.percentage)),
+            'energy_full', str(ENERGY_FULL),
+            'energy_full_design', str(ENERGY_FULL),
+            'energy_now', str(int(ENERGY_FULL * args.percentage / 100)),
+            'voltage_now', '12000000',
+            'power_now', '10000000',
+            'manufacturer', 'Tellavo tests',
+            'model_name', 'Fake battery',
+            'technology', 'Li-ion',
+        ], [])
+        self.ac = self.testbed.add_device('power_supply', 'AC', None, [
+            'type', 'Mains',
+            'online', str(args.ac_online),
+        ], [])
+        self.history = tempfile.mkdtemp(prefix='upowerd-history.')
+        env = dict(os.environ,
+                   UMOCKDEV_DIR=self.testbed.get_root_dir(),
+                   UPOWER_HISTORY_DIR=self.history)
+        log = open(args.log or os.devnull, 'ab')
+        self.upowerd = subprocess.Popen([UPOWERD, '-v'], env=env, stdin=subprocess.DEVNULL,
+                                        stdout=log, stderr=subprocess.STDOUT,
+                                        preexec_fn=die_with_parent)
+        log.close()
+        GLib.child_watch_add(GLib.PRIORITY_DEFAULT, self.upowerd.pid, self.on_upowerd_exit)
+        self.ready = False
+
+    def on_upowerd_exit(self, _pid, status):
+        self.upowerd.returncode = status
+        sys.stderr.write(f'upowerd ended (wait status {status})\n')
+        self.loop.quit()
+
+    def wait_ready(self):
+        import dbus
+        bus = dbus.SystemBus()
+        for _ in range(200):  # 10 s
+            if self.upowerd.poll() is not None:
+                return False
+            if bus.name_has_owner(SERVICE):
+                return True
+            self.GLib.usleep(50_000)
+        return False
+
+    def uevent(self, device):
+        self.testbed.uevent(device, 'change')
+
+    def run(self, line):
+        words = line.split(None, 2)
+        cmd, rest = words[0], words[1:]
+        if cmd == 'battery':
+            percentage = float(rest[0])
+            self.testbed.set_attribute(self.bat, 'capacity', str(round(percentage)))
+            self.testbed.set_attribute(self.bat, 'energy_now', str(int(ENERGY_FULL * percentage / 100)))
+            self.testbed.set_attribute(self.bat, 'status', rest[1])
+            self.uevent(self.bat)
+        elif cmd == 'ac':
+            self.testbed.set_attribute(self.ac, 'online', rest[0])
+            self.uevent(self.ac)
+        elif cmd == 'set':
+            self.testbed.set_attribute(self.bat, rest[0], rest[1])
+            self.uevent(self.bat)
+        elif cmd == 'quit':
+            self.loop.quit()
+        else:
+            raise ValueError(f'unknown command {cmd}')
+
+    def stop(self):
+        if self.upowerd.poll() is None:
+            self.upowerd.terminate()
+            try:
+                self.upowerd.wait(timeout=3)
+            except subprocess.TimeoutExpired:
+                self.upowerd.kill()
+                self.upowerd.wait()
+        shutil.rmtree(self.history, ignore_errors=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    parser.add_argument('--percentage', type=float, default=57.0)
+    parser.add_argument('--status', default='Discharging')
+    parser.add_argument('--ac-online', type=int, choices=(0, 1), default=0)
+    parser.add_argument('--log', help="file for upowerd's own output")
+    args = parser.parse_args()
+    reexec_under_umockdev()
+    # Until the main loop takes over, SIGTERM still runs the clean-up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+
+    from gi.repository import GLib
+    driver = Driver(args)
+    try:
+        if not driver.wait_ready():
+            sys.stderr.write('upowerd did not take its name on the bus\n')
+            sys.exit(1)
+
+        pending = b''
+
+        def on_input(fd, _condition):
+            nonlocal pending
+            data = os.read(fd, 4096)
+            if not data:
+                driver.loop.quit()
+                return False
+            pending += data
+            while b'\n' in pending:
+                line, pending = pending.split(b'\n', 1)
+                line = line.decode().strip()
+                if not line:
+                    continue
+                try:
+                    driver.run(line)
+                    answer = 'ok'
+                except Exception as e:  # the test reads the reason
+                    answer = f'error {type(e).__name__}: {e}'
+                os.write(sys.stdout.fileno(), (answer + '\n').encode())
+            return True
+
+        GLib.io_add_watch(sys.stdin.fileno(), GLib.PRIORITY_DEFAULT,
+                          GLib.IO_IN | GLib.IO_HUP, on_input)
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            GLib.unix_signal_add(GLib.PRIORITY_HIGH, sig, driver.loop.quit)
+        os.write(sys.stdout.fileno(), b'ready\n')
+        driver.loop.run()
+    finally:
+        driver.stop()
+
+
+if __name__ == '__main__':
+    main()

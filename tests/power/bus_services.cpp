@@ -1,0 +1,182 @@
+#include "bus_services.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <signal.h>
+#include <sys/prctl.h>
+
+namespace tellavo::test {
+namespace {
+
+// The system interpreter: the first python3 on PATH may lack dbusmock and gi.
+const QString kPython = QStringLiteral("/usr/bin/python3");
+
+// Run in the child between fork and exec: the kernel ends it if we die.
+void dieWithParent(QProcess& process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+void stopProcess(QProcess& process, bool closeInput)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    ::kill(static_cast<pid_t>(process.processId()), SIGCONT);  // a stopped one cannot quit
+    if (closeInput) {
+        process.closeWriteChannel();
+        if (process.waitForFinished(3000))
+            return;
+    }
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
+}  // namespace
+
+QString libDir()
+{
+    return QStringLiteral(TELLAVO_TEST_LIB_DIR);
+}
+
+QString fixturesDir()
+{
+    return QStringLiteral(TELLAVO_POWER_FIXTURES_DIR);
+}
+
+PrivateBus::PrivateBus(const QString& dir) : m_socket(dir + QStringLiteral("/system_bus_socket"))
+{
+    dieWithParent(m_process);
+}
+
+PrivateBus::~PrivateBus()
+{
+    stop();
+}
+
+bool PrivateBus::start()
+{
+    m_process.start(
+        QStringLiteral("dbus-daemon"),
+        {QStringLiteral("--config-file=") + libDir() + QStringLiteral("/private_bus.conf"),
+         QStringLiteral("--address=") + address(), QStringLiteral("--nofork"),
+         QStringLiteral("--nopidfile"), QStringLiteral("--nosyslog"),
+         QStringLiteral("--print-address=1")});
+    // It prints its address once it listens.
+    QDeadlineTimer deadline(10000);
+    while (!m_process.canReadLine()) {
+        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
+            m_error = QStringLiteral("dbus-daemon did not start: ") +
+                      QString::fromLocal8Bit(m_process.readAllStandardError());
+            stop();
+            return false;
+        }
+    }
+    m_process.readAll();
+    return true;
+}
+
+void PrivateBus::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(3000);
+}
+
+void PrivateBus::stop()
+{
+    stopProcess(m_process, false);
+}
+
+ServiceDriver::ServiceDriver(const QString& script, const QString& logFile)
+    : m_script(libDir() + QLatin1Char('/') + script), m_logFile(logFile)
+{
+    dieWithParent(m_process);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
+
+ServiceDriver::~ServiceDriver()
+{
+    stop();
+}
+
+bool ServiceDriver::start(const QStringList& arguments)
+{
+    stop();
+    m_process.start(kPython, QStringList{m_script, QStringLiteral("--log"), m_logFile} + arguments);
+    // upowerd takes a moment to load its devices; dbusmock is quicker.
+    if (!waitForAnswer(20000))
+        return false;
+    if (m_answer != QLatin1String("ready")) {
+        m_answer = QStringLiteral("not ready: ") + m_answer;
+        return false;
+    }
+    return true;
+}
+
+bool ServiceDriver::send(const QString& command)
+{
+    m_process.write(command.toUtf8() + '\n');
+    return waitForAnswer(10000) && m_answer == QLatin1String("ok");
+}
+
+bool ServiceDriver::waitForAnswer(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!m_process.canReadLine()) {
+        if (m_process.state() == QProcess::NotRunning) {
+            m_answer = QStringLiteral("the driver has ended");
+            return false;
+        }
+        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
+            if (!m_process.canReadLine()) {
+                m_answer = QStringLiteral("no answer");
+                return false;
+            }
+        }
+    }
+    m_answer = QString::fromUtf8(m_process.readLine()).trimmed();
+    return true;
+}
+
+void ServiceDriver::pause()
+{
+    ::kill(static_cast<pid_t>(pid()), SIGSTOP);
+}
+
+void ServiceDriver::resume()
+{
+    ::kill(static_cast<pid_t>(pid()), SIGCONT);
+}
+
+void ServiceDriver::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(3000);
+}
+
+void ServiceDriver::stop()
+{
+    stopProcess(m_process, true);
+}
+
+int ServiceDriver::calls(const QString& method, const QString& path) const
+{
+    QFile log(m_logFile);
+    if (!log.open(QIODevice::ReadOnly))
+        return 0;
+    int count = 0;
+    const QByteArray m = method.toUtf8();
+    const QByteArray p = path.toUtf8();
+    // "<time> <method> <path> <interface>"
+    while (!log.atEnd()) {
+        const QList<QByteArray> words = log.readLine().split(' ');
+        if (words.size() >= 3 && words[1] == m && words[2] == p)
+            ++count;
+    }
+    return count;
+}
+
+}  // namespace tellavo::test

@@ -1,0 +1,90 @@
+#pragma once
+
+// The processes the D-Bus power tests run around the code under test: a
+// private system bus (dbus-daemon) and a UPower on it, driven through the
+// drivers in tests/lib (upower_mock.py: python3-dbusmock's upower template;
+// upowerd_umockdev.py: the real upowerd over a fake kernel battery).
+//
+// Every process is stopped by its PID when its object goes (and by stop()),
+// and gets SIGKILL from the kernel if the test process dies first, so a
+// crashed or failed test leaves nothing running.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace tellavo::test {
+
+// The folder of the shared helpers (tests/lib) and of the sysfs fixtures.
+QString libDir();
+QString fixturesDir();
+
+// UPower's two objects, as the mock's call log names them.
+inline const QString kRootPath = QStringLiteral("/org/freedesktop/UPower");
+inline const QString kDisplayPath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
+
+// A dbus-daemon on unix:path=<dir>/system_bus_socket, with the config from
+// tests/lib. The same address serves again after a restart.
+class PrivateBus {
+public:
+    explicit PrivateBus(const QString& dir);
+    ~PrivateBus();
+    PrivateBus(const PrivateBus&) = delete;
+    PrivateBus& operator=(const PrivateBus&) = delete;
+
+    // Starts the daemon and waits until it listens; false with the reason in
+    // error() when it does not come up.
+    bool start();
+    // SIGKILL: the bus vanishes as in a crash, without a goodbye.
+    void kill();
+    void stop();
+
+    QString address() const { return QStringLiteral("unix:path=") + m_socket; }
+    QString error() const { return m_error; }
+
+private:
+    QProcess m_process;
+    QString m_socket;
+    QString m_error;
+};
+
+// One of the drivers in tests/lib, run with /usr/bin/python3: it prints
+// "ready" once its service owns its name and answers each command line with
+// "ok" or "error <why>" once the change is on the bus.
+class ServiceDriver {
+public:
+    // script: a file in tests/lib. Its --log goes to logFile.
+    ServiceDriver(const QString& script, const QString& logFile);
+    ~ServiceDriver();
+    ServiceDriver(const ServiceDriver&) = delete;
+    ServiceDriver& operator=(const ServiceDriver&) = delete;
+
+    // Starts the driver with these arguments and waits for "ready".
+    bool start(const QStringList& arguments = {});
+    // Sends one command and waits for its answer; true for "ok".
+    bool send(const QString& command);
+    // The last answer, or why there was none.
+    QString answer() const { return m_answer; }
+
+    void pause();   // SIGSTOP: the service hangs with its name still owned
+    void resume();  // SIGCONT
+    void kill();    // SIGKILL: the service vanishes at once
+    void stop();    // end of stdin, then SIGTERM, then SIGKILL
+
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    qint64 pid() const { return m_process.processId(); }
+
+    // How many calls of a method (Get, GetAll, ...) on an object path the
+    // service has logged so far (upower_mock.py logs every call it gets).
+    int calls(const QString& method, const QString& path) const;
+
+private:
+    bool waitForAnswer(int timeoutMs);
+
+    QProcess m_process;
+    QString m_script;
+    QString m_logFile;
+    QString m_answer;
+};
+
+}  // namespace tellavo::test

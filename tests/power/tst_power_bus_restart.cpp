@@ -1,0 +1,52 @@
+// The bus daemon itself goes (SIGKILL, as in a crash) and a new one starts on
+// the same address, with UPower on it again: the program's own connection is
+// dropped, the kernel's files are read meanwhile, and within two reconnect
+// periods UPower's readings are back. The shared systemBus() connection would
+// never come back here.
+#include "bus_services.h"
+#include "system_power_status.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using tellavo::SystemPowerStatus;
+using tellavo::UPowerTimings;
+using tellavo::test::PrivateBus;
+using tellavo::test::ServiceDriver;
+namespace power = tellavo::power;
+
+class TestPowerBusRestart : public QObject {
+    Q_OBJECT
+private slots:
+    void upowerComesBackWithTheBus();
+};
+
+void TestPowerBusRestart::upowerComesBackWithTheBus()
+{
+    QTemporaryDir tmp;
+    PrivateBus bus(tmp.path());
+    QVERIFY2(bus.start(), qPrintable(bus.error()));
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
+    ServiceDriver mock(QStringLiteral("upower_mock.py"), tmp.filePath(QStringLiteral("mock.log")));
+    QVERIFY2(mock.start({"--percentage", "66", "--on-ac"}), qPrintable(mock.answer()));
+
+    SystemPowerStatus status(tellavo::test::fixturesDir() + QStringLiteral("/laptop_on_battery"),
+                             UPowerTimings());
+    QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 3000);
+    QCOMPARE(status.batteryLifePercent(), 66);
+
+    bus.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), 2000);
+    QCOMPARE(status.acLineStatus(), power::kAcOffline);
+    QCOMPARE(status.batteryLifePercent(), 57);
+    QTRY_VERIFY_WITH_TIMEOUT(!mock.isRunning(), 3000);  // the mock leaves with its bus
+
+    QVERIFY2(bus.start(), qPrintable(bus.error()));
+    QVERIFY2(mock.start({"--percentage", "77", "--on-ac"}), qPrintable(mock.answer()));
+    QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 20000);
+    QCOMPARE(status.acLineStatus(), power::kAcOnline);
+    QCOMPARE(status.batteryLifePercent(), 77);
+}
+
+QTEST_GUILESS_MAIN(TestPowerBusRestart)
+#include "tst_power_bus_restart.moc"

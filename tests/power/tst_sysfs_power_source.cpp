@@ -1,0 +1,409 @@
+// The kernel's power supply files: the fixture trees of tests/power/fixtures,
+// and trees built here for what a fixture in git cannot hold (FIFOs, device
+// links, huge files) or for one broken file at a time.
+#include "bus_services.h"
+#include "sysfs_power_source.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using tellavo::SysfsPowerSource;
+namespace power = tellavo::power;
+
+// Path under the root -> contents.
+using Files = QMap<QString, QByteArray>;
+Q_DECLARE_METATYPE(Files)
+
+namespace {
+
+constexpr int kOff = power::kAcOffline;
+constexpr int kOn = power::kAcOnline;
+constexpr int kUnknown = power::kUnknown;
+
+bool writeFile(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+bool writeTree(const QString& root, const Files& files)
+{
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        if (!writeFile(root + QLatin1Char('/') + it.key(), it.value()))
+            return false;
+    }
+    return true;
+}
+
+// A discharging battery at 57 % by capacity, 40 % by energy and 25 % by
+// charge: which figure comes out tells which file was used.
+Files battery(const QString& name = QStringLiteral("BAT0"))
+{
+    const QString d = name + QLatin1Char('/');
+    return {{d + "type", "Battery\n"},        {d + "present", "1\n"},
+            {d + "status", "Discharging\n"},  {d + "capacity", "57\n"},
+            {d + "energy_now", "20000000\n"}, {d + "energy_full", "50000000\n"},
+            {d + "charge_now", "1000000\n"},  {d + "charge_full", "4000000\n"}};
+}
+
+Files with(Files files, const Files& changes)
+{
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        files[it.key()] = it.value();
+    return files;
+}
+
+Files without(Files files, const QStringList& paths)
+{
+    for (const QString& path : paths)
+        files.remove(path);
+    return files;
+}
+
+Files charger(const QByteArray& online, const QByteArray& type = "Mains",
+              const QString& name = QStringLiteral("AC"))
+{
+    return {{name + "/type", type + '\n'}, {name + "/online", online}};
+}
+
+Files operator+(Files a, const Files& b)
+{
+    return with(std::move(a), b);
+}
+
+}  // namespace
+
+class TestSysfsPowerSource : public QObject {
+    Q_OBJECT
+private slots:
+    void fixtureTrees_data();
+    void fixtureTrees();
+    void builtTrees_data();
+    void builtTrees();
+    void filesThatAreNotValues_data();
+    void filesThatAreNotValues();
+    void suppliesComeAndGo();
+    void rootThatIsNoTree_data();
+    void rootThatIsNoTree();
+};
+
+void TestSysfsPowerSource::fixtureTrees_data()
+{
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("percent");
+
+    QTest::newRow("laptop on battery, mouse ignored") << "laptop_on_battery" << kOff << 57;
+    QTest::newRow("laptop charging") << "laptop_charging" << kOn << 88;
+    QTest::newRow("two batteries weighted by energy") << "two_batteries" << kOff << 60;
+    QTest::newRow("desktop, mains only") << "desktop" << kOn << kUnknown;
+    QTest::newRow("charge units weighted by charge") << "charge_units" << kOff << 64;
+    QTest::newRow("energy before charge") << "energy_and_charge" << kOn << 50;
+    QTest::newRow("usb-c charger online") << "usb_c_charger" << kOn << 70;
+    QTest::newRow("no charger listed, charging; headset ignored")
+        << "battery_only_charging" << kOn << 35;
+}
+
+void TestSysfsPowerSource::fixtureTrees()
+{
+    QFETCH(QString, tree);
+    QFETCH(int, line);
+    QFETCH(int, percent);
+
+    const QString root = tellavo::test::fixturesDir() + QLatin1Char('/') + tree;
+    QVERIFY2(QFileInfo(root).isDir(), qPrintable(root));
+    SysfsPowerSource source(root.toStdString());
+    QCOMPARE(source.acLineStatus(), line);
+    QCOMPARE(source.batteryLifePercent(), percent);
+}
+
+void TestSysfsPowerSource::builtTrees_data()
+{
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("percent");
+
+    const Files bat = battery();
+    const Files ratioOnly = without(bat, {"BAT0/capacity"});
+    const Files chargeOnly = without(bat, {"BAT0/capacity", "BAT0/energy_now"});
+
+    // Which figure of one battery is used.
+    QTest::newRow("capacity first") << bat << kOff << 57;
+    QTest::newRow("no capacity: energy") << ratioOnly << kOff << 40;
+    QTest::newRow("no energy_now: charge") << chargeOnly << kOff << 25;
+    QTest::newRow("energy_full 0: charge, no division by zero")
+        << with(ratioOnly, {{"BAT0/energy_full", "0\n"}}) << kOff << 25;
+    QTest::newRow("charge_full 0 too: nothing")
+        << with(chargeOnly, {{"BAT0/charge_full", "0\n"}}) << kOff << kUnknown;
+    QTest::newRow("energy_now without energy_full is not mixed with charge_full")
+        << with(without(ratioOnly, {"BAT0/energy_full", "BAT0/charge_now"}),
+                {{"BAT0/energy_now", "2000000\n"}})
+        << kOff << kUnknown;
+    QTest::newRow("nothing but the type")
+        << Files{{"BAT0/type", "Battery\n"}} << kUnknown << kUnknown;
+
+    // Rounding half to even, clamping an overshoot.
+    QTest::newRow("42.5 rounds to 42")
+        << with(ratioOnly, {{"BAT0/energy_now", "425\n"}, {"BAT0/energy_full", "1000\n"}}) << kOff
+        << 42;
+    QTest::newRow("43.5 rounds to 44")
+        << with(ratioOnly, {{"BAT0/energy_now", "435\n"}, {"BAT0/energy_full", "1000\n"}}) << kOff
+        << 44;
+    QTest::newRow("energy_now above energy_full is full")
+        << with(ratioOnly, {{"BAT0/energy_now", "52000000\n"}}) << kOff << 100;
+    QTest::newRow("capacity 103 is full") << with(bat, {{"BAT0/capacity", "103\n"}}) << kOff << 100;
+    QTest::newRow("capacity 0") << with(bat, {{"BAT0/capacity", "0\n"}}) << kOff << 0;
+    QTest::newRow("no line end") << with(bat, {{"BAT0/capacity", "57"}}) << kOff << 57;
+
+    // A capacity that is no number falls back to energy.
+    for (const auto& [tag, text] : std::initializer_list<std::pair<const char*, QByteArray>>{
+             {"capacity empty", ""},
+             {"capacity a line end only", "\n"},
+             {"capacity text", "abc\n"},
+             {"capacity with junk after", "57abc\n"},
+             {"capacity two lines", "57\n58\n"},
+             {"capacity with a blank", " 57\n"},
+             {"capacity negative", "-3\n"},
+             {"capacity with a NUL", QByteArray("5\0"
+                                                "7\n",
+                                                4)},
+             {"capacity 255 (no gauge)", "255\n"},
+             {"capacity 4294967295", "4294967295\n"},
+             {"capacity 19 digits", "1234567890123456789\n"},
+             {"capacity binary", QByteArray("\xff\xfe\x01\x02", 4)},
+         })
+        QTest::newRow(tag) << with(bat, {{"BAT0/capacity", text}}) << kOff << 40;
+    QTest::newRow("energy garbage: charge")
+        << with(ratioOnly, {{"BAT0/energy_now", "lots\n"}}) << kOff << 25;
+    QTest::newRow("energy_now far above full (no gauge): charge")
+        << with(ratioOnly, {{"BAT0/energy_now", "999999999999\n"}}) << kOff << 25;
+
+    // Which batteries count.
+    QTest::newRow("present 0 does not count")
+        << with(bat, {{"BAT0/present", "0\n"}}) + with(battery("BAT1"), {{"BAT1/capacity", "80\n"}})
+        << kOff << 80;
+    QTest::newRow("present garbage says nothing against it")
+        << with(bat, {{"BAT0/present", "yes\n"}}) << kOff << 57;
+    QTest::newRow("scope Device does not count")
+        << with(bat, {{"BAT0/scope", "Device\n"}}) << kUnknown << kUnknown;
+    QTest::newRow("scope System counts") << with(bat, {{"BAT0/scope", "System\n"}}) << kOff << 57;
+    QTest::newRow("a UPS is not the battery")
+        << with(bat, {{"BAT0/type", "UPS\n"}}) << kUnknown << kUnknown;
+    QTest::newRow("no type file") << without(bat, {"BAT0/type"}) << kUnknown << kUnknown;
+    QTest::newRow("type garbage") << with(bat, {{"BAT0/type", "Battery!\n"}}) << kUnknown
+                                  << kUnknown;
+    QTest::newRow("a file where a supply folder would be")
+        << bat + Files{{"BAT1", "Battery\n"}} << kOff << 57;
+    QTest::newRow("a supply name of 255 characters")
+        << battery(QString(255, QLatin1Char('B'))) << kOff << 57;
+
+    // Several batteries.
+    const Files small = with(battery("BAT0"), {{"BAT0/capacity", "100\n"},
+                                               {"BAT0/energy_full", "20000000\n"},
+                                               {"BAT0/charge_full", "1000000\n"}});
+    const Files big = with(battery("BAT1"), {{"BAT1/capacity", "50\n"},
+                                             {"BAT1/energy_full", "80000000\n"},
+                                             {"BAT1/charge_full", "7000000\n"}});
+    QTest::newRow("weighted by energy_full") << small + big << kOff << 60;
+    QTest::newRow("one without energy_full: by charge_full")
+        << without(small + big, {"BAT0/energy_full"}) << kOff << 56;
+    QTest::newRow("one with neither: plain average")
+        << without(small + big, {"BAT0/energy_full", "BAT1/charge_full"}) << kOff << 75;
+    QTest::newRow("weighted average rounds half to even")
+        << with(small + big, {{"BAT0/capacity", "97\n"},
+                              {"BAT1/capacity", "32\n"},
+                              {"BAT0/energy_full", "1\n"},
+                              {"BAT1/energy_full", "1\n"}})
+        << kOff << 64;
+    QTest::newRow("a broken battery does not count")
+        << small + with(big, {{"BAT1/capacity", "x\n"},
+                              {"BAT1/energy_now", "x\n"},
+                              {"BAT1/charge_now", "x\n"}})
+        << kOff << 100;
+
+    // The line status.
+    QTest::newRow("charger online") << bat + charger("1\n") << kOn << 57;
+    QTest::newRow("charger online 2 (programmable)") << bat + charger("2\n", "USB") << kOn << 57;
+    QTest::newRow("charger offline, battery says charging")
+        << with(bat, {{"BAT0/status", "Charging\n"}}) + charger("0\n") << kOff << 57;
+    QTest::newRow("one of two chargers online")
+        << bat + charger("0\n") + charger("1\n", "USB_C", "ucsi") << kOn << 57;
+    QTest::newRow("wireless charger online") << bat + charger("1\n", "Wireless") << kOn << 57;
+    QTest::newRow("charger online garbage: the battery decides")
+        << bat + charger("on\n") << kOff << 57;
+    QTest::newRow("charger of a device does not count")
+        << with(bat, {{"BAT0/status", "Charging\n"}}) + charger("0\n") +
+               Files{{"AC/scope", "Device\n"}}
+        << kOn << 57;
+    QTest::newRow("mains only, offline") << charger("0\n") << kOff << kUnknown;
+    QTest::newRow("no charger, Full") << with(bat, {{"BAT0/status", "Full\n"}}) << kOn << 57;
+    QTest::newRow("no charger, Not charging")
+        << with(bat, {{"BAT0/status", "Not charging\n"}}) << kOn << 57;
+    QTest::newRow("no charger, Unknown")
+        << with(bat, {{"BAT0/status", "Unknown\n"}}) << kUnknown << 57;
+    QTest::newRow("no charger, status garbage")
+        << with(bat, {{"BAT0/status", "Discharging!\n"}}) << kUnknown << 57;
+    QTest::newRow("no charger, no status") << without(bat, {"BAT0/status"}) << kUnknown << 57;
+    QTest::newRow("no charger, one discharging and one idle")
+        << bat + with(battery("BAT1"), {{"BAT1/status", "Unknown\n"}}) << kOff << 57;
+    QTest::newRow("no charger, an absent battery's status does not count")
+        << with(bat, {{"BAT0/status", "Charging\n"}}) +
+               with(battery("BAT1"), {{"BAT1/present", "0\n"}})
+        << kOn << 57;
+}
+
+void TestSysfsPowerSource::builtTrees()
+{
+    QFETCH(Files, files);
+    QFETCH(int, line);
+    QFETCH(int, percent);
+
+    QTemporaryDir root;
+    QVERIFY(writeTree(root.path(), files));
+    SysfsPowerSource source(root.path().toStdString());
+    QCOMPARE(source.acLineStatus(), line);
+    QCOMPARE(source.batteryLifePercent(), percent);
+}
+
+// A file the source must not read as a value: it would block (a FIFO with no
+// writer), never end (/dev/zero) or be huge. Each stands for one file of the
+// 57/40/25 battery; what comes out shows the file was passed over, and that
+// the call came back at all shows nothing waited on it.
+void TestSysfsPowerSource::filesThatAreNotValues_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("percent");
+
+    QTest::newRow("capacity a FIFO") << "BAT0/capacity"
+                                     << "fifo" << kOff << 40;
+    QTest::newRow("type a FIFO") << "BAT0/type"
+                                 << "fifo" << kUnknown << kUnknown;
+    QTest::newRow("status a FIFO") << "BAT0/status"
+                                   << "fifo" << kUnknown << 57;
+    QTest::newRow("capacity /dev/zero") << "BAT0/capacity"
+                                        << "zero" << kOff << 40;
+    QTest::newRow("energy_full /dev/urandom") << "BAT0/energy_full"
+                                              << "urandom" << kOff << 57;
+    QTest::newRow("capacity huge") << "BAT0/capacity"
+                                   << "huge" << kOff << 40;
+    QTest::newRow("capacity 63 digits") << "BAT0/capacity"
+                                        << "long" << kOff << 40;
+    QTest::newRow("capacity a folder") << "BAT0/capacity"
+                                       << "folder" << kOff << 40;
+    QTest::newRow("capacity a dangling link") << "BAT0/capacity"
+                                              << "dangling" << kOff << 40;
+    QTest::newRow("capacity unreadable") << "BAT0/capacity"
+                                         << "unreadable" << kOff << 40;
+    QTest::newRow("the supply a dangling link") << "BAT0"
+                                                << "dangling" << kUnknown << kUnknown;
+}
+
+void TestSysfsPowerSource::filesThatAreNotValues()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+    QFETCH(int, line);
+    QFETCH(int, percent);
+
+    QTemporaryDir root;
+    QVERIFY(writeTree(root.path(), battery()));
+    const QString path = root.path() + QLatin1Char('/') + file;
+    QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
+    const QByteArray p = QFile::encodeName(path);
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(p.constData(), 0644), 0);
+    } else if (kind == "zero" || kind == "urandom") {
+        QVERIFY(QFile::link(QStringLiteral("/dev/") + kind, path));
+    } else if (kind == "huge") {
+        // 57 and then a mebibyte of line ends: only a reader that takes it all
+        // and trims it would see 57.
+        QVERIFY(writeFile(path, "57" + QByteArray(1 << 20, '\n')));
+    } else if (kind == "long") {
+        QVERIFY(writeFile(path, QByteArray(61, '0') + "57"));
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == "dangling") {
+        QVERIFY(QFile::link(root.path() + QStringLiteral("/gone"), path));
+    } else if (kind == "unreadable") {
+        QVERIFY(writeFile(path, "57\n"));
+        QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+        if (::geteuid() == 0)
+            QSKIP("root reads any file");
+    }
+    SysfsPowerSource source(root.path().toStdString());
+    QCOMPARE(source.acLineStatus(), line);
+    QCOMPARE(source.batteryLifePercent(), percent);
+}
+
+// Nothing is kept between calls: one source follows the tree as supplies are
+// plugged and pulled, and as the whole folder goes and comes back.
+void TestSysfsPowerSource::suppliesComeAndGo()
+{
+    QTemporaryDir tmp;
+    const QString root = tmp.path() + QStringLiteral("/power_supply");
+    QVERIFY(QDir().mkpath(root));
+    SysfsPowerSource source(root.toStdString());
+    const auto readings = [&source] {
+        const int line = source.acLineStatus();
+        return qMakePair(line, source.batteryLifePercent());
+    };
+    using R = QPair<int, int>;
+
+    QCOMPARE(readings(), R(kUnknown, kUnknown));
+    QVERIFY(writeTree(root, battery("BAT0")));
+    QCOMPARE(readings(), R(kOff, 57));
+    QVERIFY(writeTree(root, charger("1\n")));
+    QCOMPARE(readings(), R(kOn, 57));
+    QVERIFY(writeTree(root, with(battery("BAT1"), {{"BAT1/capacity", "100\n"},
+                                                   {"BAT1/energy_full", "150000000\n"}})));
+    QCOMPARE(readings(), R(kOn, 89));  // (57 * 50 + 100 * 150) / 200 = 89.25
+    QVERIFY(writeFile(root + "/AC/online", "0\n"));
+    QCOMPARE(readings(), R(kOff, 89));
+    QVERIFY(QDir(root + "/BAT0").removeRecursively());
+    QCOMPARE(readings(), R(kOff, 100));
+    QVERIFY(QFile::remove(root + "/BAT1/capacity"));
+    QCOMPARE(readings(), R(kOff, 13));  // 20 of 150 Wh
+    QVERIFY(QDir(root + "/BAT1").removeRecursively());
+    QCOMPARE(readings(), R(kOff, kUnknown));
+    QVERIFY(QDir(root).removeRecursively());
+    QCOMPARE(readings(), R(kUnknown, kUnknown));
+    QVERIFY(writeTree(root, battery("BAT2")));
+    QCOMPARE(readings(), R(kOff, 57));
+}
+
+void TestSysfsPowerSource::rootThatIsNoTree_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("empty folder") << "empty";
+    QTest::newRow("missing") << "missing";
+    QTest::newRow("a file") << "file";
+    QTest::newRow("empty path") << "empty path";
+}
+
+void TestSysfsPowerSource::rootThatIsNoTree()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir tmp;
+    QString root = tmp.path() + QStringLiteral("/power_supply");
+    if (kind == "empty")
+        QVERIFY(QDir().mkpath(root));
+    else if (kind == "file")
+        QVERIFY(writeFile(root, "Battery\n"));
+    else if (kind == "empty path")
+        root.clear();
+    SysfsPowerSource source(root.toStdString());
+    QCOMPARE(source.acLineStatus(), kUnknown);
+    QCOMPARE(source.batteryLifePercent(), kUnknown);
+}
+
+QTEST_GUILESS_MAIN(TestSysfsPowerSource)
+#include "tst_sysfs_power_source.moc"

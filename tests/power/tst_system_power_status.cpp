@@ -1,0 +1,135 @@
+// The power status the window reads: UPower (python3-dbusmock's, on a private
+// bus) while it answers, the kernel's files (a fixture tree) while it does not.
+// The mock says on AC at 66 %, the fixture on battery at 57 %, so every
+// reading tells where it came from.
+#include "bus_services.h"
+#include "system_power_status.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using tellavo::SystemPowerStatus;
+using tellavo::UPowerTimings;
+using tellavo::test::PrivateBus;
+using tellavo::test::ServiceDriver;
+namespace power = tellavo::power;
+
+namespace {
+
+constexpr int kSoon = 3000;
+const QStringList kMockOnAc{"--percentage", "66", "--state", "charging", "--on-ac"};
+
+QString fixture(const char* tree)
+{
+    return tellavo::test::fixturesDir() + QLatin1Char('/') + QLatin1String(tree);
+}
+
+QPair<int, int> readings(SystemPowerStatus& status)
+{
+    const int line = status.acLineStatus();
+    return {line, status.batteryLifePercent()};
+}
+
+const QPair<int, int> kFromUPower{power::kAcOnline, 66};
+const QPair<int, int> kFromSysfs{power::kAcOffline, 57};
+
+}  // namespace
+
+class TestSystemPowerStatus : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void followsUPowerAsItComesAndGoes();
+    void forwardsUPowerChangesOnly();
+    void filesFromTheEnvironment();
+
+private:
+    QTemporaryDir m_tmp;
+    std::unique_ptr<PrivateBus> m_bus;
+    std::unique_ptr<ServiceDriver> m_mock;
+};
+
+void TestSystemPowerStatus::initTestCase()
+{
+    QVERIFY(m_tmp.isValid());
+    m_bus = std::make_unique<PrivateBus>(m_tmp.path());
+    QVERIFY2(m_bus->start(), qPrintable(m_bus->error()));
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus->address().toUtf8());
+}
+
+void TestSystemPowerStatus::init()
+{
+    m_mock = std::make_unique<ServiceDriver>(QStringLiteral("upower_mock.py"),
+                                             m_tmp.filePath(QStringLiteral("mock.log")));
+}
+
+void TestSystemPowerStatus::cleanup()
+{
+    m_mock.reset();
+}
+
+// Killed, the mock's readings give way to the files at the next read; back,
+// UPower's come back. Each switch is announced once.
+void TestSystemPowerStatus::followsUPowerAsItComesAndGoes()
+{
+    SystemPowerStatus status(fixture("laptop_on_battery"), UPowerTimings());
+    QSignalSpy switched(&status, &SystemPowerStatus::sourceChanged);
+    QVERIFY(!status.usingUPower());
+    QCOMPARE(readings(status), kFromSysfs);
+
+    QVERIFY2(m_mock->start(kMockOnAc), qPrintable(m_mock->answer()));
+    QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), kSoon);
+    QCOMPARE(readings(status), kFromUPower);
+    QCOMPARE(switched.count(), 1);
+
+    m_mock->kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), 1000);
+    QCOMPARE(readings(status), kFromSysfs);
+    QCOMPARE(switched.count(), 2);
+
+    QVERIFY2(m_mock->start(kMockOnAc), qPrintable(m_mock->answer()));
+    QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), kSoon);
+    QCOMPARE(readings(status), kFromUPower);
+    QCOMPARE(switched.count(), 3);
+}
+
+void TestSystemPowerStatus::forwardsUPowerChangesOnly()
+{
+    QVERIFY2(m_mock->start(kMockOnAc), qPrintable(m_mock->answer()));
+    SystemPowerStatus status(fixture("laptop_on_battery"), UPowerTimings());
+    QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), kSoon);
+    QSignalSpy changed(&status, &SystemPowerStatus::readingsChanged);
+
+    QVERIFY(m_mock->send("percentage 70"));
+    QTRY_COMPARE_WITH_TIMEOUT(status.batteryLifePercent(), 70, kSoon);
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(m_mock->send("state discharging"));  // no reading changes
+    QVERIFY(m_mock->send("on-battery true"));
+    QTRY_COMPARE_WITH_TIMEOUT(status.acLineStatus(), power::kAcOffline, kSoon);
+    QCOMPARE(changed.count(), 2);
+
+    // UPower going leaves 255s in its cache; those are not the readings now.
+    m_mock->kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), kSoon);
+    QTest::qWait(100);
+    QCOMPARE(changed.count(), 2);
+}
+
+void TestSystemPowerStatus::filesFromTheEnvironment()
+{
+    qputenv("TELLAVO_POWER_SUPPLY_DIR", QFile::encodeName(fixture("two_batteries")));
+    SystemPowerStatus status;
+    qunsetenv("TELLAVO_POWER_SUPPLY_DIR");
+    QTest::qWait(200);  // no UPower on this bus: still the files after a while
+    QVERIFY(!status.usingUPower());
+    QCOMPARE(readings(status), qMakePair(power::kAcOffline, 60));
+}
+
+QTEST_GUILESS_MAIN(TestSystemPowerStatus)
+#include "tst_system_power_status.moc"

@@ -1,0 +1,464 @@
+// The UPower source against python3-dbusmock's upower template on a private
+// system bus: what it reads, that changes come by signal and not by polling,
+// and that no value the service sends, however wrong, gives a wrong reading.
+#include "bus_services.h"
+#include "upower_power_source.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using tellavo::UPowerPowerSource;
+using tellavo::UPowerTimings;
+using tellavo::test::kDisplayPath;
+using tellavo::test::kRootPath;
+using tellavo::test::PrivateBus;
+using tellavo::test::ServiceDriver;
+namespace power = tellavo::power;
+
+namespace {
+
+constexpr int kOff = power::kAcOffline;
+constexpr int kOn = power::kAcOnline;
+constexpr int kUnknown = power::kUnknown;
+
+// Long enough for a slow machine, far shorter than any timer of the source's
+// defaults: what arrives within it came by signal or by the first GetAll.
+constexpr int kSoon = 3000;
+
+UPowerTimings quick(int livenessMs, int replyTimeoutMs, int reconnectMs)
+{
+    UPowerTimings t;
+    t.livenessMs = livenessMs;
+    t.replyTimeoutMs = replyTimeoutMs;
+    t.reconnectMs = reconnectMs;
+    return t;
+}
+
+}  // namespace
+
+class TestUPowerPowerSource : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void readsTheDisplayDevice_data();
+    void readsTheDisplayDevice();
+    void changesArriveBySignalAlone();
+    void readingsChangedOnlyOnRealChange();
+    void livenessAsksOncePerPeriod();
+    void invalidatedPropertiesAreFetched_data();
+    void invalidatedPropertiesAreFetched();
+    void badValues_data();
+    void badValues();
+    void recoversFromBadValues();
+    void availabilityFollowsTheName();
+    void lateReplyFromFormerOwnerIsDropped();
+    void hungServiceCountsAsAbsent();
+    void errorRepliesCountAsAbsent();
+
+private:
+    bool startMock(const QStringList& arguments = {});
+
+    QTemporaryDir m_tmp;
+    std::unique_ptr<PrivateBus> m_bus;
+    std::unique_ptr<ServiceDriver> m_mock;
+};
+
+void TestUPowerPowerSource::initTestCase()
+{
+    QVERIFY(m_tmp.isValid());
+    m_bus = std::make_unique<PrivateBus>(m_tmp.path());
+    QVERIFY2(m_bus->start(), qPrintable(m_bus->error()));
+    // Before any connection: libdbus reads it once.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus->address().toUtf8());
+}
+
+void TestUPowerPowerSource::init()
+{
+    m_mock = std::make_unique<ServiceDriver>(QStringLiteral("upower_mock.py"),
+                                             m_tmp.filePath(QStringLiteral("mock.log")));
+}
+
+void TestUPowerPowerSource::cleanup()
+{
+    m_mock.reset();
+}
+
+bool TestUPowerPowerSource::startMock(const QStringList& arguments)
+{
+    const bool ok = m_mock->start(arguments);
+    if (!ok)
+        qWarning("upower_mock.py: %s", qPrintable(m_mock->answer()));
+    return ok;
+}
+
+void TestUPowerPowerSource::readsTheDisplayDevice_data()
+{
+    QTest::addColumn<QStringList>("mock");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("percent");
+
+    QTest::newRow("discharging 57")
+        << QStringList{"--percentage", "57", "--state", "discharging", "--on-battery"} << kOff
+        << 57;
+    QTest::newRow("full on AC") << QStringList{"--percentage", "100", "--state", "fully-charged",
+                                               "--on-ac"}
+                                << kOn << 100;
+    QTest::newRow("charging 88.5 rounds to 88")
+        << QStringList{"--percentage", "88.5", "--state", "charging", "--on-ac"} << kOn << 88;
+    QTest::newRow("43.5 rounds to 44") << QStringList{"--percentage", "43.5"} << kOff << 44;
+    QTest::newRow("empty") << QStringList{"--percentage", "0", "--state", "empty"} << kOff << 0;
+    // UPower says Percentage 0 for a machine without battery: not 0 %.
+    QTest::newRow("no battery") << QStringList{"--no-battery", "--on-ac"} << kOn << kUnknown;
+}
+
+void TestUPowerPowerSource::readsTheDisplayDevice()
+{
+    QFETCH(QStringList, mock);
+    QFETCH(int, line);
+    QFETCH(int, percent);
+
+    QVERIFY(startMock(mock));
+    UPowerPowerSource source;
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QCOMPARE(source.acLineStatus(), line);
+    QCOMPARE(source.batteryLifePercent(), percent);
+}
+
+// A change made with the mock's SetDeviceProperties is read within a second,
+// while the reads go on as the tick makes them, and the mock sees no call
+// after the first GetAll of each object.
+void TestUPowerPowerSource::changesArriveBySignalAlone()
+{
+    QVERIFY(startMock());
+    UPowerPowerSource source;  // liveness every 30 s: not within this test
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QCOMPARE(source.batteryLifePercent(), 57);
+    QCOMPARE(m_mock->calls("GetAll", kRootPath), 1);
+    QCOMPARE(m_mock->calls("GetAll", kDisplayPath), 1);
+    QSignalSpy changed(&source, &UPowerPowerSource::readingsChanged);
+
+    QVERIFY(m_mock->send("percentage 30"));
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), 30, 1000);
+    QVERIFY(m_mock->send("on-battery false"));
+    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), kOn, 1000);
+    for (int tick = 0; tick < 20; ++tick) {
+        QCOMPARE(source.acLineStatus(), kOn);
+        QCOMPARE(source.batteryLifePercent(), 30);
+        QTest::qWait(100);
+    }
+
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(m_mock->calls("GetAll", kRootPath), 1);
+    QCOMPARE(m_mock->calls("GetAll", kDisplayPath), 1);
+    QCOMPARE(m_mock->calls("Get", kRootPath), 0);
+    QCOMPARE(m_mock->calls("Get", kDisplayPath), 0);
+}
+
+void TestUPowerPowerSource::readingsChangedOnlyOnRealChange()
+{
+    QVERIFY(startMock());
+    UPowerPowerSource source;
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QSignalSpy changed(&source, &UPowerPowerSource::readingsChanged);
+
+    // None of these changes a reading...
+    QVERIFY(m_mock->send("percentage 57.3"));
+    QVERIFY(m_mock->send("state charging"));
+    QVERIFY(m_mock->send("set display Energy 12.5"));
+    QVERIFY(m_mock->send("set display IconName 'battery-low'"));
+    QVERIFY(m_mock->send("set root LidIsClosed true"));
+    QVERIFY(m_mock->send("set root OnBattery true"));
+    // ...this one does, and it comes after them on the same connection.
+    QVERIFY(m_mock->send("percentage 58"));
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), 58, kSoon);
+    QCOMPARE(changed.count(), 1);
+}
+
+// With a short period: one GetAll per object per period, however often the
+// readings are taken.
+void TestUPowerPowerSource::livenessAsksOncePerPeriod()
+{
+    constexpr int kPeriod = 200;
+    QVERIFY(startMock());
+    UPowerPowerSource source(quick(kPeriod, 2000, 1000));
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    const int root0 = m_mock->calls("GetAll", kRootPath);
+    const int display0 = m_mock->calls("GetAll", kDisplayPath);
+
+    QElapsedTimer clock;
+    clock.start();
+    int ticks = 0;
+    while (clock.elapsed() < 10 * kPeriod) {
+        source.acLineStatus();
+        source.batteryLifePercent();
+        ++ticks;
+        QTest::qWait(10);
+    }
+    const int periods = int(clock.elapsed() / kPeriod);
+    const int root = m_mock->calls("GetAll", kRootPath) - root0;
+    const int display = m_mock->calls("GetAll", kDisplayPath) - display0;
+    const QByteArray counts = QByteArray::number(root) + " root, " + QByteArray::number(display) +
+                              " display calls in " + QByteArray::number(periods) + " periods, " +
+                              QByteArray::number(ticks) + " ticks";
+    QVERIFY2(ticks > 3 * periods, counts.constData());
+    QVERIFY2(root >= periods / 2 && root <= periods + 1, counts.constData());
+    QVERIFY2(display >= periods / 2 && display <= periods + 1, counts.constData());
+    QVERIFY2(qAbs(root - display) <= 1, counts.constData());
+    QCOMPARE(m_mock->calls("Get", kDisplayPath), 0);
+    QVERIFY(source.isAvailable());
+}
+
+// A signal that names a property without its value: the source asks for the
+// object's properties again, once, and only for a property it reads.
+void TestUPowerPowerSource::invalidatedPropertiesAreFetched_data()
+{
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<int>("rootFetches");
+    QTest::addColumn<int>("displayFetches");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("percent");
+
+    QTest::newRow("Percentage") << QStringList{"invalidate display Percentage 42.0"} << 0 << 1
+                                << kOff << 42;
+    QTest::newRow("IsPresent") << QStringList{"invalidate display IsPresent false"} << 0 << 1
+                               << kOff << kUnknown;
+    QTest::newRow("Type") << QStringList{"invalidate display Type @u 5"} << 0 << 1 << kOff
+                          << kUnknown;
+    QTest::newRow("OnBattery") << QStringList{"invalidate root OnBattery false"} << 1 << 0 << kOn
+                               << 57;
+    QTest::newRow("Percentage gone")
+        << QStringList{"invalidate display Percentage"} << 0 << 1 << kOff << kUnknown;
+    QTest::newRow("OnBattery gone")
+        << QStringList{"invalidate root OnBattery"} << 1 << 0 << kUnknown << 57;
+    QTest::newRow("a property not read: no call")
+        << QStringList{"invalidate display IconName 'x'", "on-battery false"} << 0 << 0 << kOn
+        << 57;
+}
+
+void TestUPowerPowerSource::invalidatedPropertiesAreFetched()
+{
+    QFETCH(QStringList, commands);
+    QFETCH(int, rootFetches);
+    QFETCH(int, displayFetches);
+    QFETCH(int, line);
+    QFETCH(int, percent);
+
+    QVERIFY(startMock());
+    UPowerPowerSource source;
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    const int root0 = m_mock->calls("GetAll", kRootPath);
+    const int display0 = m_mock->calls("GetAll", kDisplayPath);
+    for (const QString& command : commands)
+        QVERIFY2(m_mock->send(command), qPrintable(m_mock->answer()));
+    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), line, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), percent, kSoon);
+    QTest::qWait(200);  // a second call, if one were made, would show by now
+    QCOMPARE(m_mock->calls("GetAll", kRootPath) - root0, rootFetches);
+    QCOMPARE(m_mock->calls("GetAll", kDisplayPath) - display0, displayFetches);
+    QVERIFY(source.isAvailable());
+}
+
+// The mock starts on battery at 57 %; each row sends values of the wrong type
+// or out of all reason, by signal (set) or by the GetAll that an invalidation
+// calls for (invalidate). A lenient reading (a string "42" taken as 42, an
+// unsigned 1 as true) would give a number here; the right answer is 255. Rows
+// that leave the readings as they were end with a change of the line status,
+// which arrives after the bad signal, so the check comes after it.
+void TestUPowerPowerSource::badValues_data()
+{
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("percent");
+
+    const auto row = [](const char* tag, const QStringList& commands, int line, int percent) {
+        QTest::newRow(tag) << commands << line << percent;
+    };
+    row("Percentage a string", {"set display Percentage 'hello'"}, kOff, kUnknown);
+    row("Percentage a string of digits", {"set display Percentage '42'"}, kOff, kUnknown);
+    row("Percentage NaN", {"set display Percentage nan"}, kOff, kUnknown);
+    row("Percentage infinite", {"set display Percentage inf"}, kOff, kUnknown);
+    row("Percentage minus infinite", {"set display Percentage -inf"}, kOff, kUnknown);
+    row("Percentage 1e308", {"set display Percentage 1e308"}, kOff, kUnknown);
+    row("Percentage 250", {"set display Percentage 250.0"}, kOff, kUnknown);
+    row("Percentage -5", {"set display Percentage -5.0"}, kOff, kUnknown);
+    row("Percentage 100.4 is full", {"set display Percentage 100.4"}, kOff, 100);
+    row("Percentage -0.4 is empty", {"set display Percentage -0.4"}, kOff, 0);
+    row("Percentage an unsigned", {"set display Percentage @u 42"}, kOff, kUnknown);
+    row("Percentage an int32", {"set display Percentage 42"}, kOff, kUnknown);
+    row("Percentage in a variant", {"set display Percentage <42.0>"}, kOff, kUnknown);
+    row("Percentage an array", {"set display Percentage [42.0]"}, kOff, kUnknown);
+    row("Percentage a dictionary", {"set display Percentage {'a': <42.0>}"}, kOff, kUnknown);
+    row("IsPresent a string", {"set display IsPresent 'true'"}, kOff, kUnknown);
+    row("IsPresent an unsigned", {"set display IsPresent @u 1"}, kOff, kUnknown);
+    row("IsPresent false", {"set display IsPresent false"}, kOff, kUnknown);
+    row("Type a string", {"set display Type '2'"}, kOff, kUnknown);
+    row("Type an int32", {"set display Type 2"}, kOff, kUnknown);
+    row("Type a double", {"set display Type 2.0"}, kOff, kUnknown);
+    row("Type line power", {"set display Type @u 1"}, kOff, kUnknown);
+    row("Type mouse", {"set display Type @u 5"}, kOff, kUnknown);
+    row("Type UPS is a battery", {"set display Type @u 3", "set display Percentage 42.0"}, kOff,
+        42);
+    row("OnBattery a string", {"set root OnBattery 'false'"}, kUnknown, 57);
+    row("OnBattery an unsigned", {"set root OnBattery @u 0"}, kUnknown, 57);
+    row("OnBattery in a variant", {"set root OnBattery <false>"}, kUnknown, 57);
+    row("OnBattery false", {"set root OnBattery false"}, kOn, 57);
+
+    row("fetched: Percentage NaN", {"invalidate display Percentage nan"}, kOff, kUnknown);
+    row("fetched: Percentage a string", {"invalidate display Percentage '42'"}, kOff, kUnknown);
+    row("fetched: IsPresent an unsigned", {"invalidate display IsPresent @u 1"}, kOff, kUnknown);
+    row("fetched: Type an int32", {"invalidate display Type 2"}, kOff, kUnknown);
+    row("fetched: OnBattery a string", {"invalidate root OnBattery 'false'"}, kUnknown, 57);
+    row("fetched: everything gone",
+        {"invalidate display Percentage", "invalidate display IsPresent", "invalidate display Type",
+         "invalidate root OnBattery"},
+        kUnknown, kUnknown);
+
+    row("signal of another interface",
+        {"emit display ('org.example.Other', {'Percentage': <42.0>}, @as [])", "on-battery false"},
+        kOn, 57);
+    row("device properties from the root object",
+        {"emit root ('org.freedesktop.UPower.Device', {'Percentage': <42.0>}, @as [])",
+         "on-battery false"},
+        kOn, 57);
+    row("signal of other arguments", {"emit display (1, 2)", "on-battery false"}, kOn, 57);
+    row("signal with a list for the map",
+        {"emit display ('org.freedesktop.UPower.Device', ['Percentage'], @as [])",
+         "on-battery false"},
+        kOn, 57);
+    row("signal without the invalidated list",
+        {"emit display ('org.freedesktop.UPower.Device', {'Percentage': <42.0>})",
+         "on-battery false"},
+        kOn, 57);
+    row("signal with an empty map",
+        {"emit display ('org.freedesktop.UPower.Device', @a{sv} {}, @as [])", "on-battery false"},
+        kOn, 57);
+}
+
+void TestUPowerPowerSource::badValues()
+{
+    QFETCH(QStringList, commands);
+    QFETCH(int, line);
+    QFETCH(int, percent);
+
+    QVERIFY(startMock());
+    UPowerPowerSource source;
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    for (const QString& command : commands)
+        QVERIFY2(m_mock->send(command), qPrintable(m_mock->answer()));
+    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), line, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), percent, kSoon);
+    QVERIFY(source.isAvailable());
+}
+
+void TestUPowerPowerSource::recoversFromBadValues()
+{
+    QVERIFY(startMock());
+    UPowerPowerSource source;
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QVERIFY(m_mock->send("set display Percentage nan"));
+    QVERIFY(m_mock->send("set root OnBattery 'yes'"));
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), kUnknown, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), kUnknown, kSoon);
+    QVERIFY(m_mock->send("percentage 42"));
+    QVERIFY(m_mock->send("on-battery false"));
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), 42, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), kOn, kSoon);
+}
+
+void TestUPowerPowerSource::availabilityFollowsTheName()
+{
+    UPowerPowerSource source;
+    QSignalSpy availability(&source, &UPowerPowerSource::availabilityChanged);
+    QTest::qWait(200);
+    QVERIFY(!source.isAvailable());
+    QCOMPARE(source.acLineStatus(), kUnknown);
+    QCOMPARE(source.batteryLifePercent(), kUnknown);
+    QCOMPARE(availability.count(), 0);
+
+    QVERIFY(startMock());
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QCOMPARE(availability.count(), 1);
+    QCOMPARE(availability.at(0).at(0).toBool(), true);
+    QCOMPARE(source.batteryLifePercent(), 57);
+
+    m_mock->kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
+    QCOMPARE(availability.count(), 2);
+    QCOMPARE(availability.at(1).at(0).toBool(), false);
+    QCOMPARE(source.acLineStatus(), kUnknown);
+    QCOMPARE(source.batteryLifePercent(), kUnknown);
+
+    QVERIFY(startMock({"--percentage", "80", "--on-ac"}));
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QCOMPARE(source.acLineStatus(), kOn);
+    QCOMPARE(source.batteryLifePercent(), 80);
+
+    m_mock->stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
+    QCOMPARE(availability.count(), 4);
+}
+
+// A stopped UPower (A) has a liveness GetAll waiting; another one (B) takes
+// the name; A wakes and answers with its old 57 %. That answer belongs to a
+// service that no longer owns the name and must change nothing.
+void TestUPowerPowerSource::lateReplyFromFormerOwnerIsDropped()
+{
+    QVERIFY(startMock());
+    UPowerPowerSource source(quick(300, 5000, 1000));
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    const int answeredBefore = m_mock->calls("GetAll", kDisplayPath);
+
+    m_mock->pause();
+    QTest::qWait(500);  // a liveness call goes out to A and waits there
+    ServiceDriver other(QStringLiteral("upower_mock.py"), m_tmp.filePath("other.log"));
+    QVERIFY2(other.start({"--percentage", "30"}), qPrintable(other.answer()));
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), 30, kSoon);
+    // B's own liveness answers would soon mend a wrong reading: watch for
+    // any change at all instead.
+    QSignalSpy changed(&source, &UPowerPowerSource::readingsChanged);
+    QSignalSpy availability(&source, &UPowerPowerSource::availabilityChanged);
+
+    m_mock->resume();
+    QTRY_VERIFY_WITH_TIMEOUT(m_mock->calls("GetAll", kDisplayPath) > answeredBefore, kSoon);
+    QTest::qWait(300);  // A's answer reaches the source
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(availability.count(), 0);
+    QCOMPARE(source.batteryLifePercent(), 30);
+}
+
+// Short timings here; the defaults are tested in tst_power_hung_service.
+void TestUPowerPowerSource::hungServiceCountsAsAbsent()
+{
+    QVERIFY(startMock());
+    UPowerPowerSource source(quick(300, 500, 500));
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    m_mock->pause();
+    QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
+    QCOMPARE(source.acLineStatus(), kUnknown);
+    QCOMPARE(source.batteryLifePercent(), kUnknown);
+    m_mock->resume();
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QCOMPARE(source.batteryLifePercent(), 57);
+}
+
+// The name is owned but the display device is gone: the liveness call fails.
+void TestUPowerPowerSource::errorRepliesCountAsAbsent()
+{
+    QVERIFY(startMock());
+    UPowerPowerSource source(quick(300, 2000, 500));
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QVERIFY(m_mock->send("remove-object display"));
+    QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
+    QCOMPARE(source.acLineStatus(), kUnknown);
+    QCOMPARE(source.batteryLifePercent(), kUnknown);
+}
+
+QTEST_GUILESS_MAIN(TestUPowerPowerSource)
+#include "tst_upower_power_source.moc"

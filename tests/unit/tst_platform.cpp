@@ -1,0 +1,81 @@
+// Twips and pixels, and the choice of the Qt platform.
+#include "display_platform.h"
+#include "twips.h"
+
+#include <QTest>
+
+using namespace tellavo;
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void twipsToPixels_data();
+    void twipsToPixels();
+    void preferredPlatform_data();
+    void preferredPlatform();
+};
+
+void TestPlatform::twipsToPixels_data()
+{
+    QTest::addColumn<double>("dpi");
+    QTest::addColumn<double>("twips");
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("96: layout 1 width") << 96.0 << 1965.0 << 131;
+    QTest::newRow("96: layout 1 height 18.67") << 96.0 << 280.0 << 19;
+    QTest::newRow("96: layout 2 height") << 96.0 << 255.0 << 17;
+    QTest::newRow("96: 100 twips") << 96.0 << 100.0 << 7;
+    QTest::newRow("96: half goes even (7.5)") << 96.0 << 112.5 << 8;
+    QTest::newRow("96: half goes even (6.5)") << 96.0 << 97.5 << 6;
+    QTest::newRow("96: negative") << 96.0 << -120.0 << -8;
+    QTest::newRow("120: layout 1 width") << 120.0 << 1965.0 << 164;  // 163.75
+    QTest::newRow("144: layout 1 height") << 144.0 << 280.0 << 28;
+    QTest::newRow("192: layout 3 height") << 192.0 << 1365.0 << 182;
+    QTest::newRow("no dpi reads as 96") << 0.0 << 1965.0 << 131;
+    QTest::newRow("huge clamped") << 96.0 << 1e30 << (1 << 24);
+    QTest::newRow("-huge clamped") << 96.0 << -1e30 << -(1 << 24);
+    QTest::newRow("nan is 0") << 96.0 << std::nan("") << 0;
+}
+
+void TestPlatform::twipsToPixels()
+{
+    QFETCH(double, dpi);
+    QFETCH(double, twips);
+    QFETCH(int, pixels);
+    const TwipScale scale = TwipScale::forDpi(dpi, dpi);
+    QCOMPARE(scale.toPixelsX(twips), pixels);
+    QCOMPARE(scale.toPixelsY(twips), pixels);
+}
+
+void TestPlatform::preferredPlatform_data()
+{
+    QTest::addColumn<QByteArray>("qpa");
+    QTest::addColumn<QByteArray>("session");
+    QTest::addColumn<QByteArray>("wayland");
+    QTest::addColumn<QByteArray>("display");
+    QTest::addColumn<QByteArray>("choice");
+    QTest::newRow("wayland session with X")
+        << QByteArray() << QByteArray("wayland") << QByteArray("wayland-0") << QByteArray(":0")
+        << QByteArray("xcb");
+    QTest::newRow("wayland display only") << QByteArray() << QByteArray() << QByteArray("wayland-0")
+                                          << QByteArray(":1") << QByteArray("xcb");
+    QTest::newRow("explicit platform wins")
+        << QByteArray("wayland") << QByteArray("wayland") << QByteArray("wayland-0")
+        << QByteArray(":0") << QByteArray();
+    QTest::newRow("no X display") << QByteArray() << QByteArray("wayland")
+                                  << QByteArray("wayland-0") << QByteArray() << QByteArray();
+    QTest::newRow("x11 session") << QByteArray() << QByteArray("x11") << QByteArray()
+                                 << QByteArray(":0") << QByteArray();
+}
+
+void TestPlatform::preferredPlatform()
+{
+    QFETCH(QByteArray, qpa);
+    QFETCH(QByteArray, session);
+    QFETCH(QByteArray, wayland);
+    QFETCH(QByteArray, display);
+    QFETCH(QByteArray, choice);
+    QCOMPARE(tellavo::preferredPlatform(qpa, session, wayland, display), choice);
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"
