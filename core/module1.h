@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app_state.h"
+#include "number_text.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace tellavo {
+
+class PrincWindow;
+class SettingsStore;
+
+// The program's spine: start-up, the always-on-top procedures, saving and the
+// exit command. Owns the shared state and the battery window.
+class Module1 {
+public:
+    using WindowFactory = std::function<std::unique_ptr<PrincWindow>(Module1&)>;
+
+    // The message boxes start-up and saving show; replaceable by tests.
+    struct Boxes {
+        std::function<void()> welcome;
+        std::function<void(const QString& text)> error;
+    };
+    static Boxes standardBoxes();
+
+    Module1(SettingsStore& store, WindowFactory makeWindow, Boxes boxes = standardBoxes());
+    ~Module1();
+
+    AppState& state() { return m_state; }
+    const AppState& state() const { return m_state; }
+    SettingsStore& store() { return m_store; }
+    PrincWindow* frmPrinc() const { return m_frmPrinc.get(); }
+
+    // Start-up. 0 when the program goes on into the event loop, otherwise the
+    // exit status after an error box.
+    int Main();
+
+    // Puts form above all other windows (flag -1) or back among them (flag 0),
+    // without moving or resizing it; any other flag does nothing.
+    static void ImpostaPrimoPiano(QWidget* form, const Boolean& flag);
+    // Applies Sipp to the battery window.
+    void ApplicaPrimoPiano();
+
+    // Writes the five settings. On failure shows an error box naming the file
+    // and returns false; never reports a failed save as done.
+    bool SalvaImpostazioni();
+
+    // The exit command: save, then end at once (status 1 if the save failed).
+    void Esci();
+
+    static QString welcomeText();
+
+private:
+    int startupError(ConversionError error, const QString& key, const QString& text);
+
+    SettingsStore& m_store;
+    WindowFactory m_makeWindow;
+    Boxes m_boxes;
+    AppState m_state;
+    std::unique_ptr<PrincWindow> m_frmPrinc;
+};
+
+}  // namespace tellavo
