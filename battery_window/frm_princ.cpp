@@ -1,0 +1,481 @@
+#include "frm_princ.h"
+
+#include "frm_opzioni.h"
+#include "layouts.h"
+#include "module1.h"
+#include "picture_choice.h"
+#include "pictures.h"
+#include "power_source.h"
+#include "tick_rules.h"
+#include "window_stacking.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QSlider>
+#include <QTimer>
+#include <QWindow>
+
+#include <limits>
+
+namespace tellavo {
+
+namespace {
+
+// Control places inside the client area, in twips: left, top, width, height.
+struct TwipRect {
+    int left, top, width, height;
+};
+constexpr TwipRect kLblPerc{0, 15, 735, 255};
+constexpr TwipRect kProgressBar{510, 30, 975, 180};
+constexpr TwipRect kImgStato{1530, 0, 255, 255};
+constexpr TwipRect kLabel1{1800, 0, 255, 255};
+constexpr TwipRect kSliderPerc{1080, 720, 2655, 255};
+
+constexpr int kFramePixels = 1;  // the thin frame we draw round the client area
+constexpr int kTickMs = 1000;
+// Under openbox a tool window's first position is sometimes lost right after
+// it is mapped; placing it again a little later holds in every run.
+constexpr int kPlaceAgainMs = 200;
+
+const QString kTitle = QStringLiteral("Tellavo");
+
+int buttonNumber(Qt::MouseButton button)
+{
+    switch (button) {
+        case Qt::LeftButton:
+            return mouse::kLeft;
+        case Qt::RightButton:
+            return mouse::kRight;
+        case Qt::MiddleButton:
+            return mouse::kMiddle;
+        default:
+            return 0;
+    }
+}
+
+int clampToX11(int pixels)
+{
+    // X11 window coordinates are 16-bit; a stored place beyond them would wrap.
+    constexpr int lo = std::numeric_limits<qint16>::min();
+    constexpr int hi = std::numeric_limits<qint16>::max();
+    return pixels < lo ? lo : (pixels > hi ? hi : pixels);
+}
+
+QAction* separator(QObject* parent, const QString& name, bool visible)
+{
+    auto* action = new QAction(parent);
+    action->setObjectName(name);
+    action->setSeparator(true);
+    action->setVisible(visible);
+    return action;
+}
+
+}  // namespace
+
+FrmPrinc::FrmPrinc(Module1& module, PowerSource& si)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
+      m_module(module),
+      m_state(module.state()),
+      m_si(si),
+      m_scale(TwipScale::forWidget(this))
+{
+    setObjectName(QStringLiteral("frmPrinc"));
+    setWindowTitle(QString());
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setFocusPolicy(Qt::NoFocus);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(8.25);
+    setFont(font);
+    setWindowIcon(QIcon(iconPath()));
+
+    buildControls();
+    buildMenu();
+    loadImageList();
+    Form_Load();
+}
+
+FrmPrinc::~FrmPrinc() = default;
+
+void FrmPrinc::buildControls()
+{
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+
+    m_lblPerc = new QLabel(QStringLiteral("???%"), m_client);
+    m_lblPerc->setObjectName(QStringLiteral("lblPerc"));
+    m_lblPerc->setTextFormat(Qt::PlainText);
+    m_lblPerc->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_imgStato = new QLabel(m_client);
+    m_imgStato->setObjectName(QStringLiteral("imgStato"));
+    m_imgStato->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_label1 = new QLabel(QStringLiteral(">"), m_client);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    m_label1->setTextFormat(Qt::PlainText);
+    m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_label1->setAutoFillBackground(true);
+    m_label1->setToolTip(QStringLiteral("Clic per aprire il menu"));
+
+    // The bar has a window of its own and lies above the labels where they overlap.
+    m_progressBar = new QProgressBar(m_client);
+    m_progressBar->setObjectName(QStringLiteral("ProgressBar"));
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->raise();
+
+    m_sliderPerc = new QSlider(Qt::Horizontal, m_client);
+    m_sliderPerc->setObjectName(QStringLiteral("SliderPerc"));
+    m_sliderPerc->setRange(0, 100);
+    m_sliderPerc->setSingleStep(1);
+    m_sliderPerc->setPageStep(5);
+    m_sliderPerc->setTickPosition(QSlider::NoTicks);
+    // The only control that takes the focus, also where it lies outside the
+    // visible part of the window.
+    m_sliderPerc->setFocusPolicy(Qt::StrongFocus);
+    connect(m_sliderPerc, &QSlider::valueChanged, this, [this] { SliderPerc_Change(); });
+
+    for (QWidget* w : {static_cast<QWidget*>(m_client), static_cast<QWidget*>(m_lblPerc),
+                       static_cast<QWidget*>(m_imgStato), static_cast<QWidget*>(m_label1),
+                       static_cast<QWidget*>(m_progressBar)}) {
+        w->setFocusPolicy(Qt::NoFocus);
+        w->installEventFilter(this);
+    }
+    installEventFilter(this);
+    m_sliderPerc->installEventFilter(this);
+
+    changeEvent(nullptr);  // Label1's colours
+    placeControls();
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(kTickMs);
+    // A second give or take a few milliseconds is plenty, and lets the system
+    // batch our wake-up with others.
+    m_timer1->setTimerType(Qt::CoarseTimer);
+    connect(m_timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+}
+
+void FrmPrinc::placeControls()
+{
+    const auto place = [this](QWidget* w, const TwipRect& r) {
+        w->setGeometry(m_scale.toPixelsX(r.left), m_scale.toPixelsY(r.top),
+                       m_scale.toPixelsX(r.width), m_scale.toPixelsY(r.height));
+    };
+    place(m_lblPerc, kLblPerc);
+    place(m_progressBar, kProgressBar);
+    place(m_imgStato, kImgStato);
+    place(m_label1, kLabel1);
+    place(m_sliderPerc, kSliderPerc);
+}
+
+void FrmPrinc::buildMenu()
+{
+    m_mnuPrinc = new QMenu(this);
+    m_mnuPrinc->setObjectName(QStringLiteral("MnuPrinc"));
+    m_mnuPrinc->setTitle(QStringLiteral("X"));
+
+    m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("mnu2"), false));
+
+    const QString captions[3] = {QStringLiteral("&Layout 1"), QStringLiteral("&Layout 2"),
+                                 QStringLiteral("&Layout 3 con opzioni")};
+    for (int i = 0; i < 3; ++i) {
+        auto* item = new QAction(captions[i], m_mnuPrinc);
+        item->setObjectName(QStringLiteral("mnuLayout%1").arg(i + 1));
+        item->setCheckable(true);
+        item->setVisible(false);
+        const int index = i + 1;
+        connect(item, &QAction::triggered, this, [this, index] { mnuLayout_Click(index); });
+        m_mnuLayout[i] = item;
+        m_mnuPrinc->addAction(item);
+    }
+
+    auto* info = new QAction(QStringLiteral("----- &Mivor Tellavo 1.1 -----"), m_mnuPrinc);
+    info->setObjectName(QStringLiteral("mnuInfoOn"));
+    info->setEnabled(false);
+    m_mnuPrinc->addAction(info);
+
+    m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("div2"), true));
+
+    m_mnuOpzioni = new QAction(QStringLiteral("&Opzioni..."), m_mnuPrinc);
+    m_mnuOpzioni->setObjectName(QStringLiteral("mnuOpzioni"));
+    connect(m_mnuOpzioni, &QAction::triggered, this, [this] { mnuOpzioni_Click(); });
+    m_mnuPrinc->addAction(m_mnuOpzioni);
+
+    m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("mnu1"), true));
+
+    m_mnuEsci = new QAction(QStringLiteral("&Esci"), m_mnuPrinc);
+    m_mnuEsci->setObjectName(QStringLiteral("mnuEsci"));
+    connect(m_mnuEsci, &QAction::triggered, this, [this] { mnuEsci_Click(); });
+    m_mnuPrinc->addAction(m_mnuEsci);
+}
+
+QMessageBox* FrmPrinc::warningBox() const
+{
+    return m_warningBox;
+}
+
+QAction* FrmPrinc::mnuLayout(int index) const
+{
+    return index >= 1 && index <= kLayoutCount ? m_mnuLayout[index - 1] : nullptr;
+}
+
+void FrmPrinc::loadImageList()
+{
+    const qreal dpr = devicePixelRatioF();
+    m_imageList1.reserve(kPictureCount);
+    for (int n = 1; n <= kPictureCount; ++n) {
+        QPixmap picture(picturePath(n));
+        if (dpr > 1.0 && !picture.isNull()) {
+            // Pixel art stays sharp only when scaled by whole pixels, nearest neighbour.
+            picture =
+                picture.scaled(picture.size() * dpr, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+            picture.setDevicePixelRatio(dpr);
+        }
+        m_imageList1.append(picture);
+    }
+}
+
+void FrmPrinc::Form_Load()
+{
+    showPicture(kPictureNoReading);
+    mnuLayout_Click(1);
+    m_timer1->start();
+}
+
+void FrmPrinc::showPicture(int number)
+{
+    if (number < 1 || number > kPictureCount)
+        return;
+    // Assigning the picture already shown would only cost a repaint.
+    if (number != m_shownPicture) {
+        m_imgStato->setPixmap(m_imageList1[number - 1]);
+        m_shownPicture = number;
+    }
+    emit pictureAssigned(number);
+}
+
+void FrmPrinc::CambiaImmagine()
+{
+    if (const std::optional<int> number = choosePicture(m_state.Perc, m_state.Rete))
+        showPicture(*number);
+}
+
+void FrmPrinc::mnuLayout_Click(int index)
+{
+    for (QAction* item : m_mnuLayout)
+        item->setChecked(false);
+    QAction* item = mnuLayout(index);
+    if (!item)
+        return;
+    item->setChecked(true);
+    const std::optional<LayoutSize> size = layoutSize(index);
+    const int width = m_scale.toPixelsX(size->widthTwips);
+    const int height = m_scale.toPixelsY(size->heightTwips);
+    setFixedSize(width, height);
+    m_client->setGeometry(kFramePixels, kFramePixels, width - 2 * kFramePixels,
+                          height - 2 * kFramePixels);
+}
+
+void FrmPrinc::Timer1_Timer()
+{
+    m_state.Rete = reteFromLineStatus(m_si.acLineStatus());
+    CambiaImmagine();
+    const PercentReading reading = percentFromReading(m_si.batteryLifePercent());
+    m_state.Perc = reading.perc;
+    if (m_lblPerc->text() != reading.caption)
+        m_lblPerc->setText(reading.caption);
+    m_progressBar->setValue(m_state.Perc);
+    if (applyWarningRule(m_state))
+        showWarning();
+}
+
+void FrmPrinc::showWarning()
+{
+    // Never exec(): Qt fires no timer again while its handler sits in a nested
+    // event loop, and the window must keep ticking behind the box.
+    if (m_warningBox) {
+        m_warningBox->setText(m_state.Messaggio);
+        m_warningBox->raise();
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Warning, kTitle, m_state.Messaggio, QMessageBox::Ok);
+    box->setObjectName(QStringLiteral("warningBox"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    m_warningBox = box;
+    box->show();
+    // show() drops the stays-on-top hint, so it is set on the shown window.
+    stacking::setAbove(box, true);
+}
+
+void FrmPrinc::SliderPerc_Change()
+{
+    m_state.Perc = static_cast<quint8>(m_sliderPerc->value());
+    CambiaImmagine();
+}
+
+void FrmPrinc::mnuOpzioni_Click()
+{
+    {
+        // Made and loaded afresh at each opening, gone when it closes.
+        FrmOpzioni dialog(m_module);
+        dialog.exec();
+    }
+    m_module.ApplicaPrimoPiano();
+}
+
+void FrmPrinc::mnuEsci_Click()
+{
+    m_module.Esci();
+}
+
+void FrmPrinc::mouseDownOn(MouseTarget target, int button, const QPoint& globalPos)
+{
+    const MouseResponse response = routeMouse(target, button);
+    if (response.drag)
+        startDrag(globalPos);
+    if (response.menu)
+        m_mnuPrinc->popup(globalPos);
+}
+
+void FrmPrinc::startDrag(const QPoint& globalPos)
+{
+    m_dragStarted = true;
+    if (QWindow* handle = windowHandle(); handle && handle->startSystemMove())
+        return;
+    // No interactive move from the window manager (bare X server, offscreen):
+    // follow the pointer ourselves until the button is released.
+    m_manualDrag = true;
+    m_dragOffset = globalPos - pos();
+}
+
+bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_sliderPerc) {
+        // A click on the slider previews its value even when the value stays.
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            SliderPerc_Change();
+        return false;
+    }
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            auto* me = static_cast<QMouseEvent*>(event);
+            MouseTarget target = MouseTarget::Surface;
+            if (watched == m_lblPerc)
+                target = MouseTarget::LblPerc;
+            else if (watched == m_imgStato)
+                target = MouseTarget::ImgStato;
+            else if (watched == m_progressBar)
+                target = MouseTarget::ProgressBar;
+            else if (watched == m_label1)
+                target = MouseTarget::Label1;
+            mouseDownOn(target, buttonNumber(me->button()), me->globalPosition().toPoint());
+            return true;
+        }
+        case QEvent::MouseMove:
+            if (m_manualDrag) {
+                move(static_cast<QMouseEvent*>(event)->globalPosition().toPoint() - m_dragOffset);
+                return true;
+            }
+            break;
+        case QEvent::MouseButtonRelease:
+            if (m_manualDrag && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                m_manualDrag = false;
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmPrinc::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void FrmPrinc::closeEvent(QCloseEvent* event)
+{
+    // Closed other than by "Esci" (window manager, session end): nothing is saved.
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void FrmPrinc::changeEvent(QEvent* event)
+{
+    if (!event || event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+        // The desktop has no title bars of its own to borrow from; an inactive
+        // selection is the nearest thing in its palette.
+        QPalette pal = m_label1->palette();
+        pal.setColor(QPalette::Window, palette().color(QPalette::Inactive, QPalette::Highlight));
+        pal.setColor(QPalette::WindowText,
+                     palette().color(QPalette::Inactive, QPalette::HighlightedText));
+        m_label1->setPalette(pal);
+    }
+    if (event)
+        QWidget::changeEvent(event);
+}
+
+void FrmPrinc::showWindow()
+{
+    show();
+}
+
+QPoint FrmPrinc::placedPixels() const
+{
+    return QPoint(clampToX11(m_scale.toPixelsX(m_leftTwips)),
+                  clampToX11(m_scale.toPixelsY(m_topTwips)));
+}
+
+bool FrmPrinc::movedByUser() const
+{
+    return !m_placed || (m_dragStarted && pos() != placedPixels());
+}
+
+void FrmPrinc::moveToTwips(float left, float top)
+{
+    m_leftTwips = left;
+    m_topTwips = top;
+    m_placed = true;
+    m_dragStarted = false;
+    move(placedPixels());
+    QTimer::singleShot(kPlaceAgainMs, this, [this] {
+        if (!m_dragStarted && pos() != placedPixels())
+            move(placedPixels());
+    });
+}
+
+float FrmPrinc::leftTwips() const
+{
+    return movedByUser() ? float(m_scale.toTwipsX(pos().x())) : m_leftTwips;
+}
+
+float FrmPrinc::topTwips() const
+{
+    return movedByUser() ? float(m_scale.toTwipsY(pos().y())) : m_topTwips;
+}
+
+void FrmPrinc::giveFocus()
+{
+    activateWindow();
+    m_sliderPerc->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace tellavo

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "mouse_routing.h"
+#include "princ_window.h"
+#include "twips.h"
+
+#include <QPixmap>
+#include <QPoint>
+#include <QPointer>
+#include <QVector>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMessageBox;
+class QProgressBar;
+class QSlider;
+class QTimer;
+
+namespace tellavo {
+
+class Module1;
+class PowerSource;
+struct AppState;
+
+// The battery window: a small frameless strip with the charge as text, as a
+// bar and as a status picture, a ">" label that opens the menu, and a slider
+// that previews the picture for a chosen percentage. Geometry is in twips.
+class FrmPrinc : public QWidget, public PrincWindow {
+    Q_OBJECT
+public:
+    // si: the power status the one-second tick reads; it must outlive the window.
+    FrmPrinc(Module1& module, PowerSource& si);
+    ~FrmPrinc() override;
+
+    // PrincWindow
+    QWidget* widget() override { return this; }
+    void showWindow() override;
+    void moveToTwips(float left, float top) override;
+    float leftTwips() const override;
+    float topTwips() const override;
+    void giveFocus() override;
+
+    // Sets the picture of imgStato from Perc and Rete (a Perc of 0 leaves it).
+    void CambiaImmagine();
+    // The layout command: check mark on item n, outer size of layout n.
+    void mnuLayout_Click(int index);
+    // One tick of Timer1.
+    void Timer1_Timer();
+    // The window's mouse routine for a press of button (1 left, 2 right, 4 middle).
+    void mouseDownOn(MouseTarget target, int button, const QPoint& globalPos);
+
+    // Controls, for the window's own code and its tests.
+    QLabel* lblPerc() const { return m_lblPerc; }
+    QProgressBar* ProgressBar() const { return m_progressBar; }
+    QLabel* imgStato() const { return m_imgStato; }
+    QLabel* Label1() const { return m_label1; }
+    QSlider* SliderPerc() const { return m_sliderPerc; }
+    QTimer* Timer1() const { return m_timer1; }
+    QMenu* MnuPrinc() const { return m_mnuPrinc; }
+    QAction* mnuLayout(int index) const;
+    QAction* mnuOpzioni() const { return m_mnuOpzioni; }
+    QAction* mnuEsci() const { return m_mnuEsci; }
+    // The number of the picture imgStato shows (25 after load).
+    int shownPicture() const { return m_shownPicture; }
+    // The warning box while it is open, else null.
+    QMessageBox* warningBox() const;
+    QWidget* clientArea() const { return m_client; }
+
+signals:
+    // A picture number was put into imgStato (also when it was already shown).
+    void pictureAssigned(int number);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void Form_Load();
+    void buildControls();
+    void buildMenu();
+    void placeControls();
+    void loadImageList();
+    void showPicture(int number);
+    void SliderPerc_Change();
+    void mnuOpzioni_Click();
+    void mnuEsci_Click();
+    void showWarning();
+    void startDrag(const QPoint& globalPos);
+    QPoint placedPixels() const;
+    bool movedByUser() const;
+
+    Module1& m_module;
+    AppState& m_state;
+    PowerSource& m_si;
+    TwipScale m_scale;
+
+    QWidget* m_client = nullptr;
+    QLabel* m_lblPerc = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    QLabel* m_imgStato = nullptr;
+    QLabel* m_label1 = nullptr;
+    QSlider* m_sliderPerc = nullptr;
+    QTimer* m_timer1 = nullptr;
+    QMenu* m_mnuPrinc = nullptr;
+    std::array<QAction*, 3> m_mnuLayout{};
+    QAction* m_mnuOpzioni = nullptr;
+    QAction* m_mnuEsci = nullptr;
+
+    QVector<QPixmap> m_imageList1;  // index 0 holds picture 1
+    int m_shownPicture = 0;
+    QPointer<QMessageBox> m_warningBox;
+
+    // The place as set in twips, kept as set until the user drags the window.
+    float m_leftTwips = 0.0f;
+    float m_topTwips = 0.0f;
+    bool m_placed = false;
+    bool m_dragStarted = false;
+    // Manual move, where the window manager offers no interactive move.
+    bool m_manualDrag = false;
+    QPoint m_dragOffset;
+};
+
+}  // namespace tellavo

@@ -1,0 +1,187 @@
+#include "frm_opzioni.h"
+
+#include "module1.h"
+#include "threshold_rules.h"
+#include "twips.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <limits>
+
+namespace tellavo {
+
+namespace {
+
+struct TwipRect {
+    int left, top, width, height;
+};
+constexpr int kClientWidth = 4680;
+constexpr int kClientHeight = 2040;
+constexpr TwipRect kTxtMessaggio{1080, 1080, 3495, 285};
+constexpr TwipRect kCmdAnnulla{3600, 1560, 975, 375};
+constexpr TwipRect kCmdOK{2520, 1560, 975, 375};
+constexpr TwipRect kChkSipp{120, 600, 2535, 255};
+constexpr TwipRect kSliderPerc{1920, 120, 2655, 255};
+constexpr TwipRect kTxtAvvisareA{1080, 120, 615, 285};
+constexpr TwipRect kLabel3{120, 1080, 1695, 255};
+constexpr TwipRect kLabel2{1680, 120, 255, 375};
+constexpr TwipRect kLabel1{120, 120, 855, 255};
+constexpr int kThresholdMaxChars = 3;
+
+}  // namespace
+
+FrmOpzioni::FrmOpzioni(Module1& module, QWidget* parent)
+    // A title and nothing else in the title bar: no icon, menu or buttons.
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_module(module)
+{
+    setObjectName(QStringLiteral("frmOpzioni"));
+    setWindowTitle(QStringLiteral("Opzioni"));
+    setModal(true);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSizeF(8.25);
+    setFont(font);
+    buildControls();
+    Form_Load();
+}
+
+void FrmOpzioni::buildControls()
+{
+    const TwipScale scale = TwipScale::forWidget(this);
+    const auto place = [&scale](QWidget* w, const TwipRect& r) {
+        w->setGeometry(scale.toPixelsX(r.left), scale.toPixelsY(r.top), scale.toPixelsX(r.width),
+                       scale.toPixelsY(r.height));
+    };
+    setFixedSize(scale.toPixelsX(kClientWidth), scale.toPixelsY(kClientHeight));
+
+    // Made in the order the dialog declares them, so that where they overlap
+    // the later ones lie above (the message box covers part of its label).
+    m_label3 = new QLabel(QStringLiteral("&Messaggio:"), this);
+    m_label3->setObjectName(QStringLiteral("Label3"));
+    m_label2 = new QLabel(QStringLiteral(" % "), this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_label1 = new QLabel(QStringLiteral("&Avvisare a:"), this);
+    m_label1->setObjectName(QStringLiteral("Label1"));
+    for (QLabel* l : {m_label1, m_label2, m_label3})
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    m_txtMessaggio = new QLineEdit(this);
+    m_txtMessaggio->setObjectName(QStringLiteral("txtMessaggio"));
+    m_txtMessaggio->setMaxLength(std::numeric_limits<int>::max());  // no limit
+
+    m_cmdAnnulla = new QPushButton(QStringLiteral("Annulla"), this);
+    m_cmdAnnulla->setObjectName(QStringLiteral("cmdAnnulla"));
+    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    m_cmdOK->setDefault(true);
+
+    m_chkSipp = new QCheckBox(QStringLiteral("&Sempre in primo piano"), this);
+    m_chkSipp->setObjectName(QStringLiteral("chkSipp"));
+    m_chkSipp->setEnabled(false);
+
+    m_sliderPerc = new QSlider(Qt::Horizontal, this);
+    m_sliderPerc->setObjectName(QStringLiteral("SliderPerc"));
+    m_sliderPerc->setRange(kSliderMin, kSliderMax);
+    m_sliderPerc->setSingleStep(1);
+    m_sliderPerc->setPageStep(5);
+    m_sliderPerc->setTickPosition(QSlider::NoTicks);
+
+    m_txtAvvisareA = new QLineEdit(this);
+    m_txtAvvisareA->setObjectName(QStringLiteral("txtAvvisareA"));
+    m_txtAvvisareA->setMaxLength(kThresholdMaxChars);
+
+    place(m_txtMessaggio, kTxtMessaggio);
+    place(m_cmdAnnulla, kCmdAnnulla);
+    place(m_cmdOK, kCmdOK);
+    place(m_chkSipp, kChkSipp);
+    place(m_sliderPerc, kSliderPerc);
+    place(m_txtAvvisareA, kTxtAvvisareA);
+    place(m_label3, kLabel3);
+    place(m_label2, kLabel2);
+    place(m_label1, kLabel1);
+
+    // An access key moves the focus to the control after its label.
+    m_label1->setBuddy(m_txtAvvisareA);
+    m_label3->setBuddy(m_txtMessaggio);
+    setTabOrder(m_txtAvvisareA, m_sliderPerc);
+    setTabOrder(m_sliderPerc, m_chkSipp);
+    setTabOrder(m_chkSipp, m_txtMessaggio);
+    setTabOrder(m_txtMessaggio, m_cmdOK);
+    setTabOrder(m_cmdOK, m_cmdAnnulla);
+
+    connect(m_txtAvvisareA, &QLineEdit::textChanged, this, [this] { textToSlider(); });
+    m_txtAvvisareA->installEventFilter(this);
+    connect(m_sliderPerc, &QSlider::valueChanged, this, [this] { sliderToText(); });
+    connect(m_sliderPerc, &QSlider::sliderMoved, this, [this] { sliderToText(); });
+    connect(m_cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(m_cmdAnnulla, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void FrmOpzioni::Form_Load()
+{
+    const AppState& state = m_module.state();
+    m_txtAvvisareA->setText(QString::number(state.Soglia));  // moves the slider too
+    {
+        // A threshold above the slider's range leaves the slider at its end
+        // without rewriting the text.
+        const QSignalBlocker quiet(m_sliderPerc);
+        m_sliderPerc->setValue(qMin(int(state.Soglia), kSliderMax));
+    }
+    m_txtMessaggio->setText(state.Messaggio);
+    m_chkSipp->setChecked(state.Sipp == kTrue);
+    m_txtAvvisareA->setFocus(Qt::OtherFocusReason);
+}
+
+void FrmOpzioni::textToSlider()
+{
+    if (const std::optional<int> value = sliderValueForText(m_txtAvvisareA->text()))
+        m_sliderPerc->setValue(*value);  // no change signal when it is there already
+}
+
+void FrmOpzioni::sliderToText()
+{
+    const QString digits = QString::number(m_sliderPerc->value());
+    if (m_txtAvvisareA->text() != digits)
+        m_txtAvvisareA->setText(digits);
+}
+
+bool FrmOpzioni::eventFilter(QObject* watched, QEvent* event)
+{
+    // The threshold is also taken from the text as it stands before each key
+    // takes effect; the key itself goes on unchanged.
+    if (watched == m_txtAvvisareA && event->type() == QEvent::KeyPress)
+        textToSlider();
+    return QDialog::eventFilter(watched, event);
+}
+
+QString FrmOpzioni::outOfRangeText()
+{
+    return QStringLiteral("La soglia deve essere un numero compreso tra 0 e 255.");
+}
+
+void FrmOpzioni::cmdOK_Click()
+{
+    // Checked before anything is assigned, so that a refused threshold
+    // leaves every setting as it was.
+    const std::optional<quint8> soglia = thresholdForText(m_txtAvvisareA->text());
+    if (!soglia) {
+        QMessageBox::warning(this, QStringLiteral("Tellavo"), outOfRangeText());
+        m_txtAvvisareA->setFocus(Qt::OtherFocusReason);
+        m_txtAvvisareA->selectAll();
+        return;
+    }
+    AppState& state = m_module.state();
+    state.Sipp = m_chkSipp->isChecked() ? kTrue : kFalse;
+    state.Soglia = *soglia;
+    state.Messaggio = m_txtMessaggio->text();
+    m_module.SalvaImpostazioni();
+    accept();
+}
+
+}  // namespace tellavo

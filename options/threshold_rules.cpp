@@ -1,0 +1,29 @@
+#include "threshold_rules.h"
+
+#include "leading_number.h"
+#include "rounding.h"
+
+#include <cmath>
+
+namespace tellavo {
+
+std::optional<int> sliderValueForText(const QString& text)
+{
+    const double rounded = roundHalfEven(readLeadingNumber(text));
+    if (!std::isfinite(rounded) || rounded < -2147483648.0 || rounded > 2147483647.0)
+        return std::nullopt;
+    const int value = int(rounded);
+    if (value < kSliderMin || value > kSliderMax)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<quint8> thresholdForText(const QString& text)
+{
+    const double rounded = roundHalfEven(readLeadingNumber(text));
+    if (!std::isfinite(rounded) || rounded < 0.0 || rounded > 255.0)
+        return std::nullopt;
+    return quint8(rounded);
+}
+
+}  // namespace tellavo

@@ -1,0 +1,208 @@
+// The picture choice and the pure steps of the one-second tick.
+#include "mouse_routing.h"
+#include "picture_choice.h"
+#include "tick_rules.h"
+
+#include <QTest>
+
+using namespace tellavo;
+
+Q_DECLARE_METATYPE(tellavo::MouseTarget)
+
+namespace {
+
+// The bands as a reader checks them on the pictures, not derived from the
+// formula: {first percent, last percent, picture}.
+struct Band {
+    int from, to, picture;
+};
+const Band kBattery[] = {{96, 100, 1}, {85, 95, 2}, {76, 84, 3}, {65, 75, 4},
+                         {56, 64, 5},  {45, 55, 6}, {36, 44, 7}, {25, 35, 8},
+                         {16, 24, 9},  {5, 15, 10}, {1, 4, 11}};
+const Band kMains[] = {{100, 100, 13}, {95, 99, 14}, {86, 94, 15}, {75, 85, 16},
+                       {66, 74, 17},   {55, 65, 18}, {46, 54, 19}, {35, 45, 20},
+                       {26, 34, 21},   {15, 25, 22}, {6, 14, 23},  {1, 5, 24}};
+
+}  // namespace
+
+class TestTickRules : public QObject {
+    Q_OBJECT
+private slots:
+    void pictureForEveryPercent_data();
+    void pictureForEveryPercent();
+    void percentReading_data();
+    void percentReading();
+    void lineStatus_data();
+    void lineStatus();
+    void warningRule_data();
+    void warningRule();
+    void warningOncePerCrossing();
+    void mouseRouting_data();
+    void mouseRouting();
+};
+
+void TestTickRules::pictureForEveryPercent_data()
+{
+    QTest::addColumn<int>("perc");
+    QTest::addColumn<bool>("rete");
+    QTest::addColumn<int>("picture");  // 0: left as it is
+    QTest::newRow("battery 0") << 0 << false << 0;
+    QTest::newRow("mains 0") << 0 << true << 0;
+    for (const Band& b : kBattery)
+        for (int p = b.from; p <= b.to; ++p)
+            QTest::addRow("battery %d", p) << p << false << b.picture;
+    for (const Band& b : kMains)
+        for (int p = b.from; p <= b.to; ++p)
+            QTest::addRow("mains %d", p) << p << true << b.picture;
+}
+
+void TestTickRules::pictureForEveryPercent()
+{
+    QFETCH(int, perc);
+    QFETCH(bool, rete);
+    QFETCH(int, picture);
+    const std::optional<int> chosen = choosePicture(quint8(perc), toBoolean(rete));
+    QCOMPARE(chosen.value_or(0), picture);
+    QVERIFY(chosen.value_or(0) != 12);
+    QVERIFY(chosen.value_or(0) != kPictureNoReading);
+}
+
+void TestTickRules::percentReading_data()
+{
+    QTest::addColumn<int>("reading");
+    QTest::addColumn<int>("perc");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("57") << 57 << 57 << " 57%";
+    QTest::newRow("0") << 0 << 0 << " 0%";
+    QTest::newRow("100") << 100 << 100 << " 100%";
+    QTest::newRow("255 unknown") << 255 << 100 << "!";
+    QTest::newRow("out of range 101") << 101 << 100 << "!";
+    QTest::newRow("negative") << -1 << 100 << "!";
+}
+
+void TestTickRules::percentReading()
+{
+    QFETCH(int, reading);
+    QFETCH(int, perc);
+    QFETCH(QString, caption);
+    const PercentReading r = percentFromReading(reading);
+    QCOMPARE(int(r.perc), perc);
+    QCOMPARE(r.caption, caption);
+}
+
+void TestTickRules::lineStatus_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("rete");
+    QTest::newRow("battery") << 0 << 0;
+    QTest::newRow("mains") << 1 << -1;
+    QTest::newRow("unknown counts as mains") << 255 << -1;
+}
+
+void TestTickRules::lineStatus()
+{
+    QFETCH(int, status);
+    QFETCH(int, rete);
+    QCOMPARE(int(reteFromLineStatus(status)), rete);
+}
+
+void TestTickRules::warningRule_data()
+{
+    QTest::addColumn<int>("perc");
+    QTest::addColumn<int>("soglia");
+    QTest::addColumn<bool>("rete");
+    QTest::addColumn<bool>("avvisato");
+    QTest::addColumn<bool>("raise");
+    QTest::addColumn<bool>("avvisatoAfter");
+    QTest::newRow("equal on battery warns") << 20 << 20 << false << false << true << true;
+    QTest::newRow("below on battery warns") << 5 << 20 << false << false << true << true;
+    QTest::newRow("above re-arms") << 21 << 20 << false << true << false << false;
+    QTest::newRow("above, not armed before") << 21 << 20 << false << false << false << false;
+    QTest::newRow("already given") << 10 << 20 << false << true << false << true;
+    QTest::newRow("mains never warns") << 10 << 20 << true << false << false << false;
+    QTest::newRow("mains does not re-arm") << 10 << 20 << true << true << false << true;
+    QTest::newRow("default threshold at 1%") << 1 << 0 << false << false << false << false;
+    QTest::newRow("default threshold at 0%") << 0 << 0 << false << false << true << true;
+    QTest::newRow("unknown (100) with threshold 100")
+        << 100 << 100 << false << false << true << true;
+    QTest::newRow("threshold 255 always below") << 100 << 255 << false << false << true << true;
+}
+
+void TestTickRules::warningRule()
+{
+    QFETCH(int, perc);
+    QFETCH(int, soglia);
+    QFETCH(bool, rete);
+    QFETCH(bool, avvisato);
+    QFETCH(bool, raise);
+    QFETCH(bool, avvisatoAfter);
+    AppState s;
+    s.Perc = quint8(perc);
+    s.Soglia = quint8(soglia);
+    s.Rete = toBoolean(rete);
+    s.Avvisato = toBoolean(avvisato);
+    QCOMPARE(applyWarningRule(s), raise);
+    QCOMPARE(s.Avvisato, toBoolean(avvisatoAfter));
+}
+
+void TestTickRules::warningOncePerCrossing()
+{
+    // Falling to the threshold, plugging in and out while still below, then
+    // rising and falling again: exactly two warnings.
+    struct Step {
+        int perc;
+        bool rete;
+    };
+    const Step steps[] = {{25, false}, {21, false}, {20, false}, {19, false}, {19, true},
+                          {18, false}, {17, false}, {21, true},  {21, false}, {20, false}};
+    AppState s;
+    s.Soglia = 20;
+    int warnings = 0;
+    QList<int> at;
+    for (int i = 0; i < int(std::size(steps)); ++i) {
+        s.Perc = quint8(steps[i].perc);
+        s.Rete = toBoolean(steps[i].rete);
+        if (applyWarningRule(s)) {
+            ++warnings;
+            at << i;
+        }
+    }
+    QCOMPARE(warnings, 2);
+    QCOMPARE(at, (QList<int>{2, 9}));
+}
+
+void TestTickRules::mouseRouting_data()
+{
+    QTest::addColumn<MouseTarget>("target");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("drag");
+    QTest::addColumn<bool>("menu");
+    const std::pair<MouseTarget, const char*> dragTargets[] = {
+        {MouseTarget::Surface, "surface"},
+        {MouseTarget::LblPerc, "lblPerc"},
+        {MouseTarget::ImgStato, "imgStato"},
+        {MouseTarget::ProgressBar, "ProgressBar"}};
+    for (const auto& [target, name] : dragTargets) {
+        QTest::addRow("%s left drags", name) << target << 1 << true << false;
+        QTest::addRow("%s right opens menu", name) << target << 2 << false << true;
+        QTest::addRow("%s middle nothing", name) << target << 4 << false << false;
+        QTest::addRow("%s other nothing", name) << target << 0 << false << false;
+    }
+    for (const int button : {1, 2, 4, 0})
+        QTest::addRow("Label1 button %d opens menu", button)
+            << MouseTarget::Label1 << button << false << true;
+}
+
+void TestTickRules::mouseRouting()
+{
+    QFETCH(MouseTarget, target);
+    QFETCH(int, button);
+    QFETCH(bool, drag);
+    QFETCH(bool, menu);
+    const MouseResponse r = routeMouse(target, button);
+    QCOMPARE(r.drag, drag);
+    QCOMPARE(r.menu, menu);
+}
+
+QTEST_GUILESS_MAIN(TestTickRules)
+#include "tst_tick_rules.moc"

@@ -1,0 +1,407 @@
+// The options dialog on the offscreen platform, driven with keys and the mouse.
+#include "fake_power_source.h"
+#include "frm_opzioni.h"
+#include "frm_princ.h"
+#include "ini_format.h"
+#include "module1.h"
+#include "settings_store.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace tellavo;
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
+}
+
+// A started program (store with a first save behind it) and an open dialog.
+struct Harness {
+    QTemporaryDir dir;
+    FakePowerSource si;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<Module1> module;
+    std::unique_ptr<FrmOpzioni> dialog;
+    QStringList errors;
+
+    Harness(int soglia, Boolean sipp, const QString& messaggio)
+    {
+        QSettings::setPath(ini::format(), QSettings::UserScope, dir.path());
+        store = std::make_unique<SettingsStore>();
+        Module1::Boxes boxes;
+        boxes.welcome = [] {};
+        boxes.error = [this](const QString& text) { errors << text; };
+        module = std::make_unique<Module1>(
+            *store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
+        module->Main();
+        static_cast<FrmPrinc*>(module->frmPrinc()->widget())->Timer1()->stop();
+        state().Soglia = quint8(soglia);
+        state().Sipp = sipp;
+        state().Messaggio = messaggio;
+        module->SalvaImpostazioni();
+        open();
+    }
+    void open()
+    {
+        dialog = std::make_unique<FrmOpzioni>(*module);
+        dialog->show();
+        if (!QTest::qWaitForWindowActive(dialog.get()))
+            qWarning("options dialog not active");
+    }
+    AppState& state() { return module->state(); }
+    QString path() const { return store->fileName(); }
+    QSettings::SettingsMap disk() const { return ini::parse(fileBytes(path())); }
+    QLineEdit* txt() const { return dialog->txtAvvisareA(); }
+    QSlider* slider() const { return dialog->SliderPerc(); }
+    // The text becomes `text` at once, as by a paste over everything.
+    void replaceText(const QString& text)
+    {
+        txt()->selectAll();
+        txt()->insert(text);
+    }
+};
+
+}  // namespace
+
+class TestFrmOpzioni : public QObject {
+    Q_OBJECT
+private slots:
+    void openingState_data();
+    void openingState();
+    void windowShape();
+    void sliderDragKeepsTextInStep();
+    void textToSlider_data();
+    void textToSlider();
+    void typedAboveSliderRange();
+    void threeCharactersAtMost();
+    void okStores_data();
+    void okStores();
+    void okWithoutEditsWritesAll();
+    void cancelWritesNothing_data();
+    void cancelWritesNothing();
+    void enterInMessagePressesOk();
+    void enterOnAnnullaCancels();
+    void accessKeys();
+    void outOfRangeRefused_data();
+    void outOfRangeRefused();
+    void thresholdAboveSliderKept();
+    void reopeningShowsCurrentState();
+};
+
+void TestFrmOpzioni::openingState_data()
+{
+    QTest::addColumn<int>("sipp");
+    QTest::newRow("Sipp true") << int(kTrue);
+    QTest::newRow("Sipp false") << int(kFalse);
+}
+
+void TestFrmOpzioni::openingState()
+{
+    QFETCH(int, sipp);
+    Harness h(20, Boolean(sipp), QStringLiteral("Attacca la spina!!"));
+    QCOMPARE(h.txt()->text(), QStringLiteral("20"));
+    QCOMPARE(h.slider()->value(), 20);
+    QCOMPARE(h.dialog->txtMessaggio()->text(), QStringLiteral("Attacca la spina!!"));
+    QCOMPARE(h.dialog->chkSipp()->isChecked(), sipp == kTrue);
+    QVERIFY(!h.dialog->chkSipp()->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), h.txt());
+    // OK leaves Sipp as it was, whichever it was.
+    h.dialog->cmdOK()->click();
+    QCOMPARE(int(h.state().Sipp), sipp);
+    QCOMPARE(h.disk().value(QStringLiteral("Generale/SIPP")).toString(),
+             sipp == kTrue ? QStringLiteral("1") : QStringLiteral("-1"));
+}
+
+void TestFrmOpzioni::windowShape()
+{
+    Harness h(0, kTrue, QString());
+    QCOMPARE(h.dialog->windowTitle(), QStringLiteral("Opzioni"));
+    QCOMPARE(h.dialog->size(), QSize(312, 136));  // 4680 x 2040 twips
+    QCOMPARE(h.dialog->minimumSize(), h.dialog->maximumSize());
+    const Qt::WindowFlags f = h.dialog->windowFlags();
+    QVERIFY(!f.testFlag(Qt::WindowSystemMenuHint));
+    QVERIFY(!f.testFlag(Qt::WindowCloseButtonHint));
+    QVERIFY(!f.testFlag(Qt::WindowMinMaxButtonsHint));
+    QCOMPARE(h.txt()->geometry(), QRect(72, 8, 41, 19));
+    QCOMPARE(h.dialog->cmdOK()->geometry(), QRect(168, 104, 65, 25));
+    // The tab order, skipping the disabled check box.
+    QStringList order;
+    for (int i = 0; i < 5; ++i) {
+        order << h.dialog->focusWidget()->objectName();
+        QTest::keyClick(h.dialog->focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(order,
+             (QStringList{"txtAvvisareA", "SliderPerc", "txtMessaggio", "cmdOK", "cmdAnnulla"}));
+    QCOMPARE(h.dialog->focusWidget(), h.txt());  // and round again
+}
+
+void TestFrmOpzioni::sliderDragKeepsTextInStep()
+{
+    Harness h(20, kTrue, QString());
+    QSlider* s = h.slider();
+    // Drag the thumb with the mouse from its place to both ends.
+    const QPoint thumb(s->style()->sliderPositionFromValue(0, 100, 20, s->width()),
+                       s->height() / 2);
+    QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, thumb);
+    QStringList seen;
+    for (int x = thumb.x(); x <= s->width() + 20; x += 10) {
+        QTest::mouseMove(s, QPoint(x, s->height() / 2));
+        QCOMPARE(h.txt()->text(), QString::number(s->value()));
+        seen << h.txt()->text();
+    }
+    QCOMPARE(h.txt()->text(), QStringLiteral("100"));
+    for (int x = s->width(); x >= -20; x -= 10)
+        QTest::mouseMove(s, QPoint(x, s->height() / 2));
+    QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, QPoint(-20, s->height() / 2));
+    QCOMPARE(h.txt()->text(), QStringLiteral("0"));
+    QVERIFY(seen.size() > 5);
+    // And by keys on the slider.
+    s->setFocus();
+    QTest::keyClick(s, Qt::Key_PageUp);
+    QCOMPARE(h.txt()->text(), QStringLiteral("5"));
+    QTest::keyClick(s, Qt::Key_Right);
+    QCOMPARE(h.txt()->text(), QStringLiteral("6"));
+}
+
+void TestFrmOpzioni::textToSlider_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("slider");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("abc") << 20 << "abc" << 0 << "0";
+    QTest::newRow("empty") << 20 << "" << 0 << "0";
+    QTest::newRow("9.5 gives 10") << 20 << "9.5" << 10 << "10";
+    QTest::newRow("2.5 stays with slider at 2") << 2 << "2.5" << 2 << "2.5";
+    QTest::newRow("2.5 with slider elsewhere") << 20 << "2.5" << 2 << "2";
+    QTest::newRow("150 leaves slider") << 20 << "150" << 20 << "150";
+    QTest::newRow("-5 leaves slider") << 20 << "-5" << 20 << "-5";
+    QTest::newRow("12a") << 20 << "12a" << 12 << "12";
+    QTest::newRow("&HF") << 20 << "&HF" << 15 << "15";
+    QTest::newRow("blank 7") << 20 << " 7" << 7 << "7";
+}
+
+void TestFrmOpzioni::textToSlider()
+{
+    QFETCH(int, start);
+    QFETCH(QString, text);
+    QFETCH(int, slider);
+    QFETCH(QString, shown);
+    Harness h(start, kTrue, QString());
+    h.replaceText(text);
+    QCOMPARE(h.slider()->value(), slider);
+    QCOMPARE(h.txt()->text(), shown);
+}
+
+void TestFrmOpzioni::typedAboveSliderRange()
+{
+    Harness h(20, kTrue, QString());
+    h.txt()->selectAll();
+    QTest::keyClicks(h.txt(), QStringLiteral("150"));
+    // "1" and "15" moved the slider; "150" it cannot take.
+    QCOMPARE(h.txt()->text(), QStringLiteral("150"));
+    QCOMPARE(h.slider()->value(), 15);
+    h.dialog->cmdOK()->click();
+    QCOMPARE(int(h.state().Soglia), 150);
+    QCOMPARE(h.disk().value(QStringLiteral("Generale/Soglia")).toString(), QStringLiteral("150"));
+}
+
+void TestFrmOpzioni::threeCharactersAtMost()
+{
+    Harness h(20, kTrue, QString());
+    h.txt()->selectAll();
+    QTest::keyClicks(h.txt(), QStringLiteral("99.5"));
+    QCOMPARE(h.txt()->text(), QStringLiteral("99."));
+    h.txt()->selectAll();
+    QTest::keyClicks(h.txt(), QStringLiteral("100"));
+    QCOMPARE(h.txt()->text(), QStringLiteral("100"));
+    QCOMPARE(h.slider()->value(), 100);
+}
+
+void TestFrmOpzioni::okStores_data()
+{
+    QTest::addColumn<QString>("threshold");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("soglia");
+    QTest::newRow("digits") << "35"
+                            << "Carica!" << 35;
+    QTest::newRow("rounded half even") << "2.5"
+                                       << "x" << 2;
+    QTest::newRow("abc is 0") << "abc"
+                              << "x" << 0;
+    QTest::newRow("blanks kept in message") << "5"
+                                            << "  spazi  " << 5;
+    QTest::newRow("empty message") << "5"
+                                   << "" << 5;
+    QTest::newRow("unicode message")
+        << "5" << QString::fromUtf8("perch\xc3\xa8 \xf0\x9f\x94\x8b \xd7\xa9") << 5;
+    QTest::newRow("markup message") << "5"
+                                    << "<b>x</b>" << 5;
+    QTest::newRow("long message") << "5" << QString(100000, QLatin1Char('m')) << 5;
+}
+
+void TestFrmOpzioni::okStores()
+{
+    QFETCH(QString, threshold);
+    QFETCH(QString, message);
+    QFETCH(int, soglia);
+    Harness h(20, kTrue, QStringLiteral("vecchio"));
+    h.replaceText(threshold);
+    h.dialog->txtMessaggio()->setText(message);
+    h.dialog->cmdOK()->click();
+    QVERIFY(!h.dialog->isVisible());
+    QCOMPARE(int(h.state().Soglia), soglia);
+    QCOMPARE(h.state().Messaggio, message);
+    QCOMPARE(h.disk().value(QStringLiteral("Generale/Messaggio")).toString(), message);
+    QCOMPARE(h.disk().value(QStringLiteral("Generale/Soglia")).toString(), QString::number(soglia));
+}
+
+void TestFrmOpzioni::okWithoutEditsWritesAll()
+{
+    Harness h(20, kTrue, QStringLiteral("ciao"));
+    auto* w = static_cast<FrmPrinc*>(h.module->frmPrinc()->widget());
+    w->moveToTwips(1500.0f, 2250.0f);
+    QFile::remove(h.path());
+    h.dialog->cmdOK()->click();
+    const QSettings::SettingsMap disk = h.disk();
+    QCOMPARE(disk.value(QStringLiteral("Generale/Soglia")).toString(), QStringLiteral("20"));
+    QCOMPARE(disk.value(QStringLiteral("Generale/SIPP")).toString(), QStringLiteral("1"));
+    QCOMPARE(disk.value(QStringLiteral("Generale/Sx")).toString(), QStringLiteral("1500"));
+    QCOMPARE(disk.value(QStringLiteral("Generale/Top")).toString(), QStringLiteral("2250"));
+    QCOMPARE(disk.value(QStringLiteral("Generale/Messaggio")).toString(), QStringLiteral("ciao"));
+}
+
+void TestFrmOpzioni::cancelWritesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Annulla") << "click";
+    QTest::newRow("Esc") << "esc";
+    QTest::newRow("closed") << "close";
+}
+
+void TestFrmOpzioni::cancelWritesNothing()
+{
+    QFETCH(QString, how);
+    Harness h(20, kTrue, QStringLiteral("ciao"));
+    const QByteArray before = fileBytes(h.path());
+    h.replaceText(QStringLiteral("77"));
+    h.dialog->txtMessaggio()->setText(QStringLiteral("nuovo"));
+    if (how == QLatin1String("click"))
+        h.dialog->cmdAnnulla()->click();
+    else if (how == QLatin1String("esc"))
+        QTest::keyClick(h.dialog->txtMessaggio(), Qt::Key_Escape);
+    else
+        h.dialog->close();
+    QVERIFY(!h.dialog->isVisible());
+    QCOMPARE(int(h.state().Soglia), 20);
+    QCOMPARE(h.state().Messaggio, QStringLiteral("ciao"));
+    QCOMPARE(h.state().Sipp, kTrue);
+    QCOMPARE(fileBytes(h.path()), before);
+}
+
+void TestFrmOpzioni::enterInMessagePressesOk()
+{
+    Harness h(20, kTrue, QStringLiteral("ciao"));
+    h.dialog->txtMessaggio()->setFocus();
+    QTest::keyClicks(h.dialog->txtMessaggio(), QStringLiteral(" bis"));
+    QTest::keyClick(h.dialog->txtMessaggio(), Qt::Key_Return);
+    QVERIFY(!h.dialog->isVisible());
+    QCOMPARE(h.state().Messaggio, QStringLiteral("ciao bis"));
+    QCOMPARE(h.disk().value(QStringLiteral("Generale/Messaggio")).toString(),
+             QStringLiteral("ciao bis"));
+}
+
+void TestFrmOpzioni::enterOnAnnullaCancels()
+{
+    Harness h(20, kTrue, QStringLiteral("ciao"));
+    h.replaceText(QStringLiteral("30"));
+    h.dialog->cmdAnnulla()->setFocus();
+    QTest::keyClick(h.dialog->cmdAnnulla(), Qt::Key_Return);
+    QVERIFY(!h.dialog->isVisible());
+    QCOMPARE(int(h.state().Soglia), 20);
+}
+
+void TestFrmOpzioni::accessKeys()
+{
+    Harness h(20, kTrue, QStringLiteral("ciao"));
+    QTest::keyClick(h.dialog.get(), Qt::Key_M, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), h.dialog->txtMessaggio());
+    QTest::keyClick(h.dialog.get(), Qt::Key_A, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), h.txt());
+    QTest::keyClick(h.dialog.get(), Qt::Key_S, Qt::AltModifier);
+    QVERIFY(h.dialog->chkSipp()->isChecked());  // disabled: its key does nothing
+}
+
+void TestFrmOpzioni::outOfRangeRefused_data()
+{
+    QTest::addColumn<QString>("text");
+    // What three characters can hold beyond 0..255.
+    for (const char* t : {"300", "-5", "-1", "1e9", "256", "1e3", "-.6"})
+        QTest::newRow(t) << QString::fromLatin1(t);
+}
+
+void TestFrmOpzioni::outOfRangeRefused()
+{
+    QFETCH(QString, text);
+    Harness h(20, kTrue, QStringLiteral("ciao"));
+    const QByteArray before = fileBytes(h.path());
+    h.replaceText(text);
+    h.dialog->txtMessaggio()->setText(QStringLiteral("nuovo"));
+    QString shown;
+    QTimer::singleShot(0, h.dialog.get(), [&shown] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        shown = box->text();
+        box->accept();
+    });
+    h.dialog->cmdOK()->click();
+    QCOMPARE(shown, FrmOpzioni::outOfRangeText());
+    QVERIFY(shown.contains(QStringLiteral("255")));
+    QVERIFY(h.dialog->isVisible());
+    QCOMPARE(h.dialog->focusWidget(), h.txt());
+    QCOMPARE(int(h.state().Soglia), 20);
+    QCOMPARE(h.state().Sipp, kTrue);
+    QCOMPARE(h.state().Messaggio, QStringLiteral("ciao"));
+    QCOMPARE(fileBytes(h.path()), before);
+}
+
+void TestFrmOpzioni::thresholdAboveSliderKept()
+{
+    Harness h(150, kTrue, QStringLiteral("ciao"));
+    QCOMPARE(h.txt()->text(), QStringLiteral("150"));
+    QCOMPARE(h.slider()->value(), 100);
+    QCOMPARE(int(h.state().Soglia), 150);
+    h.dialog->cmdOK()->click();
+    QCOMPARE(int(h.state().Soglia), 150);
+    QCOMPARE(h.disk().value(QStringLiteral("Generale/Soglia")).toString(), QStringLiteral("150"));
+}
+
+void TestFrmOpzioni::reopeningShowsCurrentState()
+{
+    Harness h(20, kTrue, QStringLiteral("ciao"));
+    h.replaceText(QStringLiteral("44"));
+    h.dialog->cmdAnnulla()->click();
+    h.open();
+    QCOMPARE(h.txt()->text(), QStringLiteral("20"));
+    h.replaceText(QStringLiteral("44"));
+    h.dialog->cmdOK()->click();
+    h.open();
+    QCOMPARE(h.txt()->text(), QStringLiteral("44"));
+    QCOMPARE(h.slider()->value(), 44);
+}
+
+QTEST_MAIN(TestFrmOpzioni)
+#include "tst_frm_opzioni.moc"

@@ -1,0 +1,429 @@
+// The battery window on the offscreen platform: layouts, menu, mouse, slider,
+// and the one-second tick against a fake power source.
+#include "fake_power_source.h"
+#include "frm_princ.h"
+#include "ini_format.h"
+#include "module1.h"
+#include "settings_store.h"
+#include "window_stacking.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace tellavo;
+
+Q_DECLARE_METATYPE(tellavo::MouseTarget)
+
+namespace {
+
+struct Harness {
+    QTemporaryDir dir;
+    FakePowerSource si;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<Module1> module;
+    QStringList errors;
+    FrmPrinc* w = nullptr;
+
+    Harness()
+    {
+        QSettings::setPath(ini::format(), QSettings::UserScope, dir.path());
+        store = std::make_unique<SettingsStore>();
+        Module1::Boxes boxes;
+        boxes.welcome = [] {};
+        boxes.error = [this](const QString& text) { errors << text; };
+        module = std::make_unique<Module1>(
+            *store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
+        if (module->Main() == 0)
+            w = static_cast<FrmPrinc*>(module->frmPrinc()->widget());
+        // Ticks are driven by hand.
+        if (w)
+            w->Timer1()->stop();
+    }
+    AppState& state() { return module->state(); }
+};
+
+QWidget* widgetFor(FrmPrinc* w, MouseTarget target)
+{
+    switch (target) {
+        case MouseTarget::Surface:
+            return w->clientArea();
+        case MouseTarget::LblPerc:
+            return w->lblPerc();
+        case MouseTarget::ImgStato:
+            return w->imgStato();
+        case MouseTarget::ProgressBar:
+            return w->ProgressBar();
+        case MouseTarget::Label1:
+            return w->Label1();
+    }
+    return nullptr;
+}
+
+// A point on the part of a control the window shows (controls may reach past
+// the client area's edge).
+QPoint visiblePoint(FrmPrinc* w, QWidget* control)
+{
+    const QRect shown = QRect(control->mapTo(w, QPoint(0, 0)), control->size())
+                            .intersected(w->clientArea()->geometry());
+    return control->mapFrom(w, shown.center());
+}
+
+QStringList visibleMenuLines(QMenu* menu)
+{
+    QStringList lines;
+    for (QAction* a : menu->actions())
+        if (a->isVisible())
+            lines << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return lines;
+}
+
+}  // namespace
+
+class TestFrmPrinc : public QObject {
+    Q_OBJECT
+private slots:
+    void afterLoad();
+    void layouts_data();
+    void layouts();
+    void controlsAtTheirPlaces();
+    void menuItems();
+    void mousePress_data();
+    void mousePress();
+    void dragMovesAndPositionFollows();
+    void positionKeptAsSet();
+    void sliderIsTheOnlyFocus();
+    void sliderPreview();
+    void tickOrderAndLag();
+    void tickUnknownReadings();
+    void warningOncePerCrossing();
+    void warningIsPlainTextAndDoesNotBlock();
+    void exitSavesThroughMenu();
+};
+
+void TestFrmPrinc::afterLoad()
+{
+    Harness h;
+    QVERIFY(h.w);
+    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral("???%"));
+    QCOMPARE(h.w->shownPicture(), 25);
+    QVERIFY(!h.w->imgStato()->pixmap().isNull() || QPixmap(":/pictures/25.xpm").isNull());
+    QCOMPARE(h.w->ProgressBar()->minimum(), 0);
+    QCOMPARE(h.w->ProgressBar()->maximum(), 100);
+    QCOMPARE(h.w->Timer1()->interval(), 1000);
+    QVERIFY(h.w->windowFlags().testFlag(Qt::FramelessWindowHint));
+    QVERIFY(h.w->windowFlags().testFlag(Qt::Tool));
+    QCOMPARE(h.w->Label1()->toolTip(), QStringLiteral("Clic per aprire il menu"));
+    QVERIFY(stacking::isAbove(h.w));  // first run turns always-on-top on
+}
+
+void TestFrmPrinc::layouts_data()
+{
+    QTest::addColumn<QList<int>>("commands");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("checked");
+    QTest::newRow("load gives 1") << QList<int>{} << QSize(131, 19) << 1;
+    QTest::newRow("2") << QList<int>{2} << QSize(230, 17) << 2;
+    QTest::newRow("2 then 3") << QList<int>{2, 3} << QSize(230, 91) << 3;
+    QTest::newRow("3 then 1") << QList<int>{3, 1} << QSize(131, 19) << 1;
+    QTest::newRow("other index keeps size, clears marks")
+        << QList<int>{2, 7} << QSize(230, 17) << 0;
+}
+
+void TestFrmPrinc::layouts()
+{
+    QFETCH(QList<int>, commands);
+    QFETCH(QSize, size);
+    QFETCH(int, checked);
+    Harness h;
+    const QPoint corner = h.w->pos();
+    for (int n : commands)
+        h.w->mnuLayout_Click(n);
+    QCOMPARE(h.w->frameGeometry().size(), size);
+    QCOMPARE(h.w->pos(), corner);
+    for (int i = 1; i <= 3; ++i)
+        QCOMPARE(h.w->mnuLayout(i)->isChecked(), i == checked);
+}
+
+void TestFrmPrinc::controlsAtTheirPlaces()
+{
+    Harness h;
+    // Twips at 15 per pixel, inside a client area one frame pixel in.
+    QCOMPARE(h.w->clientArea()->geometry(), QRect(1, 1, 129, 17));
+    QCOMPARE(h.w->lblPerc()->geometry(), QRect(0, 1, 49, 17));
+    QCOMPARE(h.w->ProgressBar()->geometry(), QRect(34, 2, 65, 12));
+    QCOMPARE(h.w->imgStato()->geometry(), QRect(102, 0, 17, 17));
+    QCOMPARE(h.w->Label1()->geometry(), QRect(120, 0, 17, 17));
+    QCOMPARE(h.w->SliderPerc()->geometry(), QRect(72, 48, 177, 17));
+}
+
+void TestFrmPrinc::menuItems()
+{
+    Harness h;
+    QStringList all;
+    for (QAction* a : h.w->MnuPrinc()->actions())
+        all << QStringLiteral("%1|%2|%3")
+                   .arg(a->isSeparator() ? QStringLiteral("-") : a->text())
+                   .arg(a->isVisible() ? 1 : 0)
+                   // Qt reports hidden actions as disabled, whatever they are set to.
+                   .arg(a->isVisible() ? (a->isEnabled() ? "1" : "0") : "hidden");
+    QCOMPARE(all,
+             (QStringList{"-|0|hidden", "&Layout 1|0|hidden", "&Layout 2|0|hidden",
+                          "&Layout 3 con opzioni|0|hidden", "----- &Mivor Tellavo 1.1 -----|1|0",
+                          "-|1|1", "&Opzioni...|1|1", "-|1|1", "&Esci|1|1"}));
+    for (QAction* a : h.w->MnuPrinc()->actions())
+        QVERIFY(a->shortcut().isEmpty());
+}
+
+void TestFrmPrinc::mousePress_data()
+{
+    QTest::addColumn<MouseTarget>("target");
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<bool>("menu");
+    QTest::addColumn<bool>("drags");
+    const std::pair<MouseTarget, const char*> targets[] = {
+        {MouseTarget::Surface, "surface"},
+        {MouseTarget::LblPerc, "lblPerc"},
+        {MouseTarget::ImgStato, "imgStato"},
+        {MouseTarget::ProgressBar, "ProgressBar"}};
+    for (const auto& [t, name] : targets) {
+        QTest::addRow("%s left", name) << t << Qt::LeftButton << false << true;
+        QTest::addRow("%s right", name) << t << Qt::RightButton << true << false;
+        QTest::addRow("%s middle", name) << t << Qt::MiddleButton << false << false;
+    }
+    QTest::newRow("Label1 left") << MouseTarget::Label1 << Qt::LeftButton << true << false;
+    QTest::newRow("Label1 right") << MouseTarget::Label1 << Qt::RightButton << true << false;
+    QTest::newRow("Label1 middle") << MouseTarget::Label1 << Qt::MiddleButton << true << false;
+}
+
+void TestFrmPrinc::mousePress()
+{
+    QFETCH(MouseTarget, target);
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(bool, menu);
+    QFETCH(bool, drags);
+    Harness h;
+    QVERIFY(QTest::qWaitForWindowExposed(h.w));
+    QWidget* control = widgetFor(h.w, target);
+    const QPoint at = visiblePoint(h.w, control);
+    const QPoint start = h.w->pos();
+
+    QTest::mousePress(control, button, Qt::NoModifier, at);
+    QTest::qWait(20);
+    QWidget* popup = QApplication::activePopupWidget();
+    QCOMPARE(popup == h.w->MnuPrinc(), menu);
+    if (popup) {
+        // The menu opens at the pointer.
+        QCOMPARE(popup->pos(), control->mapToGlobal(at));
+        popup->close();
+    }
+    // Offscreen has no interactive move: the window follows the pointer itself.
+    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 40)),
+                     QPointF(control->mapToGlobal(at + QPoint(30, 40))), Qt::NoButton, button,
+                     Qt::NoModifier);
+    QApplication::sendEvent(control, &move);
+    QTest::mouseRelease(control, button, Qt::NoModifier, at + QPoint(30, 40));
+    QCOMPARE(h.w->pos() != start, drags);
+    if (drags)
+        QCOMPARE(h.w->pos(), start + QPoint(30, 40));
+}
+
+void TestFrmPrinc::dragMovesAndPositionFollows()
+{
+    Harness h;
+    QVERIFY(QTest::qWaitForWindowExposed(h.w));
+    QCOMPARE(h.w->leftTwips(), 100.0f);
+    QCOMPARE(h.w->topTwips(), 100.0f);
+    QWidget* label = h.w->lblPerc();
+    const QPoint at(5, 5);
+    QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, at);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(100, 50)),
+                     QPointF(label->mapToGlobal(at + QPoint(100, 50))), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(label, &move);
+    QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, at + QPoint(100, 50));
+    // From 7,7 pixels (100 twips rounded) by 100,50.
+    QCOMPARE(h.w->pos(), QPoint(107, 57));
+    QCOMPARE(h.w->leftTwips(), 107.0f * 15);
+    QCOMPARE(h.w->topTwips(), 57.0f * 15);
+}
+
+void TestFrmPrinc::positionKeptAsSet()
+{
+    Harness h;
+    h.w->moveToTwips(735.0f, -120.0f);
+    QCOMPARE(h.w->pos(), QPoint(49, -8));
+    QCOMPARE(h.w->leftTwips(), 735.0f);
+    QCOMPARE(h.w->topTwips(), -120.0f);
+    // A click that does not move the window keeps the place as set.
+    QTest::mouseClick(h.w->lblPerc(), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    QCOMPARE(h.w->leftTwips(), 735.0f);
+    // A place beyond the X coordinate range is applied clamped, and kept as set.
+    h.w->moveToTwips(1e9f, 1e9f);
+    QCOMPARE(h.w->pos(), QPoint(32767, 32767));
+    QCOMPARE(h.w->leftTwips(), 1e9f);
+}
+
+void TestFrmPrinc::sliderIsTheOnlyFocus()
+{
+    Harness h;
+    QVERIFY(QTest::qWaitForWindowActive(h.w));
+    QCOMPARE(QApplication::focusWidget(), h.w->SliderPerc());
+    const QList<QWidget*> all = h.w->findChildren<QWidget*>();
+    for (QWidget* child : all)
+        if (child != h.w->SliderPerc())
+            QCOMPARE(child->focusPolicy(), Qt::NoFocus);
+}
+
+void TestFrmPrinc::sliderPreview()
+{
+    Harness h;
+    QVERIFY(QTest::qWaitForWindowActive(h.w));
+    h.si.set(power::kAcOffline, 57);
+    h.w->Timer1_Timer();
+    h.w->Timer1_Timer();
+    QCOMPARE(h.w->shownPicture(), 5);
+    // Keys reach the slider in layout 1, where it lies out of sight.
+    QTest::keyClick(h.w->windowHandle(), Qt::Key_End);
+    QCOMPARE(h.w->SliderPerc()->value(), 100);
+    QCOMPARE(int(h.state().Perc), 100);
+    QCOMPARE(h.w->shownPicture(), 1);
+    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 57%"));
+    QCOMPARE(h.w->ProgressBar()->value(), 57);
+    QTest::keyClick(h.w->windowHandle(), Qt::Key_PageDown);
+    QCOMPARE(h.w->SliderPerc()->value(), 95);
+    QCOMPARE(h.w->shownPicture(), 2);
+    QTest::keyClick(h.w->windowHandle(), Qt::Key_Left);
+    QCOMPARE(h.w->SliderPerc()->value(), 94);
+    QTest::keyClick(h.w->windowHandle(), Qt::Key_Home);
+    QCOMPARE(int(h.state().Perc), 0);
+    QCOMPARE(h.w->shownPicture(), 2);  // 0 leaves the picture
+    // The next tick writes Perc again, and the tick after shows its picture.
+    h.w->Timer1_Timer();
+    QCOMPARE(h.w->shownPicture(), 2);
+    h.w->Timer1_Timer();
+    QCOMPARE(h.w->shownPicture(), 5);
+}
+
+void TestFrmPrinc::tickOrderAndLag()
+{
+    Harness h;
+    h.si.set(power::kAcOffline, 57);
+    h.w->Timer1_Timer();
+    // The first tick chooses from Perc 0, which leaves picture 25.
+    QCOMPARE(h.w->shownPicture(), 25);
+    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 57%"));
+    QCOMPARE(h.w->ProgressBar()->value(), 57);
+    h.si.set(power::kAcOnline, 30);
+    h.w->Timer1_Timer();
+    // New source, previous tick's percentage: mains at 57 %.
+    QCOMPARE(h.w->shownPicture(), 18);
+    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 30%"));
+    h.w->Timer1_Timer();
+    QCOMPARE(h.w->shownPicture(), 21);
+    QCOMPARE(h.si.lineReads, 3);
+    QCOMPARE(h.si.percentReads, 3);
+}
+
+void TestFrmPrinc::tickUnknownReadings()
+{
+    Harness h;
+    h.state().Soglia = 100;
+    h.si.set(power::kUnknown, power::kUnknown);
+    h.w->Timer1_Timer();
+    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral("!"));
+    QCOMPARE(h.w->ProgressBar()->value(), 100);
+    QVERIFY(!h.w->warningBox());  // unknown line status counts as mains
+    h.si.set(power::kAcOffline, power::kUnknown);
+    h.w->Timer1_Timer();
+    QVERIFY(h.w->warningBox());  // unknown percentage counts as 100
+    h.w->warningBox()->close();
+}
+
+void TestFrmPrinc::warningOncePerCrossing()
+{
+    Harness h;
+    h.state().Soglia = 20;
+    int boxes = 0;
+    const auto tick = [&](int line, int perc) {
+        h.si.set(line, perc);
+        const QMessageBox* before = h.w->warningBox();
+        h.w->Timer1_Timer();
+        if (h.w->warningBox() && h.w->warningBox() != before)
+            ++boxes;
+    };
+    tick(power::kAcOffline, 21);
+    QCOMPARE(boxes, 0);
+    tick(power::kAcOffline, 20);
+    QCOMPARE(boxes, 1);
+    h.w->warningBox()->close();
+    QTRY_VERIFY(!h.w->warningBox());
+    tick(power::kAcOnline, 19);
+    tick(power::kAcOffline, 18);
+    QCOMPARE(boxes, 1);  // plugging in and out below the threshold: no second box
+    tick(power::kAcOffline, 21);
+    tick(power::kAcOffline, 20);
+    QCOMPARE(boxes, 2);
+    h.w->warningBox()->close();
+}
+
+void TestFrmPrinc::warningIsPlainTextAndDoesNotBlock()
+{
+    Harness h;
+    h.state().Soglia = 50;
+    h.state().Messaggio = QStringLiteral("<b>x</b> <img src=\"/etc/passwd\">");
+    h.si.set(power::kAcOffline, 40);
+    h.w->Timer1()->start();
+    // The ticks run on their own while the box is open.
+    QTRY_VERIFY_WITH_TIMEOUT(h.w->warningBox(), 3000);
+    QMessageBox* box = h.w->warningBox();
+    QCOMPARE(box->text(), h.state().Messaggio);
+    QCOMPARE(box->textFormat(), Qt::PlainText);
+    QCOMPARE(box->windowTitle(), QStringLiteral("Tellavo"));
+    QCOMPARE(box->icon(), QMessageBox::Warning);
+    QVERIFY(stacking::isAbove(box));
+    h.si.set(power::kAcOffline, 39);
+    QTRY_COMPARE_WITH_TIMEOUT(h.w->lblPerc()->text(), QStringLiteral(" 39%"), 3000);
+    QCOMPARE(h.w->warningBox(), box);
+    box->close();
+    QTRY_VERIFY(!h.w->warningBox());
+    QVERIFY(h.w->isVisible());  // closing the box does not end anything
+}
+
+void TestFrmPrinc::exitSavesThroughMenu()
+{
+    Harness h;
+    QVERIFY(QTest::qWaitForWindowExposed(h.w));
+    h.state().Soglia = 33;
+    h.w->moveToTwips(300.0f, 450.0f);
+    // Choose "&Esci" in the open menu, as a user would.
+    QTimer::singleShot(0, this, [] {
+        QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(visibleMenuLines(menu),
+                 (QStringList{"----- &Mivor Tellavo 1.1 -----", "-", "&Opzioni...", "-", "&Esci"}));
+        for (QAction* a : menu->actions())
+            if (a->text() == QLatin1String("&Esci"))
+                menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mousePress(h.w->Label1(), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    QTest::qWait(50);
+    QFile f(h.store->fileName());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QSettings::SettingsMap disk = ini::parse(f.readAll());
+    QCOMPARE(disk.value(QStringLiteral("Generale/Soglia")).toString(), QStringLiteral("33"));
+    QCOMPARE(disk.value(QStringLiteral("Generale/Sx")).toString(), QStringLiteral("300"));
+    QCOMPARE(disk.value(QStringLiteral("Generale/Top")).toString(), QStringLiteral("450"));
+    QCOMPARE(disk.value(QStringLiteral("Generale/SIPP")).toString(), QStringLiteral("1"));
+}
+
+QTEST_MAIN(TestFrmPrinc)
+#include "tst_frm_princ.moc"
