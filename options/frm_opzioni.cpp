@@ -48,6 +48,12 @@ FrmOpzioni::FrmOpzioni(Module1& module, QWidget* parent)
     font.setPointSizeF(8.25);
     setFont(font);
     buildControls();
+    // Qt would centre a dialog without a parent and tell the window manager
+    // so; the window manager's own place for a new window is the one wanted.
+    // A native window made before any move keeps its place "automatic", and
+    // WA_Moved then keeps QDialog from centring it at show time.
+    winId();
+    setAttribute(Qt::WA_Moved);
     Form_Load();
 }
 

@@ -30,7 +30,11 @@ xdotool key o
 D=$(wait_window $APID '^Opzioni$' 50) || fail "no options dialog"
 read -r _ _ DW DH < <(geometry "$D")
 [ "$DW $DH" = "312 136" ] || fail "dialog client area $DW x $DH, not 312 x 136"
-note "dialog $D open"
+# Its place is the window manager's choice: the program asks for none.
+if xprop -id "$D" WM_NORMAL_HINTS | grep -q 'specified location'; then
+    fail "the dialog asks for a place of its own: $(xprop -id "$D" WM_NORMAL_HINTS)"
+fi
+note "dialog $D open at $(geometry "$D"), placed by the window manager"
 xdotool windowactivate --sync "$D"
 sleep 0.2
 # The focus starts in the threshold box.
