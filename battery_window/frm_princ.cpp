@@ -29,10 +29,7 @@ namespace tellavo {
 
 namespace {
 
-// Control places inside the client area, in twips: left, top, width, height.
-struct TwipRect {
-    int left, top, width, height;
-};
+// Control places inside the client area, in twips.
 constexpr TwipRect kLblPerc{0, 15, 735, 255};
 constexpr TwipRect kProgressBar{510, 30, 975, 180};
 constexpr TwipRect kImgStato{1530, 0, 255, 255};
@@ -168,8 +165,7 @@ void FrmPrinc::buildControls()
 void FrmPrinc::placeControls()
 {
     const auto place = [this](QWidget* w, const TwipRect& r) {
-        w->setGeometry(m_scale.toPixelsX(r.left), m_scale.toPixelsY(r.top),
-                       m_scale.toPixelsX(r.width), m_scale.toPixelsY(r.height));
+        w->setGeometry(m_scale.toPixels(r));
     };
     place(m_lblPerc, kLblPerc);
     place(m_progressBar, kProgressBar);

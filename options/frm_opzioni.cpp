@@ -19,9 +19,6 @@ namespace tellavo {
 
 namespace {
 
-struct TwipRect {
-    int left, top, width, height;
-};
 constexpr int kClientWidth = 4680;
 constexpr int kClientHeight = 2040;
 constexpr TwipRect kTxtMessaggio{1080, 1080, 3495, 285};
@@ -61,8 +58,7 @@ void FrmOpzioni::buildControls()
 {
     const TwipScale scale = TwipScale::forWidget(this);
     const auto place = [&scale](QWidget* w, const TwipRect& r) {
-        w->setGeometry(scale.toPixelsX(r.left), scale.toPixelsY(r.top), scale.toPixelsX(r.width),
-                       scale.toPixelsY(r.height));
+        w->setGeometry(scale.toPixels(r));
     };
     setFixedSize(scale.toPixelsX(kClientWidth), scale.toPixelsY(kClientHeight));
 

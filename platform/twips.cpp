@@ -3,6 +3,7 @@
 #include "rounding.h"
 
 #include <QGuiApplication>
+#include <QRect>
 #include <QScreen>
 #include <QWidget>
 
@@ -40,6 +41,11 @@ TwipScale TwipScale::forScreen(const QScreen* screen)
 TwipScale TwipScale::forWidget(const QWidget* widget)
 {
     return forScreen(widget ? widget->screen() : nullptr);
+}
+
+QRect TwipScale::toPixels(const TwipRect& r) const
+{
+    return QRect(toPixelsX(r.left), toPixelsY(r.top), toPixelsX(r.width), toPixelsY(r.height));
 }
 
 int TwipScale::toPixels(double twips, double perPixel)

@@ -2,8 +2,14 @@
 
 class QScreen;
 class QWidget;
+class QRect;
 
 namespace tellavo {
+
+// A control's place in twips: left, top, width, height.
+struct TwipRect {
+    int left, top, width, height;
+};
 
 // Window geometry is kept in twips (1/1440 inch); this converts to and from
 // device-independent pixels through the screen's logical DPI, which gives 15
@@ -20,6 +26,9 @@ struct TwipScale {
     int toPixelsY(double twips) const { return toPixels(twips, perPixelY); }
     double toTwipsX(int pixels) const { return pixels * perPixelX; }
     double toTwipsY(int pixels) const { return pixels * perPixelY; }
+
+    // Each of the four converted on its own, as the controls' places are.
+    QRect toPixels(const TwipRect& r) const;
 
     // Rounded half to even; clamped to a range where pixel arithmetic cannot overflow.
     static int toPixels(double twips, double perPixel);
