@@ -150,7 +150,7 @@ void FrmPrinc::buildControls()
     installEventFilter(this);
     m_sliderPerc->installEventFilter(this);
 
-    changeEvent(nullptr);  // Label1's colours
+    applyLabel1Colours();
     placeControls();
 
     m_timer1 = new QTimer(this);
@@ -414,19 +414,22 @@ void FrmPrinc::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
+void FrmPrinc::applyLabel1Colours()
+{
+    // The desktop has no title bars of its own to borrow from; an inactive
+    // selection is the nearest thing in its palette.
+    QPalette pal = m_label1->palette();
+    pal.setColor(QPalette::Window, palette().color(QPalette::Inactive, QPalette::Highlight));
+    pal.setColor(QPalette::WindowText,
+                 palette().color(QPalette::Inactive, QPalette::HighlightedText));
+    m_label1->setPalette(pal);
+}
+
 void FrmPrinc::changeEvent(QEvent* event)
 {
-    if (!event || event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
-        // The desktop has no title bars of its own to borrow from; an inactive
-        // selection is the nearest thing in its palette.
-        QPalette pal = m_label1->palette();
-        pal.setColor(QPalette::Window, palette().color(QPalette::Inactive, QPalette::Highlight));
-        pal.setColor(QPalette::WindowText,
-                     palette().color(QPalette::Inactive, QPalette::HighlightedText));
-        m_label1->setPalette(pal);
-    }
-    if (event)
-        QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        applyLabel1Colours();
+    QWidget::changeEvent(event);
 }
 
 void FrmPrinc::showWindow()

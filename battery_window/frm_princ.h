@@ -85,6 +85,7 @@ private:
     void Form_Load();
     void buildControls();
     void buildMenu();
+    void applyLabel1Colours();
     void placeControls();
     void loadImageList();
     void showPicture(int number);
