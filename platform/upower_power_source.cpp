@@ -158,8 +158,17 @@ void UPowerPowerSource::onTimer()
         dropBus();
         return;
     }
-    fetch(Root);
-    fetch(Display);
+    // While both answer, one call a period proves UPower alive; the two
+    // objects take turns, so that either one gone is noticed too. One without
+    // an answer is asked at once.
+    if (m_answered[Root] && m_answered[Display]) {
+        fetch(m_nextCheck);
+        m_nextCheck = m_nextCheck == Root ? Display : Root;
+    } else {
+        for (const Object object : {Root, Display})
+            if (!m_answered[object])
+                fetch(object);
+    }
     m_timer.start();  // same period again
 }
 

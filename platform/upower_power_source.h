@@ -14,8 +14,8 @@ namespace tellavo {
 
 // How often the UPower source checks on the service. Tests shorten them.
 struct UPowerTimings {
-    // A GetAll per object this often while UPower answers: it notices a hung
-    // service and heals a missed signal.
+    // A GetAll this often while UPower answers, of its two objects in turn:
+    // it notices a hung service and heals a missed signal.
     int livenessMs = 30'000;
     // Longest wait for any answer; after it the service counts as absent.
     int replyTimeoutMs = 5'000;
@@ -31,10 +31,10 @@ struct UPowerTimings {
 // filled by an asynchronous GetAll of /org/freedesktop/UPower (OnBattery) and
 // of its DisplayDevice (IsPresent, Type, Percentage) whenever the name gets an
 // owner, again when a signal invalidates a property instead of giving it, and
-// once per liveness period. No answer within the timeout, an error or a name
-// without owner makes the source unavailable until UPower answers again; a
-// lost bus is dropped and connected again every reconnect period. Nothing here
-// ever waits on D-Bus.
+// one of the two in turn once per liveness period: one call a period, as each
+// wakes the bus daemon and UPower on a laptop that is resting. No answer within the timeout, an
+// error or a name without owner makes the source unavailable until UPower answers again; a lost bus
+// is dropped and connected again every reconnect period. Nothing here ever waits on D-Bus.
 //
 // While unavailable both readings are 255. Wrongly typed or implausible values
 // read as 255, and so does the percentage when the display device is no
@@ -95,6 +95,7 @@ private:
     bool m_noOwner = false;
     bool m_pending[ObjectCount] = {};
     bool m_answered[ObjectCount] = {};
+    Object m_nextCheck = Display;
 
     // The cache, as UPower sent it (an invalid QVariant: not sent).
     QVariant m_onBattery;
