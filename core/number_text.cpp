@@ -2,29 +2,59 @@
 
 #include "rounding.h"
 
+#include <QRegularExpression>
+
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 
 namespace tellavo {
 
 namespace {
 
+enum class Reading { Number, NotANumber, OutOfRange };
+
+// A plain decimal number with an optional exponent, nothing else: the only
+// texts whose failure to read is one of range, not of type.
+bool isPlainDecimal(const QString& text)
+{
+    static const QRegularExpression plain(
+        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?\\s*$"));
+    return plain.match(text).hasMatch();
+}
+
 // The locale's reader, then the same text with the locale's decimal separator
 // read as a point and Latin digits (what we write, whatever the digits of the
 // locale). Qt's "nan" and "inf" are not numbers anyone stored: they fail.
-bool readLocaleNumber(const QString& text, const QLocale& locale, double* out)
+// Qt fails a number beyond a double's range the same way as a word; that is
+// an overflow ("1e400", a thousand digits), and one too small to hold
+// ("1e-400") is 0, as a user who typed it would expect.
+Reading readLocaleNumber(const QString& text, const QLocale& locale, double* out)
 {
     bool ok = false;
     double value = locale.toDouble(text, &ok);
+    QString latin = text;
     if (!ok) {
-        QString latin = text;
         latin.replace(locale.decimalPoint(), QLatin1String("."));
         value = QLocale::c().toDouble(latin, &ok);
     }
-    if (!ok || !std::isfinite(value))
-        return false;
-    *out = value;
-    return true;
+    if (ok && std::isfinite(value)) {
+        *out = value;
+        return Reading::Number;
+    }
+    if (ok || !isPlainDecimal(latin))
+        return Reading::NotANumber;
+    const QByteArray digits = latin.trimmed().toLatin1();
+    errno = 0;
+    const double range = std::strtod(digits.constData(), nullptr);
+    if (std::isinf(range))
+        return Reading::OutOfRange;
+    if (errno == ERANGE && std::fabs(range) <= DBL_MIN) {
+        *out = 0.0;
+        return Reading::Number;
+    }
+    return Reading::NotANumber;
 }
 
 }  // namespace
@@ -45,8 +75,14 @@ QString conversionErrorText(ConversionError error)
 ByteResult textToByte(const QString& text, const QLocale& locale)
 {
     double value = 0.0;
-    if (!readLocaleNumber(text, locale, &value))
-        return {0, ConversionError::TypeMismatch};
+    switch (readLocaleNumber(text, locale, &value)) {
+        case Reading::NotANumber:
+            return {0, ConversionError::TypeMismatch};
+        case Reading::OutOfRange:
+            return {0, ConversionError::Overflow};
+        case Reading::Number:
+            break;
+    }
     const double rounded = roundHalfEven(value);
     if (rounded < 0.0 || rounded > 255.0)
         return {0, ConversionError::Overflow};
@@ -61,8 +97,14 @@ QString byteToText(quint8 value)
 SingleResult textToSingle(const QString& text, const QLocale& locale)
 {
     double value = 0.0;
-    if (!readLocaleNumber(text, locale, &value))
-        return {0.0f, ConversionError::TypeMismatch};
+    switch (readLocaleNumber(text, locale, &value)) {
+        case Reading::NotANumber:
+            return {0.0f, ConversionError::TypeMismatch};
+        case Reading::OutOfRange:
+            return {0.0f, ConversionError::Overflow};
+        case Reading::Number:
+            break;
+    }
     if (std::fabs(value) > double(FLT_MAX))
         return {0.0f, ConversionError::Overflow};
     return {static_cast<float>(value), ConversionError::None};

@@ -90,7 +90,13 @@ void TestNumberText::textToByte_data()
     QTest::newRow("12a") << "12a" << kC << 0 << mismatch;
     QTest::newRow("nan") << "nan" << kC << 0 << mismatch;
     QTest::newRow("inf") << "inf" << kC << 0 << mismatch;
-    QTest::newRow("huge digits") << QString(400, QLatin1Char('9')) << kC << 0 << mismatch;
+    // Beyond a double: too big is an overflow, not a word; too small is 0.
+    QTest::newRow("huge digits") << QString(400, QLatin1Char('9')) << kC << 0 << overflow;
+    QTest::newRow("1e400") << "1e400" << kC << 0 << overflow;
+    QTest::newRow("-1e400") << "-1e400" << kC << 0 << overflow;
+    QTest::newRow("1e-400") << "1e-400" << kC << 0 << ok;
+    QTest::newRow("1,5e-400 it") << "1,5e-400" << kItalian << 0 << ok;
+    QTest::newRow("1e400x") << "1e400x" << kC << 0 << mismatch;
     QTest::newRow("comma in C") << "12,5" << kC << 0 << mismatch;
     QTest::newRow("point in it") << "12.5" << kItalian << 12 << ok;
     QTest::newRow("group separator it") << "1.000" << kItalian << 0 << overflow;
@@ -154,6 +160,8 @@ void TestNumberText::textToSingle_data()
     QTest::newRow("beyond single") << "1e39" << kC << 0.0f << ConversionError::Overflow;
     QTest::newRow("-beyond single") << "-1e39" << kC << 0.0f << ConversionError::Overflow;
     QTest::newRow("largest single") << "3.4e38" << kC << 3.4e38f << ok;
+    QTest::newRow("beyond double") << "1e400" << kC << 0.0f << ConversionError::Overflow;
+    QTest::newRow("below double") << "-1e-400" << kC << 0.0f << ok;
 }
 
 void TestNumberText::textToSingle()
