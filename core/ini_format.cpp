@@ -12,6 +12,17 @@ bool isBlank(QChar c)
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
+// Whether "[section]" then "name=" reads back as exactly section/name.
+bool sectionSplitHolds(QStringView section, QStringView name)
+{
+    auto trimmedSame = [](QStringView v) {
+        return !v.isEmpty() && !isBlank(v.front()) && !isBlank(v.back());
+    };
+    return trimmedSame(section) && trimmedSame(name) && name.front() != QChar(0xFEFF) &&
+           !name.contains(QLatin1Char('=')) && !name.startsWith(QLatin1Char('[')) &&
+           !name.startsWith(QLatin1Char(';')) && !name.startsWith(QLatin1Char('#'));
+}
+
 QStringView trimmedBlanks(QStringView s)
 {
     qsizetype begin = 0;
@@ -105,7 +116,9 @@ QSettings::SettingsMap parse(const QByteArray& data)
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         if (eq < 0)
             continue;
-        const QStringView key = trimmedBlanks(line.left(eq));
+        QStringView key = trimmedBlanks(line.left(eq));
+        while (!key.isEmpty() && key.front() == QChar(0xFEFF))
+            key = trimmedBlanks(key.mid(1));
         if (key.isEmpty())
             continue;
         const QString fullKey =
@@ -119,15 +132,22 @@ QByteArray serialize(const QSettings::SettingsMap& map)
 {
     QString out;
     // Keys outside any section must come before the first section line.
+    auto split = [](const QString& key) {
+        for (qsizetype slash = key.indexOf(QLatin1Char('/')); slash >= 0;
+             slash = key.indexOf(QLatin1Char('/'), slash + 1))
+            if (sectionSplitHolds(QStringView(key).left(slash), QStringView(key).mid(slash + 1)))
+                return slash;
+        return qsizetype(-1);
+    };
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        if (!it.key().contains(QLatin1Char('/')))
+        if (split(it.key()) < 0)
             out += it.key() + QLatin1Char('=') + escapeValue(it.value().toString()) +
                    QLatin1Char('\n');
     }
     QString section;
     bool first = out.isEmpty();
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        const qsizetype slash = it.key().indexOf(QLatin1Char('/'));
+        const qsizetype slash = split(it.key());
         if (slash < 0)
             continue;
         const QString keySection = it.key().left(slash);

@@ -38,6 +38,8 @@ private slots:
     void structure();
     void roundTrip_data();
     void roundTrip();
+    void foreignKeysSurviveSave_data();
+    void foreignKeysSurviveSave();
     void shortWriteFails_data();
     void shortWriteFails();
 };
@@ -156,6 +158,33 @@ void TestIniFormat::roundTrip()
     map.insert(QStringLiteral("top"), QStringLiteral("level"));
     const QSettings::SettingsMap back = ini::parse(ini::serialize(map));
     QCOMPARE(back.value(QStringLiteral("Generale/Messaggio")).toString(), value);
+    QCOMPARE(back, map);
+}
+
+// Keys someone wrote by hand that are not ours: a save writes them back so
+// that the file reads as it did, none lost, renamed or merged into ours.
+void TestIniFormat::foreignKeysSurviveSave_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("leading slash") << QByteArray("/x=1\n");
+    QTest::newRow("blank before slash") << QByteArray("a /b=1\n");
+    QTest::newRow("blank after slash") << QByteArray("a/ b=1\n");
+    QTest::newRow("comment sign after slash") << QByteArray("a/;b=1\n");
+    QTest::newRow("hash after slash") << QByteArray("a/#b=1\n");
+    QTest::newRow("bracket after slash") << QByteArray("a/[b=1\n");
+    QTest::newRow("section a slash") << QByteArray("[/]\nk=1\n");
+    QTest::newRow("section with inner blank") << QByteArray("[a/ b]\nk=1\n");
+    QTest::newRow("like ours, with a blank")
+        << QByteArray("[Generale]\nSoglia=20\n[Generale ]\nSoglia=99\nGenerale /Soglia=98\n");
+    QTest::newRow("byte-order marks") << QByteArray("\xef\xbb\xbf\xef\xbb\xbf\xef\xbb\xbfk=1\n");
+}
+
+void TestIniFormat::foreignKeysSurviveSave()
+{
+    QFETCH(QByteArray, file);
+    QSettings::SettingsMap map = ini::parse(file);
+    map.insert(QStringLiteral("Generale/Soglia"), QStringLiteral("20"));
+    const QSettings::SettingsMap back = ini::parse(ini::serialize(map));
     QCOMPARE(back, map);
 }
 
