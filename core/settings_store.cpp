@@ -2,8 +2,18 @@
 
 #include "ini_format.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
+#include <QSysInfo>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace tellavo {
 
@@ -11,19 +21,74 @@ namespace {
 const QString kApplication = QStringLiteral("Ambrovia");
 const QString kSection = QStringLiteral("Generale");
 
+// A save holds QSettings' lock for milliseconds, and QSaveFile makes two
+// saves at once harmless (the last one wins, whole): a lock older than this is
+// left by a save that was killed.
+constexpr int kStaleLockMs = 1000;
+constexpr int kLockWaitMs = 1500;
+
 QString sectionKey(const QString& key)
 {
     return kSection + QLatin1Char('/') + key;
 }
+
+// Where QSettings keeps the store, asked of it without opening the store
+// itself: QSettings reads its file as it is made, and a file that is not a
+// plain one (a fifo) would block it there for good.
+QString locateFile()
+{
+    const QSettings probe(ini::format(), QSettings::UserScope, kApplication,
+                          QStringLiteral(".tellavo-where"));
+    return QFileInfo(probe.fileName()).dir().filePath(kApplication + QStringLiteral(".ini"));
+}
+
+// Why the store's file cannot be read, in Italian; empty when it can, or when
+// it is not there yet (a first run).
+QString problemWith(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        switch (errno) {
+            case ENOENT:
+            case ENOTDIR:  // a file where the folder goes: nothing stored, saving will say
+                return QString();
+            case EACCES:
+                return QStringLiteral(
+                    "La cartella delle impostazioni non si può aprire (permessi mancanti).");
+            default:
+                return QStringLiteral("Il file delle impostazioni non si può leggere (%1).")
+                    .arg(QString::fromLocal8Bit(strerror(errno)));
+        }
+    }
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("Al posto del file delle impostazioni c'è una cartella.");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral(
+            "Al posto del file delle impostazioni c'è un file speciale, non un file normale.");
+    if (::access(QFile::encodeName(path).constData(), R_OK) != 0)
+        return QStringLiteral("Il file delle impostazioni non si può leggere.");
+    return QString();
+}
+
+bool isRunning(qint64 pid)
+{
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
 }  // namespace
 
-SettingsStore::SettingsStore()
+SettingsStore::SettingsStore() : m_fileName(locateFile())
 {
     open();
 }
 
 void SettingsStore::open()
 {
+    m_problem = problemWith(m_fileName);
+    if (!m_problem.isEmpty()) {
+        m_settings.reset();
+        return;
+    }
     m_settings = std::make_unique<QSettings>(ini::format(), QSettings::UserScope, kApplication,
                                              kApplication);
     // Keys missing from the user's file must read as absent, not come from /etc/xdg.
@@ -34,20 +99,17 @@ SettingsStore::~SettingsStore() = default;
 
 QString SettingsStore::fileName() const
 {
-    return m_settings->fileName();
+    return m_fileName;
 }
 
 bool SettingsStore::isReadable(QString* reason) const
 {
-    const QFileInfo info(fileName());
-    if (!info.exists())
-        return true;
-    if (info.isDir()) {
+    if (!m_problem.isEmpty()) {
         if (reason)
-            *reason = QStringLiteral("Al posto del file delle impostazioni c'è una cartella.");
+            *reason = m_problem;
         return false;
     }
-    if (!info.isReadable() || m_settings->status() == QSettings::AccessError) {
+    if (m_settings->status() == QSettings::AccessError) {
         if (reason)
             *reason = QStringLiteral("Il file delle impostazioni non si può leggere.");
         return false;
@@ -57,6 +119,8 @@ bool SettingsStore::isReadable(QString* reason) const
 
 QString SettingsStore::read(const QString& key, const QString& defaultValue) const
 {
+    if (!m_settings)
+        return defaultValue;
     const QVariant value = m_settings->value(sectionKey(key));
     if (!value.isValid())
         return defaultValue;
@@ -67,8 +131,15 @@ bool SettingsStore::write(const QList<QPair<QString, QString>>& entries, QString
 {
     // QSettings keeps an error status for good: after a failed save, a fresh
     // object is the only way to learn whether the next one worked.
-    if (m_settings->status() != QSettings::NoError)
+    if (!m_settings || m_settings->status() != QSettings::NoError)
         open();
+    if (!m_settings) {
+        if (reason)
+            *reason = m_problem;
+        return false;
+    }
+    if (!clearLock(reason))
+        return false;
     for (const auto& entry : entries)
         m_settings->setValue(sectionKey(entry.first), entry.second);
     m_settings->sync();
@@ -85,6 +156,59 @@ bool SettingsStore::write(const QList<QPair<QString, QString>>& entries, QString
                 *reason = QStringLiteral("Il file delle impostazioni non è valido.");
             return false;
     }
+    return false;
+}
+
+// QSettings waits for its lock file with no time limit, and cannot remove a
+// stale one that is not a plain file it may open: it would hang the save for
+// good. Take the lock here first, with a limit, clearing what a killed save
+// left behind; QSettings then takes it again at once.
+bool SettingsStore::clearLock(QString* reason)
+{
+    // The folder as QSettings would make it; where it cannot be made, there
+    // is no lock to wait for, and QSettings reports the failed save.
+    if (!QDir().mkpath(QFileInfo(m_fileName).path()))
+        return true;
+    const QString lockPath = m_fileName + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
+    lock.setStaleLockTime(kStaleLockMs);
+    if (lock.tryLock(kLockWaitMs)) {
+        lock.unlock();
+        return true;
+    }
+    // No lock can be made here at all (no permission, a full disk): QSettings
+    // then fails at once too, and says why.
+    if (lock.error() != QLockFile::LockFailedError)
+        return true;
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (lock.getLockInfo(&pid, &host, &application) &&
+        (host.isEmpty() || host == QSysInfo::machineHostName()) && isRunning(pid)) {
+        if (reason)
+            *reason = QStringLiteral(
+                          "Le impostazioni sono bloccate da un altro programma "
+                          "(processo %1, file %2).")
+                          .arg(pid)
+                          .arg(lockPath);
+        return false;
+    }
+    // Nobody alive holds it: whatever stands there (a file not ours to open,
+    // a folder, a broken link) goes.
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(lockPath);
+    if (::lstat(path.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            ::rmdir(path.constData());
+        else
+            ::unlink(path.constData());
+    }
+    if (lock.tryLock(kLockWaitMs)) {
+        lock.unlock();
+        return true;
+    }
+    if (reason)
+        *reason = QStringLiteral("Il file di blocco %1 non si può togliere.").arg(lockPath);
     return false;
 }
 

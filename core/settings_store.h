@@ -36,7 +36,11 @@ public:
 
 private:
     void open();
+    bool clearLock(QString* reason);
 
+    const QString m_fileName;
+    // Why the file cannot be read; m_settings is then not made at all.
+    QString m_problem;
     std::unique_ptr<QSettings> m_settings;
 };
 
