@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Installs what the build and the package (and, with "test", the test suite)
-# need and is not already on the machine. Debian 12 or Ubuntu; apt-get needs root or sudo.
+# Installs what the build and the package (and, with "test", the test suite;
+# with "bench", the frugality benchmark) need and is not already on the
+# machine. Debian 12 or Ubuntu; apt-get needs root or sudo.
 set -euo pipefail
 
 build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev)
 test_pkgs=(xvfb openbox xdotool x11-utils x11-xserver-utils imagemagick dbus python3 python3-dbusmock
-           python3-gi umockdev gir1.2-umockdev-1.0 upower fonts-dejavu-core)
+           python3-gi umockdev gir1.2-umockdev-1.0 upower fonts-dejavu-core
+           clang libclang-rt-14-dev llvm)
 
 package_pkgs=(dpkg-dev file gzip)
 check_pkgs=(desktop-file-utils appstream lintian)
+# The benchmark: the two peer indicators, a system tray for cbatticon, the
+# profilers, and the X DAMAGE client library its repaint counter uses.
+bench_pkgs=(cbatticon xbattbar trayer valgrind heaptrack strace pkg-config libxcb-damage0-dev
+            util-linux procps)
 
 want=("${build_pkgs[@]}" "${package_pkgs[@]}")
 case "${1:-}" in
 test) want+=("${test_pkgs[@]}" "${check_pkgs[@]}") ;;
+bench) want+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
 esac
 
 missing=()

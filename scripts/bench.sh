@@ -1,0 +1,360 @@
+#!/usr/bin/env bash
+# The frugality benchmark: build/tellavo side by side with two peer indicators
+# from Debian (cbatticon, xbattbar) on one Xvfb display with openbox and one
+# fixture battery (discharging, 57 %) bind-mounted over /sys/class/power_supply
+# in a private mount namespace. tellavo runs once on that sysfs and once on a
+# mocked UPower on a private system bus. Prints one table (program x figure),
+# the ratios tellavo/peer and the targets met or missed; a copy goes to
+# build/bench/results.txt.
+#
+#   scripts/bench.sh                      # as root (the bind mount needs it)
+#   TELLAVO_BENCH_SECONDS=20 scripts/bench.sh   # a shorter idle run, for trying
+#
+# Environment: TELLAVO_BENCH_SECONDS (idle run, default 60),
+# TELLAVO_BENCH_STARTS (start-ups timed, default 10), TELLAVO_BENCH_ONLY (the
+# programs to run, by their names in the table; default all).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+IDLE=${TELLAVO_BENCH_SECONDS:-60}
+STARTS=${TELLAVO_BENCH_STARTS:-10}
+SETTLE=10   # seconds before memory is read
+
+if [ -z "${TELLAVO_BENCH_NS:-}" ]; then
+    scripts/deps.sh bench
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build
+    if [ "$(id -u)" != 0 ]; then
+        echo "bench.sh: the fixture battery is bind-mounted over /sys/class/power_supply" \
+             "in a private mount namespace, which needs root: run it with sudo" >&2
+        exit 1
+    fi
+    exec env TELLAVO_BENCH_NS=1 unshare -m --propagation private "$0" "$@"
+fi
+
+BUILD=$ROOT/build
+OUT=$BUILD/bench
+mkdir -p "$OUT"
+for exe in tellavo bench/tellavo_tick_bench bench/tellavo_bare_label bench/tellavo_xwatch; do
+    [ -x "$BUILD/$exe" ] || { echo "bench.sh: $BUILD/$exe was not built" >&2; exit 1; }
+done
+XWATCH=$BUILD/bench/tellavo_xwatch
+
+# The X session and the private bus of the end-to-end tests; their traps stop
+# everything started here.
+# shellcheck source=../tests/e2e/x_session.sh
+source "$ROOT/tests/e2e/x_session.sh"
+# shellcheck source=../tests/lib/private_bus.sh
+source "$ROOT/tests/lib/private_bus.sh"
+trap 'set +e; private_bus_stop_all; stop_all' EXIT
+TMP=$E2E_TMP
+
+# --- the fixture battery ------------------------------------------------------
+SYSFS=$TMP/power_supply
+make_battery "$SYSFS" 57 Discharging 0
+# What the peers read besides capacity: energy (xbattbar's helper) and the
+# rate and voltage (cbatticon's time left).
+echo 50000000 >"$SYSFS/BAT0/energy_full"
+echo 50000000 >"$SYSFS/BAT0/energy_full_design"
+echo 28500000 >"$SYSFS/BAT0/energy_now"
+echo 10000000 >"$SYSFS/BAT0/power_now"
+echo 12000000 >"$SYSFS/BAT0/voltage_now"
+echo Li-ion >"$SYSFS/BAT0/technology"
+mount --bind "$SYSFS" /sys/class/power_supply
+[ "$(cat /sys/class/power_supply/BAT0/capacity)" = 57 ] || fail "the fixture is not in place"
+
+start_x
+# No session bus: nobody gets one, so it costs nobody anything.
+export DBUS_SESSION_BUS_ADDRESS=unix:path=$TMP/no-session-bus
+NO_SYSTEM_BUS=unix:path=$TMP/no-system-bus
+export QT_QPA_PLATFORM=xcb
+
+# tellavo's store: a first run already done, so no welcome box.
+export XDG_CONFIG_HOME=$TMP/config
+mkdir -p "$XDG_CONFIG_HOME/Ambrovia"
+printf '[Generale]\nSoglia=30\nSIPP=1\nSx=1500\nTop=1500\nMessaggio=Attacca la spina!!\n' \
+    >"$XDG_CONFIG_HOME/Ambrovia/Ambrovia.ini"
+
+# cbatticon lives in a system tray.
+trayer --edge bottom --align right --widthtype pixel --width 100 --heighttype pixel \
+    --height 24 >"$TMP/trayer.log" 2>&1 &
+E2E_PIDS+=($!)
+TRAYER_PID=$!
+wait_for 100 sh -c "xdotool search --onlyvisible --pid $TRAYER_PID | grep -q ." ||
+    note "trayer did not show: $(tail -n 3 "$TMP/trayer.log")"
+
+# --- reading a process ----------------------------------------------------------
+
+# Context switches (voluntary + involuntary) of every thread of a process.
+ctxt() {
+    cat /proc/"$1"/task/*/status 2>/dev/null |
+        awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ {n += $2} END {print n + 0}'
+}
+
+# CPU time in ms: every thread's time on a CPU from the scheduler (in ns, so
+# that a frugal program does not read as 0 clock ticks), plus the waited-for
+# children's (xbattbar runs a helper for every reading) in clock ticks.
+cpu_ms() {
+    local tck threads children
+    tck=$(getconf CLK_TCK)
+    threads=$(cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{n += $1} END {print n / 1e6}')
+    # The fields after the command name, which may hold spaces.
+    children=$(sed 's/^.*) //' /proc/"$1"/stat | awk -v t="$tck" '{print ($14 + $15) * 1000 / t}')
+    awk -v a="$threads" -v b="$children" 'BEGIN{print a + b}'
+}
+
+# "rss pss private lib_pss lib_private" in kB: whole process, then the part
+# that is in shared libraries.
+memory() {
+    local rollup
+    rollup=$(awk '/^Rss:/{r=$2} /^Pss:/{p=$2} /^Private_(Clean|Dirty):/{v+=$2}
+        END{print r, p, v}' /proc/"$1"/smaps_rollup)
+    local libs
+    libs=$(awk '/^[0-9a-f]+-[0-9a-f]+ / {lib = ($6 ~ /\.so(\.|$)/)}
+        lib && /^Pss:/ {p += $2} lib && /^Private_(Clean|Dirty):/ {v += $2}
+        END {print p + 0, v + 0}' /proc/"$1"/smaps)
+    echo "$rollup $libs"
+}
+
+median() {
+    sort -n | awk '{v[NR] = $1} END {if (NR == 0) print "-"; else if (NR % 2) print v[(NR + 1) / 2];
+        else printf "%.1f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+
+# The windows a program shows: its own, found by pid or class.
+program_windows() {
+    local name=$1 pid=$2
+    case $name in
+    cbatticon*)
+        # A tray icon: the tray and the icons embedded in it.
+        xwininfo -children -id "$(xdotool search --onlyvisible --pid "$TRAYER_PID" | head -n 1)" \
+            2>/dev/null | awk '/^ +0x[0-9a-f]+ /{print $1}'
+        xdotool search --onlyvisible --pid "$TRAYER_PID" 2>/dev/null
+        ;;
+    xbattbar*) xdotool search --onlyvisible --class xbattbar 2>/dev/null ;;
+    *) windows_of "$pid" ;;
+    esac
+}
+
+# --- one program -----------------------------------------------------------------
+
+declare -A FIG       # FIG[program,figure]
+PROGRAMS=()
+
+# measure <name> <xwatch-startup-flags> <env...> -- <command...>
+measure() {
+    local name=$1 flags=$2
+    shift 2
+    if [ -n "${TELLAVO_BENCH_ONLY:-}" ] && [[ " $TELLAVO_BENCH_ONLY " != *" $name "* ]]; then
+        return 0
+    fi
+    local envs=()
+    while [ "$1" != -- ]; do envs+=("$1"); shift; done
+    shift
+    PROGRAMS+=("$name")
+    note "$name: $*"
+
+    # Start-up, STARTS times.
+    local i line times=() reason=
+    for ((i = 0; i < STARTS; i++)); do
+        # shellcheck disable=SC2086
+        line=$(env "${envs[@]}" "$XWATCH" startup $flags 5000 -- "$@" 2>"$OUT/$name.err") || true
+        case $line in
+        [0-9]*) times+=("${line%% *}") ;;
+        *) reason="$line: $(tail -n 2 "$OUT/$name.err" | tr '\n' ' ')"; break ;;
+        esac
+        sleep 0.3
+    done
+    if [ -n "$reason" ]; then
+        FIG[$name,failed]="did not start in this setting ($reason)"
+        note "$name FAILED: ${FIG[$name,failed]}"
+        return 0
+    fi
+    FIG[$name,startup]=$(printf '%s\n' "${times[@]}" | median)
+
+    # The long run.
+    env "${envs[@]}" "$@" >"$OUT/$name.log" 2>&1 &
+    local pid=$!
+    E2E_PIDS+=("$pid")
+    sleep "$SETTLE"
+    if ! kill -0 "$pid" 2>/dev/null; then
+        FIG[$name,failed]="ended by itself: $(tail -n 2 "$OUT/$name.log" | tr '\n' ' ')"
+        note "$name FAILED: ${FIG[$name,failed]}"
+        return 0
+    fi
+    read -r FIG[$name,rss] FIG[$name,pss] FIG[$name,private] FIG[$name,lib_pss] \
+        FIG[$name,lib_private] <<<"$(memory "$pid")"
+
+    local windows
+    windows=$(program_windows "$name" "$pid" | sort -u | tr '\n' ' ') || true
+    local cpu0 ctx0 bus0=0 up0=0
+    cpu0=$(cpu_ms "$pid")
+    ctx0=$(ctxt "$pid")
+    if [ -n "${BUS_WATCH:-}" ]; then
+        bus0=$(ctxt "$PRIVATE_BUS_PID")
+        up0=$(ctxt "$UPOWER_MOCK_PID")
+    fi
+    local damage=-
+    if [ -n "$windows" ]; then
+        # shellcheck disable=SC2086
+        damage=$("$XWATCH" damage "$IDLE" $windows) || damage=-
+    else
+        sleep "$IDLE"
+    fi
+    local cpu1 ctx1
+    cpu1=$(cpu_ms "$pid")
+    ctx1=$(ctxt "$pid")
+    FIG[$name,cpu]=$(awk -v a="$cpu0" -v b="$cpu1" -v s="$IDLE" 'BEGIN{printf "%.1f", (b - a) * 60 / s}')
+    FIG[$name,wakeups]=$(awk -v a="$ctx0" -v b="$ctx1" -v s="$IDLE" 'BEGIN{printf "%.2f", (b - a) / s}')
+    FIG[$name,repaints]=$(awk -v d="${damage%% *}" -v s="$IDLE" \
+        'BEGIN{if (d == "-") print "-"; else printf "%.1f", d * 60 / s}')
+    if [ -n "${BUS_WATCH:-}" ]; then
+        local bus1 up1
+        bus1=$(ctxt "$PRIVATE_BUS_PID")
+        up1=$(ctxt "$UPOWER_MOCK_PID")
+        FIG[$name,caused]=$(awk -v b="$((bus1 - bus0))" -v u="$((up1 - up0))" -v base="$BASELINE" \
+            -v s="$IDLE" 'BEGIN{v = (b + u) / s - base; printf "%.2f", v < 0 ? 0 : v}')
+    fi
+    _tellavo_stop_pid "$pid" || true
+}
+
+# --- the UPower side: a private system bus with the mock ---------------------------
+private_bus_start "$TMP/bus" || fail "no private system bus"
+upower_mock_start --percentage 57 --state discharging --on-battery || fail "no mocked UPower"
+UPOWER_BUS=$DBUS_SYSTEM_BUS_ADDRESS
+export DBUS_SYSTEM_BUS_ADDRESS=$NO_SYSTEM_BUS
+
+note "baseline: the bus and the mock for $IDLE s with no indicator"
+b0=$(ctxt "$PRIVATE_BUS_PID")
+u0=$(ctxt "$UPOWER_MOCK_PID")
+sleep "$IDLE"
+BASELINE=$(awk -v b="$(($(ctxt "$PRIVATE_BUS_PID") - b0))" -v u="$(($(ctxt "$UPOWER_MOCK_PID") - u0))" \
+    -v s="$IDLE" 'BEGIN{printf "%.3f", (b + u) / s}')
+note "baseline: $BASELINE wake-ups/s in the bus daemon and the mock"
+
+measure tellavo-sysfs "" DBUS_SYSTEM_BUS_ADDRESS="$NO_SYSTEM_BUS" -- "$BUILD/tellavo"
+BUS_WATCH=1 measure tellavo-upower "" DBUS_SYSTEM_BUS_ADDRESS="$UPOWER_BUS" -- "$BUILD/tellavo"
+measure cbatticon --any X=1 -- cbatticon
+measure xbattbar --any X=1 -- xbattbar -s /usr/lib/xbattbar/xbattbar-check-sys
+# The peers again at tellavo's own pace, one reading a second.
+measure cbatticon-1s --any X=1 -- cbatticon -u 1
+measure xbattbar-1s --any X=1 -- xbattbar -p 1 -s /usr/lib/xbattbar/xbattbar-check-sys
+# The floor: a bare Qt Widgets program with a label and a 1 s timer.
+measure qt-floor "" X=1 -- "$BUILD/bench/tellavo_bare_label"
+
+# --- one tick, in the process -------------------------------------------------------
+# Instructions: callgrind counts only runTicks; the difference of two runs with
+# different N leaves out whatever the first ticks do once.
+# instructions <n> <label> <system bus> <bench arguments...>
+instructions() {
+    local n=$1 label=$2 bus=$3
+    shift 3
+    local file=$OUT/callgrind.$label.$n
+    env QT_QPA_PLATFORM=offscreen DBUS_SYSTEM_BUS_ADDRESS="$bus" valgrind --tool=callgrind \
+        --collect-atstart=no --toggle-collect='*runTicks*' --callgrind-out-file="$file" \
+        "$BUILD/bench/tellavo_tick_bench" "$@" --ticks "$n" >"$file.log" 2>&1 ||
+        { echo "-"; return 0; }
+    awk '/^(summary|totals):/ {print $2; exit}' "$file"
+}
+# per_tick <label> <system bus> <bench arguments...>
+per_tick() {
+    local small large
+    small=$(instructions 100 "$@")
+    large=$(instructions 1100 "$@")
+    awk -v a="$small" -v b="$large" 'BEGIN{if (a == "-" || b == "-") print "-";
+        else printf "%.0f", (b - a) / 1000}'
+}
+# heap <system bus> <bench arguments...>: bytes more in use after 100000 ticks.
+# Without the per-thread caches glibc counts as in use, so that only what the
+# ticks keep shows (with them, a few freed blocks of the D-Bus thread read as
+# 48 to 240 bytes "grown" at random).
+heap() {
+    local bus=$1
+    shift
+    GLIBC_TUNABLES=glibc.malloc.tcache_count=0 QT_QPA_PLATFORM=offscreen DBUS_SYSTEM_BUS_ADDRESS="$bus" "$BUILD/bench/tellavo_tick_bench" \
+        "$@" --ticks 100000 --heap 2>"$OUT/heap.err" | sed -n 's/.*heap_growth=\(-\?[0-9]*\).*/\1/p'
+}
+
+note "instructions per tick (callgrind) and heap growth over 100000 ticks"
+FIG[tellavo-sysfs,tick]=$(per_tick sysfs "$NO_SYSTEM_BUS" --source sysfs)
+FIG[tellavo-upower,tick]=$(per_tick upower "$UPOWER_BUS" --source upower)
+FIG[tellavo-sysfs,heap]=$(heap "$NO_SYSTEM_BUS" --source sysfs)
+FIG[tellavo-upower,heap]=$(heap "$UPOWER_BUS" --source upower)
+
+# --- the table ----------------------------------------------------------------------
+for p in "${PROGRAMS[@]}"; do
+    [ -n "${FIG[$p,private]:-}" ] && FIG[$p,own]=$((FIG[$p,private] - FIG[$p,lib_private]))
+done
+COLS=(startup rss pss private lib_pss lib_private own cpu wakeups caused repaints tick heap)
+HEAD=("start ms" "RSS kB" "Pss kB" "priv kB" "Pss lib" "priv lib" "priv own" "CPU ms/min" "wake/s"
+      "caused/s" "paint/min" "instr/tick" "heap B")
+fig() { echo "${FIG[$1,$2]:--}"; }
+{
+    echo "Frugality, $(date -u +%Y-%m-%d), idle run ${IDLE} s, start-up median of $STARTS," \
+         "memory after ${SETTLE} s; $(nproc) cores, $(uname -r)"
+    printf '%-15s' program
+    printf ' %10s' "${HEAD[@]}"
+    echo
+    for p in "${PROGRAMS[@]}"; do
+        printf '%-15s' "$p"
+        if [ -n "${FIG[$p,failed]:-}" ]; then
+            echo " ${FIG[$p,failed]}"
+            continue
+        fi
+        for c in "${COLS[@]}"; do printf ' %10s' "$(fig "$p" "$c")"; done
+        echo
+    done
+    echo
+    echo "caused/s: wake-ups of the bus daemon and the UPower mock, minus $BASELINE/s with no" \
+         "indicator. Pss lib / priv lib: the part of Pss / private memory in shared libraries;" \
+         "priv own: private memory outside them (heap, stacks, data)."
+    echo
+    echo "Ratios tellavo/peer (tellavo-sysfs; the peers read sysfs too):"
+    for peer in cbatticon xbattbar cbatticon-1s xbattbar-1s; do
+        [ -z "${FIG[$peer,failed]:-}" ] || { echo "  $peer: -"; continue; }
+        printf '  %-13s' "$peer"
+        for c in startup rss pss private cpu wakeups; do
+            printf ' %s %s' "$c" "$(awk -v a="$(fig tellavo-sysfs "$c")" -v b="$(fig "$peer" "$c")" \
+                'BEGIN{if (a == "-" || b == "-" || b == 0) print "-"; else printf "%.2f", a / b}')"
+        done
+        echo
+    done
+    echo
+    echo "Targets:"
+    check() {   # check <what> <value> <op> <limit>
+        local verdict
+        verdict=$(awk -v v="$2" -v l="$4" -v op="$3" 'BEGIN{if (v == "-" || l == "-") print "not measured";
+            else if ((op == "<=" && v + 0 <= l + 0) || (op == "<" && v + 0 < l + 0)) print "met";
+            else print "MISSED"}')
+        printf '  %-58s %10s %s %-10s %s\n' "$1" "$2" "$3" "$4" "$verdict"
+    }
+    best_peer() {   # the smaller figure of the two peers at their own pace
+        local a b
+        a=$(fig cbatticon "$1")
+        b=$(fig xbattbar "$1")
+        [ -n "${FIG[cbatticon,failed]:-}" ] && a=-
+        [ -n "${FIG[xbattbar,failed]:-}" ] && b=-
+        awk -v a="$a" -v b="$b" 'BEGIN{if (a == "-") print b; else if (b == "-") print a;
+            else print (a + 0 < b + 0 ? a : b)}'
+    }
+    for p in tellavo-sysfs tellavo-upower; do
+        check "$p: own wake-ups per second" "$(fig $p wakeups)" "<=" 1.1
+        check "$p: repaints per minute, nothing changing" "$(fig $p repaints)" "<=" 0
+        check "$p: CPU ms per minute (1 s per hour)" "$(fig $p cpu)" "<=" 16.7
+        check "$p: CPU ms per minute, the better peer's" "$(fig $p cpu)" "<=" "$(best_peer cpu)"
+        check "$p: private kB, cbatticon's" "$(fig $p private)" "<=" "$(fig cbatticon private)"
+        check "$p: start-up ms" "$(fig $p startup)" "<=" 150
+        check "$p: start-up ms, cbatticon's" "$(fig $p startup)" "<=" "$(fig cbatticon startup)"
+        check "$p: heap growth over 100000 ticks, bytes" "$(fig $p heap)" "<=" 0
+    done
+    if [ -z "${FIG[qt-floor,failed]:-}" ] && [ -z "${FIG[cbatticon,failed]:-}" ]; then
+        echo "  (private memory: a bare Qt label with a timer, the floor of this stack, keeps" \
+             "$(fig qt-floor private) kB private, $(fig qt-floor lib_private) kB of it in Qt's" \
+             "libraries that no other program maps here; cbatticon keeps $(fig cbatticon private) kB." \
+             "Outside shared libraries: tellavo-sysfs $(fig tellavo-sysfs own) kB, floor" \
+             "$(fig qt-floor own) kB, cbatticon $(fig cbatticon own) kB.)"
+    fi
+    check "tellavo-upower: wake-ups caused in the bus and UPower /s" "$(fig tellavo-upower caused)" "<=" 0.1
+    check "tellavo-sysfs: instructions per tick" "$(fig tellavo-sysfs tick)" "<" 50000
+    check "tellavo-upower: instructions per tick" "$(fig tellavo-upower tick)" "<" 20000
+} | tee "$OUT/results.txt"
