@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing (test tools included), builds and runs every test.
+# Installs what is missing (test tools included), builds and runs every test;
+# then, unless ctest arguments narrow the run, the whole suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -8,3 +10,7 @@ werror=OFF
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELLAVO_WERROR=$werror
 cmake --build build
 ctest --test-dir build --output-on-failure --timeout 600 "$@"
+if [ $# -eq 0 ]; then
+    scripts/sanitize.sh
+    scripts/fuzz.sh
+fi

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Adds up the hardening tests' figures and prints them:
+#   figures.sh DIR TEST...
+# Each TEST must have left DIR/TEST.txt with lines "inputs N", "faults N" and
+# "failed N"; a missing file means the test crashed, hung or did not run.
+set -uo pipefail
+dir=$1
+shift
+inputs=0 faults=0 failed=0 missing=()
+printf '%-34s %8s %8s %8s\n' test inputs faults failed
+for t in "$@"; do
+    f=$dir/$t.txt
+    if [ ! -s "$f" ]; then
+        missing+=("$t")
+        continue
+    fi
+    i=$(awk '$1=="inputs"{s+=$2} END{print s+0}' "$f")
+    k=$(awk '$1=="faults"{s+=$2} END{print s+0}' "$f")
+    x=$(awk '$1=="failed"{s+=$2} END{print s+0}' "$f")
+    printf '%-34s %8d %8d %8d\n' "$t" "$i" "$k" "$x"
+    inputs=$((inputs + i)) faults=$((faults + k)) failed=$((failed + x))
+done
+printf '%-34s %8d %8d %8d\n' total "$inputs" "$faults" "$failed"
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "no figures from: ${missing[*]} (crashed, hung or not run)"
+    exit 1
+fi
+if [ "$failed" -gt 0 ]; then
+    echo "$failed cases failed"
+    exit 1
+fi
+echo "HARDENING: $inputs bad inputs tried, $faults faults injected, in $# tests;" \
+     "none crashed, hung, or lost or tore a setting"
