@@ -2,11 +2,13 @@
 
 #include "ini_format.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 #include <QSysInfo>
+#include <QThread>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -22,10 +24,9 @@ const QString kApplication = QStringLiteral("Ambrovia");
 const QString kSection = QStringLiteral("Generale");
 
 // A save holds QSettings' lock for milliseconds, and QSaveFile makes two
-// saves at once harmless (the last one wins, whole): a lock older than this is
-// left by a save that was killed.
+// saves at once harmless (the last one wins, whole): a lock without a live
+// owner older than this is left by a save that was killed.
 constexpr int kStaleLockMs = 1000;
-constexpr int kLockWaitMs = 1500;
 
 QString sectionKey(const QString& key)
 {
@@ -159,57 +160,51 @@ bool SettingsStore::write(const QList<QPair<QString, QString>>& entries, QString
     return false;
 }
 
-// QSettings waits for its lock file with no time limit, and cannot remove a
-// stale one that is not a plain file it may open: it would hang the save for
-// good. Take the lock here first, with a limit, clearing what a killed save
-// left behind; QSettings then takes it again at once.
+// QSettings waits for its lock file with no time limit, and removes a stale
+// one only when it may open it and it names a process gone, or after 30 s:
+// a lock a killed save left behind (empty, garbage, not ours to open, a
+// folder, a broken link) would hang the save for 30 s or for good. Such a
+// lock is cleared here first; one that a live save holds is left to it.
 bool SettingsStore::clearLock(QString* reason)
 {
-    // The folder as QSettings would make it; where it cannot be made, there
-    // is no lock to wait for, and QSettings reports the failed save.
-    if (!QDir().mkpath(QFileInfo(m_fileName).path()))
-        return true;
     const QString lockPath = m_fileName + QStringLiteral(".lock");
-    QLockFile lock(lockPath);
-    lock.setStaleLockTime(kStaleLockMs);
-    if (lock.tryLock(kLockWaitMs)) {
-        lock.unlock();
-        return true;
-    }
-    // No lock can be made here at all (no permission, a full disk): QSettings
-    // then fails at once too, and says why.
-    if (lock.error() != QLockFile::LockFailedError)
-        return true;
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    if (lock.getLockInfo(&pid, &host, &application) &&
-        (host.isEmpty() || host == QSysInfo::machineHostName()) && isRunning(pid)) {
+    const QByteArray path = QFile::encodeName(lockPath);
+    for (int attempt = 0;; ++attempt) {
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0)
+            return true;  // no lock: QSettings takes it
+        if (S_ISREG(st.st_mode)) {
+            qint64 pid = 0;
+            QString host;
+            QString application;
+            const bool named = QLockFile(lockPath).getLockInfo(&pid, &host, &application);
+            const bool here = host.isEmpty() || host == QSysInfo::machineHostName();
+            if (named && here && isRunning(pid))
+                return true;  // a live save: it lets go in a moment
+            // A save writes its lock's content as it makes it: give one that
+            // is empty or garbage that moment before calling it left behind.
+            const QFileInfo info(lockPath);
+            const qint64 age = qAbs(info.lastModified().msecsTo(QDateTime::currentDateTime()));
+            if (!(named && here) && age < kStaleLockMs && attempt == 0) {
+                QThread::msleep(kStaleLockMs - age);
+                continue;
+            }
+        }
+        const int removed =
+            S_ISDIR(st.st_mode) ? ::rmdir(path.constData()) : ::unlink(path.constData());
+        if (removed == 0 || errno == ENOENT) {
+            // And what a killed remover of a stale lock left (QLockFile's).
+            const QString rmlock = lockPath + QStringLiteral(".rmlock");
+            const QFileInfo left(rmlock);
+            if (left.exists() &&
+                qAbs(left.lastModified().msecsTo(QDateTime::currentDateTime())) >= kStaleLockMs)
+                QFile::remove(rmlock);
+            return true;
+        }
         if (reason)
-            *reason = QStringLiteral(
-                          "Le impostazioni sono bloccate da un altro programma "
-                          "(processo %1, file %2).")
-                          .arg(pid)
-                          .arg(lockPath);
+            *reason = QStringLiteral("Il file di blocco %1 non si può togliere.").arg(lockPath);
         return false;
     }
-    // Nobody alive holds it: whatever stands there (a file not ours to open,
-    // a folder, a broken link) goes.
-    struct stat st {};
-    const QByteArray path = QFile::encodeName(lockPath);
-    if (::lstat(path.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            ::rmdir(path.constData());
-        else
-            ::unlink(path.constData());
-    }
-    if (lock.tryLock(kLockWaitMs)) {
-        lock.unlock();
-        return true;
-    }
-    if (reason)
-        *reason = QStringLiteral("Il file di blocco %1 non si può togliere.").arg(lockPath);
-    return false;
 }
 
 }  // namespace tellavo
