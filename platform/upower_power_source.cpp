@@ -8,6 +8,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 namespace tellavo {
@@ -65,6 +66,24 @@ QString connectionName(const void* owner)
 
 }  // namespace
 
+bool systemBusSurelyAbsent(const QString& address)
+{
+    const QString list =
+        address.isEmpty() ? QStringLiteral("unix:path=/var/run/dbus/system_bus_socket") : address;
+    for (const QString& entry : list.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (!entry.startsWith(QLatin1String("unix:")) || entry.contains(QLatin1Char('%')))
+            return false;
+        QString path;
+        for (const QString& pair : entry.mid(5).split(QLatin1Char(','))) {
+            if (pair.startsWith(QLatin1String("path=")))
+                path = pair.mid(5);
+        }
+        if (path.isEmpty() || QFileInfo::exists(path))
+            return false;
+    }
+    return true;
+}
+
 UPowerPowerSource::UPowerPowerSource(QObject* parent) : UPowerPowerSource(UPowerTimings(), parent)
 {
 }
@@ -90,6 +109,10 @@ UPowerPowerSource::~UPowerPowerSource()
 
 void UPowerPowerSource::connectToBus()
 {
+    if (systemBusSurelyAbsent(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"))) {
+        wait(Wait::Retry);
+        return;
+    }
     // A connection of our own, by name: the shared systemBus() is never made
     // again once its bus daemon has gone.
     QDBusConnection bus =
@@ -317,9 +340,13 @@ void UPowerPowerSource::wait(Wait what)
             m_timer.stop();
             break;
         case Wait::Liveness:
+            m_timer.setTimerType(Qt::PreciseTimer);
             m_timer.start(m_timings.livenessMs);
             break;
         case Wait::Retry:
+            // Coarse: Qt then lets it fall due with the window's own tick,
+            // one wake-up for both.
+            m_timer.setTimerType(Qt::CoarseTimer);
             m_timer.start(m_timings.reconnectMs);
             break;
     }

@@ -1,6 +1,9 @@
 // Twips and pixels, and the choice of the Qt platform.
 #include "display_platform.h"
 #include "twips.h"
+#include "upower_power_source.h"
+
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -13,6 +16,8 @@ private slots:
     void twipsToPixels();
     void preferredPlatform_data();
     void preferredPlatform();
+    void systemBusAbsent_data();
+    void systemBusAbsent();
 };
 
 void TestPlatform::twipsToPixels_data()
@@ -75,6 +80,35 @@ void TestPlatform::preferredPlatform()
     QFETCH(QByteArray, display);
     QFETCH(QByteArray, choice);
     QCOMPARE(tellavo::preferredPlatform(qpa, session, wayland, display), choice);
+}
+
+// %1 is a file that exists, %2 one that does not.
+void TestPlatform::systemBusAbsent_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("absent");
+    QTest::newRow("missing socket") << "unix:path=%2" << true;
+    QTest::newRow("socket there") << "unix:path=%1" << false;
+    QTest::newRow("with a guid") << "unix:path=%2,guid=0123" << true;
+    QTest::newRow("one of two there") << "unix:path=%2;unix:path=%1" << false;
+    QTest::newRow("both missing") << "unix:path=%2;unix:path=%2x" << true;
+    QTest::newRow("abstract: cannot tell") << "unix:abstract=/tmp/dbus-x" << false;
+    QTest::newRow("tcp: cannot tell") << "tcp:host=localhost,port=1" << false;
+    QTest::newRow("escaped path: cannot tell") << "unix:path=/nonexistent/bus%5fsocket" << false;
+    QTest::newRow("no path") << "unix:" << false;
+    QTest::newRow("garbage") << "\x01\x02" << false;
+}
+
+void TestPlatform::systemBusAbsent()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, absent);
+    QTemporaryDir dir;
+    const QString there = dir.filePath(QStringLiteral("socket"));
+    QFile(there).open(QIODevice::WriteOnly);
+    address.replace(QLatin1String("%1"), there);
+    address.replace(QLatin1String("%2"), dir.filePath(QStringLiteral("gone")));
+    QCOMPARE(tellavo::systemBusSurelyAbsent(address), absent);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
