@@ -29,5 +29,6 @@ if [ "$failed" -gt 0 ]; then
     echo "$failed cases failed"
     exit 1
 fi
+# Also kept in a file, for scripts/test.sh to print after ctest.
 echo "HARDENING: $inputs bad inputs tried, $faults faults injected, in $# tests;" \
-     "none crashed, hung, or lost or tore a setting"
+     "none crashed, hung, or lost or tore a setting" | tee "$dir/summary.txt"
