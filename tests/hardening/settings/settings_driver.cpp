@@ -73,6 +73,16 @@ void printJson(const QJsonObject& object)
     fflush(stdout);
 }
 
+// The program as it runs, on mains at 57 %, with boxes that only record.
+struct Program {
+    Program() { power.set(power::kAcOnline, 57); }
+    FakePowerSource power;
+    SettingsStore store;
+    Recorded rec;
+    Module1 module{store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, power); },
+                   recordingBoxes(rec)};
+};
+
 int runStart(QApplication& app, const QStringList& args)
 {
     bool esci = false;
@@ -103,13 +113,10 @@ int runStart(QApplication& app, const QStringList& args)
         }
     }
 
-    FakePowerSource power;
-    power.set(power::kAcOnline, 57);
-    SettingsStore store;
-    Recorded rec;
-    Module1 module(
-        store, [&power](Module1& m) { return std::make_unique<FrmPrinc>(m, power); },
-        recordingBoxes(rec));
+    Program program;
+    SettingsStore& store = program.store;
+    Recorded& rec = program.rec;
+    Module1& module = program.module;
     int status = module.Main();
 
     QJsonObject out;
@@ -149,13 +156,9 @@ int runStart(QApplication& app, const QStringList& args)
 
 int runLoop(QApplication& app, int instance, int life)
 {
-    FakePowerSource power;
-    power.set(power::kAcOnline, 57);
-    SettingsStore store;
-    Recorded rec;
-    Module1 module(
-        store, [&power](Module1& m) { return std::make_unique<FrmPrinc>(m, power); },
-        recordingBoxes(rec));
+    Program program;
+    Recorded& rec = program.rec;
+    Module1& module = program.module;
     if (module.Main() != 0) {
         fprintf(stderr, "start-up failed: %s\n", qPrintable(rec.errors.join(QLatin1String(" | "))));
         return 2;
