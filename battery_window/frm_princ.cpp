@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <chrono>
 #include <limits>
 
 namespace tellavo {
@@ -37,7 +38,6 @@ constexpr TwipRect kLabel1{1800, 0, 255, 255};
 constexpr TwipRect kSliderPerc{1080, 720, 2655, 255};
 
 constexpr int kFramePixels = 1;  // the thin frame we draw round the client area
-constexpr int kTickMs = 1000;
 // Under openbox a tool window's first position is sometimes lost right after
 // it is mapped; placing it again a little later holds in every run.
 constexpr int kPlaceAgainMs = 200;
@@ -75,9 +75,43 @@ QAction* separator(QObject* parent, const QString& name, bool visible)
     return action;
 }
 
+class SteadyClock : public TickClock {
+public:
+    std::int64_t nowMs() const override
+    {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+};
+
+// Timer1 ticks every second; after a sleep, a single shot first reaches the grid.
+class QtTickTimer : public TickTimer {
+public:
+    QtTickTimer(QTimer& timer1, QTimer& phase) : m_timer1(timer1), m_phase(phase) {}
+    void start(int firstMs) override
+    {
+        m_phase.stop();
+        if (firstMs >= kTickMs) {
+            m_timer1.start();
+        } else {
+            m_timer1.stop();
+            m_phase.start(firstMs);
+        }
+    }
+    void stop() override
+    {
+        m_phase.stop();
+        m_timer1.stop();
+    }
+
+private:
+    QTimer& m_timer1;
+    QTimer& m_phase;
+};
+
 }  // namespace
 
-FrmPrinc::FrmPrinc(Module1& module, PowerSource& si)
+FrmPrinc::FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
       m_module(module),
       m_state(module.state()),
@@ -93,13 +127,17 @@ FrmPrinc::FrmPrinc(Module1& module, PowerSource& si)
     setFont(font);
     setWindowIcon(QIcon(iconPath()));
 
+    setUpTicking(timing);
     buildControls();
     buildMenu();
     loadImageList();
     Form_Load();
 }
 
-FrmPrinc::~FrmPrinc() = default;
+FrmPrinc::~FrmPrinc()
+{
+    m_si.setChangeListener({});
+}
 
 void FrmPrinc::buildControls()
 {
@@ -152,7 +190,10 @@ void FrmPrinc::buildControls()
 
     applyLabel1Colours();
     placeControls();
+}
 
+void FrmPrinc::setUpTicking(const TickTiming* timing)
+{
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(kTickMs);
@@ -160,6 +201,25 @@ void FrmPrinc::buildControls()
     // batch our wake-up with others.
     m_timer1->setTimerType(Qt::CoarseTimer);
     connect(m_timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+
+    m_timer1Phase = new QTimer(this);
+    m_timer1Phase->setSingleShot(true);
+    m_timer1Phase->setTimerType(Qt::CoarseTimer);
+    connect(m_timer1Phase, &QTimer::timeout, this, [this] {
+        m_timer1->start();
+        Timer1_Timer();
+    });
+    if (timing) {
+        m_scheduler = std::make_unique<TickScheduler>(timing->timer, timing->clock);
+    } else {
+        m_qtTimer = std::make_unique<QtTickTimer>(*m_timer1, *m_timer1Phase);
+        m_steadyClock = std::make_unique<SteadyClock>();
+        m_scheduler = std::make_unique<TickScheduler>(*m_qtTimer, *m_steadyClock);
+    }
+    m_si.setChangeListener([this](PowerChange change) {
+        m_scheduler->wake(change == PowerChange::Readings ? WakeReason::Readings
+                                                          : WakeReason::Source);
+    });
 }
 
 void FrmPrinc::placeControls()
@@ -245,7 +305,7 @@ void FrmPrinc::Form_Load()
 {
     showPicture(kPictureNoReading);
     mnuLayout_Click(1);
-    m_timer1->start();
+    m_scheduler->load();
 }
 
 void FrmPrinc::showPicture(int number)
@@ -284,15 +344,21 @@ void FrmPrinc::mnuLayout_Click(int index)
 
 void FrmPrinc::Timer1_Timer()
 {
-    m_state.Rete = reteFromLineStatus(m_si.acLineStatus());
+    const int line = m_si.acLineStatus();
+    m_state.Rete = reteFromLineStatus(line);
     CambiaImmagine();
-    const PercentReading reading = percentFromReading(m_si.batteryLifePercent());
+    const int percent = m_si.batteryLifePercent();
+    const PercentReading reading = percentFromReading(percent);
     m_state.Perc = reading.perc;
     if (m_lblPerc->text() != reading.caption)
         m_lblPerc->setText(reading.caption);
     m_progressBar->setValue(m_state.Perc);
     if (applyWarningRule(m_state))
         showWarning();
+    // Asked last, so that a source that stopped announcing during the reads
+    // keeps the tick going.
+    const TickView shown{m_shownPicture, m_lblPerc->text(), m_progressBar->value()};
+    m_scheduler->ticked(tickWouldRepeat(m_state, shown, line, percent) && m_si.announcesChanges());
 }
 
 void FrmPrinc::showWarning()
@@ -319,6 +385,12 @@ void FrmPrinc::SliderPerc_Change()
 {
     m_state.Perc = static_cast<quint8>(m_sliderPerc->value());
     CambiaImmagine();
+    m_scheduler->wake(WakeReason::Slider);
+}
+
+void FrmPrinc::settingsChanged()
+{
+    m_scheduler->wake(WakeReason::Settings);
 }
 
 void FrmPrinc::mnuOpzioni_Click()

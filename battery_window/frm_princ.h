@@ -2,6 +2,7 @@
 
 #include "mouse_routing.h"
 #include "princ_window.h"
+#include "tick_scheduler.h"
 #include "twips.h"
 
 #include <QPixmap>
@@ -33,8 +34,15 @@ struct AppState;
 class FrmPrinc : public QWidget, public PrincWindow {
     Q_OBJECT
 public:
+    // The timer and clock the tick runs on, when not Timer1 and the
+    // system's (tests drive the tick on virtual time).
+    struct TickTiming {
+        TickTimer& timer;
+        const TickClock& clock;
+    };
+
     // si: the power status the one-second tick reads; it must outlive the window.
-    FrmPrinc(Module1& module, PowerSource& si);
+    FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing = nullptr);
     ~FrmPrinc() override;
 
     // PrincWindow
@@ -44,6 +52,7 @@ public:
     float leftTwips() const override;
     float topTwips() const override;
     void giveFocus() override;
+    void settingsChanged() override;
 
     // Sets the picture of imgStato from Perc and Rete (a Perc of 0 leaves it).
     void CambiaImmagine();
@@ -61,6 +70,7 @@ public:
     QLabel* Label1() const { return m_label1; }
     QSlider* SliderPerc() const { return m_sliderPerc; }
     QTimer* Timer1() const { return m_timer1; }
+    TickScheduler& tickScheduler() { return *m_scheduler; }
     QMenu* MnuPrinc() const { return m_mnuPrinc; }
     QAction* mnuLayout(int index) const;
     QAction* mnuOpzioni() const { return m_mnuOpzioni; }
@@ -88,6 +98,7 @@ private:
     void applyLabel1Colours();
     void placeControls();
     void loadImageList();
+    void setUpTicking(const TickTiming* timing);
     void showPicture(int number);
     void SliderPerc_Change();
     void mnuOpzioni_Click();
@@ -109,6 +120,11 @@ private:
     QLabel* m_label1 = nullptr;
     QSlider* m_sliderPerc = nullptr;
     QTimer* m_timer1 = nullptr;
+    // Brings the first tick after a sleep onto the grid Timer1 ticked on.
+    QTimer* m_timer1Phase = nullptr;
+    std::unique_ptr<TickTimer> m_qtTimer;
+    std::unique_ptr<TickClock> m_steadyClock;
+    std::unique_ptr<TickScheduler> m_scheduler;
     QMenu* m_mnuPrinc = nullptr;
     std::array<QAction*, 3> m_mnuLayout{};
     QAction* m_mnuOpzioni = nullptr;

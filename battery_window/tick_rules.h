@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace tellavo {
 
 // The pure steps of the one-second tick; the window only moves their results
@@ -26,5 +28,19 @@ PercentReading percentFromReading(int batteryLifePercent);
 // The warning test and the re-arming, in that order. True when the warning box
 // must be raised now; Avvisato is updated.
 bool applyWarningRule(AppState& state);
+
+// What a tick puts on the screen: the picture shown in imgStato, the label's
+// text and the bar's value.
+struct TickView {
+    int picture;
+    QString caption;
+    int bar;
+};
+
+// Whether one more tick on the same two readings would change nothing at all:
+// no state, nothing shown, no warning. The tick's own steps run on a copy of
+// the state, so this stays true to the tick whatever it becomes.
+bool tickWouldRepeat(const AppState& state, const TickView& shown, int acLineStatus,
+                     int batteryLifePercent);
 
 }  // namespace tellavo

@@ -129,6 +129,12 @@ bool Module1::SalvaImpostazioni()
     return false;
 }
 
+void Module1::settingsChanged()
+{
+    if (m_frmPrinc)
+        m_frmPrinc->settingsChanged();
+}
+
 void Module1::Esci()
 {
     const bool saved = SalvaImpostazioni();

@@ -50,6 +50,10 @@ public:
     // and returns false; never reports a failed save as done.
     bool SalvaImpostazioni();
 
+    // Tells the battery window that the settings in the state were changed
+    // (the options dialog's OK), before they are saved.
+    void settingsChanged();
+
     // The exit command: save, then end at once (status 1 if the save failed).
     void Esci();
 

@@ -19,6 +19,8 @@ public:
     virtual float leftTwips() const = 0;
     virtual float topTwips() const = 0;
     virtual void giveFocus() = 0;
+    // The options dialog has just written new settings into the shared state.
+    virtual void settingsChanged() {}
 };
 
 }  // namespace tellavo

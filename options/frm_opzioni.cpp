@@ -182,6 +182,8 @@ void FrmOpzioni::cmdOK_Click()
     state.Sipp = m_chkSipp->isChecked() ? kTrue : kFalse;
     state.Soglia = *soglia;
     state.Messaggio = m_txtMessaggio->text();
+    // At once: the window ticks on while a failed save's box is open.
+    m_module.settingsChanged();
     m_module.SalvaImpostazioni();
     accept();
 }

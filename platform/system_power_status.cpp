@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <utility>
+
 namespace tellavo {
 namespace {
 
@@ -22,12 +24,27 @@ SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimin
                                      QObject* parent)
     : QObject(parent), m_sysfs(QFile::encodeName(sysfsRoot).toStdString()), m_upower(timings)
 {
-    connect(&m_upower, &UPowerPowerSource::availabilityChanged, this,
-            &SystemPowerStatus::sourceChanged);
-    connect(&m_upower, &UPowerPowerSource::readingsChanged, this, [this] {
-        if (m_upower.isAvailable())
-            emit readingsChanged();
+    connect(&m_upower, &UPowerPowerSource::availabilityChanged, this, [this] {
+        emit sourceChanged();
+        announce(PowerChange::Source);
     });
+    connect(&m_upower, &UPowerPowerSource::readingsChanged, this, [this] {
+        if (m_upower.isAvailable()) {
+            emit readingsChanged();
+            announce(PowerChange::Readings);
+        }
+    });
+}
+
+void SystemPowerStatus::setChangeListener(std::function<void(PowerChange)> listener)
+{
+    m_listener = std::move(listener);
+}
+
+void SystemPowerStatus::announce(PowerChange change)
+{
+    if (m_listener)
+        m_listener(change);
 }
 
 // Both reads of a tick come in a row, with no event in between, so they always

@@ -25,6 +25,9 @@ public:
 
     int acLineStatus() override;
     int batteryLifePercent() override;
+    // UPower tells of every change; the power supply files do not.
+    bool announcesChanges() const override { return usingUPower(); }
+    void setChangeListener(std::function<void(PowerChange)> listener) override;
 
     bool usingUPower() const { return m_upower.isAvailable(); }
 
@@ -35,8 +38,11 @@ signals:
     void sourceChanged();
 
 private:
+    void announce(PowerChange change);
+
     SysfsPowerSource m_sysfs;
     UPowerPowerSource m_upower;
+    std::function<void(PowerChange)> m_listener;
 };
 
 }  // namespace tellavo

@@ -2,9 +2,16 @@
 
 #include "power_source.h"
 
-// A power source whose readings the test sets; counts the reads.
+#include <functional>
+#include <utility>
+
+// A power source whose readings the test sets; counts the reads. While
+// announcing (as UPower does), change() tells the listener.
 class FakePowerSource : public tellavo::PowerSource {
 public:
+    bool announcing = false;
+    std::function<void(tellavo::PowerChange)> listener;
+
     int line = tellavo::power::kAcOffline;
     int percent = 57;
     int lineReads = 0;
@@ -24,5 +31,29 @@ public:
     {
         ++percentReads;
         return percent;
+    }
+    bool announcesChanges() const override { return announcing; }
+    void setChangeListener(std::function<void(tellavo::PowerChange)> l) override
+    {
+        listener = std::move(l);
+    }
+
+    // The readings change; announced when they are UPower's.
+    void change(int acLine, int batteryPercent)
+    {
+        if (acLine == line && batteryPercent == percent)
+            return;
+        set(acLine, batteryPercent);
+        if (announcing && listener)
+            listener(tellavo::PowerChange::Readings);
+    }
+    // The readings start or stop coming from a source that announces them.
+    void setAnnouncing(bool on)
+    {
+        if (on == announcing)
+            return;
+        announcing = on;
+        if (listener)
+            listener(tellavo::PowerChange::Source);
     }
 };

@@ -37,6 +37,8 @@ private slots:
     void warningRule_data();
     void warningRule();
     void warningOncePerCrossing();
+    void tickWouldRepeat_data();
+    void tickWouldRepeat();
     void mouseRouting_data();
     void mouseRouting();
 };
@@ -126,6 +128,80 @@ void TestTickRules::warningRule_data()
     QTest::newRow("unknown (100) with threshold 100")
         << 100 << 100 << false << false << true << true;
     QTest::newRow("threshold 255 always below") << 100 << 255 << false << false << true << true;
+}
+
+void TestTickRules::tickWouldRepeat_data()
+{
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<int>("perc");  // Perc, Rete and Avvisato after the tick before
+    QTest::addColumn<bool>("rete");
+    QTest::addColumn<bool>("avvisato");
+    QTest::addColumn<int>("soglia");
+    QTest::addColumn<int>("picture");  // what the window shows
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<int>("bar");
+    QTest::addColumn<bool>("repeats");
+    const QString c57 = QStringLiteral(" 57%");
+    QTest::newRow("settled on battery")
+        << 0 << 57 << 57 << false << false << 20 << 5 << c57 << 57 << true;
+    QTest::newRow("settled on mains")
+        << 1 << 57 << 57 << true << false << 20 << 18 << c57 << 57 << true;
+    QTest::newRow("picture still from the tick before")
+        << 0 << 57 << 57 << false << false << 20 << 6 << c57 << 57 << false;
+    QTest::newRow("picture 25 after the first tick")
+        << 0 << 57 << 57 << false << false << 20 << 25 << c57 << 57 << false;
+    QTest::newRow("label still ???%")
+        << 0 << 57 << 57 << false << false << 20 << 5 << QStringLiteral("???%") << 57 << false;
+    QTest::newRow("bar not yet set")
+        << 0 << 57 << 57 << false << false << 20 << 5 << c57 << 0 << false;
+    QTest::newRow("percentage changed")
+        << 0 << 56 << 57 << false << false << 20 << 5 << c57 << 57 << false;
+    QTest::newRow("slider preview in Perc")
+        << 0 << 57 << 90 << false << false << 20 << 2 << c57 << 57 << false;
+    QTest::newRow("plugged in") << 1 << 57 << 57 << false << false << 20 << 5 << c57 << 57 << false;
+    QTest::newRow("unknown line counts as mains")
+        << 255 << 57 << 57 << true << false << 20 << 18 << c57 << 57 << true;
+    QTest::newRow("warning given, stays given")
+        << 0 << 15 << 15 << false << true << 20 << 10 << QStringLiteral(" 15%") << 15 << true;
+    QTest::newRow("threshold raised: would warn")
+        << 0 << 57 << 57 << false << false << 60 << 5 << c57 << 57 << false;
+    QTest::newRow("threshold lowered: would re-arm")
+        << 0 << 15 << 15 << false << true << 10 << 10 << QStringLiteral(" 15%") << 15 << false;
+    QTest::newRow("below threshold on mains stays armed")
+        << 1 << 15 << 15 << true << false << 20 << 22 << QStringLiteral(" 15%") << 15 << true;
+    QTest::newRow("0 % keeps any picture")
+        << 0 << 0 << 0 << false << true << 0 << 25 << QStringLiteral(" 0%") << 0 << true;
+    QTest::newRow("0 % on battery, armed: would warn")
+        << 0 << 0 << 0 << false << false << 0 << 11 << QStringLiteral(" 0%") << 0 << false;
+    QTest::newRow("unknown percentage settled")
+        << 0 << 255 << 100 << false << false << 20 << 1 << QStringLiteral("!") << 100 << true;
+    QTest::newRow("unknown after 100 %: caption changes")
+        << 0 << 255 << 100 << false << false << 20 << 1 << QStringLiteral(" 100%") << 100 << false;
+}
+
+void TestTickRules::tickWouldRepeat()
+{
+    QFETCH(int, line);
+    QFETCH(int, percent);
+    QFETCH(int, perc);
+    QFETCH(bool, rete);
+    QFETCH(bool, avvisato);
+    QFETCH(int, soglia);
+    QFETCH(int, picture);
+    QFETCH(QString, caption);
+    QFETCH(int, bar);
+    QFETCH(bool, repeats);
+    AppState s;
+    s.Perc = quint8(perc);
+    s.Rete = toBoolean(rete);
+    s.Avvisato = toBoolean(avvisato);
+    s.Soglia = quint8(soglia);
+    const AppState before = s;
+    QCOMPARE(tellavo::tickWouldRepeat(s, TickView{picture, caption, bar}, line, percent), repeats);
+    // A question only: the state is left as it was.
+    QCOMPARE(s.Perc, before.Perc);
+    QCOMPARE(s.Avvisato, before.Avvisato);
 }
 
 void TestTickRules::warningRule()

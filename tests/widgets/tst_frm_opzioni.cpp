@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,6 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
+#include <optional>
 
 using namespace tellavo;
 
@@ -36,6 +40,7 @@ struct Harness {
     std::unique_ptr<Module1> module;
     std::unique_ptr<FrmOpzioni> dialog;
     QStringList errors;
+    std::function<void()> onError;
 
     Harness(int soglia, Boolean sipp, const QString& messaggio)
     {
@@ -43,7 +48,11 @@ struct Harness {
         store = std::make_unique<SettingsStore>();
         Module1::Boxes boxes;
         boxes.welcome = [] {};
-        boxes.error = [this](const QString& text) { errors << text; };
+        boxes.error = [this](const QString& text) {
+            errors << text;
+            if (onError)
+                onError();
+        };
         module = std::make_unique<Module1>(
             *store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
         module->Main();
@@ -99,6 +108,7 @@ private slots:
     void outOfRangeRefused();
     void thresholdAboveSliderKept();
     void reopeningShowsCurrentState();
+    void okWakesTheSleepingTickBeforeSaving();
 };
 
 void TestFrmOpzioni::openingState_data()
@@ -401,6 +411,32 @@ void TestFrmOpzioni::reopeningShowsCurrentState()
     h.open();
     QCOMPARE(h.txt()->text(), QStringLiteral("44"));
     QCOMPARE(h.slider()->value(), 44);
+}
+
+// The window's tick may sleep on a source that announces its changes; a new
+// threshold must reach the next tick even while a failed save's box is open.
+void TestFrmOpzioni::okWakesTheSleepingTickBeforeSaving()
+{
+    Harness h(20, kTrue, QStringLiteral("ciao"));
+    auto* w = static_cast<FrmPrinc*>(h.module->frmPrinc()->widget());
+    h.si.announcing = true;
+    h.si.set(power::kAcOffline, 57);
+    w->Timer1_Timer();
+    w->Timer1_Timer();
+    QVERIFY(w->tickScheduler().asleep());
+    // A folder where the file was: the save fails and says so.
+    QVERIFY(QFile::remove(h.path()));
+    QVERIFY(QDir().mkpath(h.path()));
+    std::optional<bool> asleepAtTheBox;
+    h.onError = [&] { asleepAtTheBox = w->tickScheduler().asleep(); };
+    h.replaceText(QStringLiteral("60"));
+    h.dialog->cmdOK()->click();
+    QCOMPARE(h.errors.size(), 1);
+    QCOMPARE(asleepAtTheBox, std::optional<bool>(false));
+    QCOMPARE(int(h.state().Soglia), 60);
+    // The next tick, on the window's own timer, gives the warning.
+    QTRY_VERIFY_WITH_TIMEOUT(w->warningBox(), 1500);
+    w->warningBox()->close();
 }
 
 QTEST_MAIN(TestFrmOpzioni)

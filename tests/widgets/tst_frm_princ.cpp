@@ -105,6 +105,10 @@ private slots:
     void tickUnknownReadings();
     void warningOncePerCrossing();
     void warningIsPlainTextAndDoesNotBlock();
+    void sleepsOnlyOnAnAnnouncingSource_data();
+    void sleepsOnlyOnAnAnnouncingSource();
+    void wakesOnItsOwnTimer_data();
+    void wakesOnItsOwnTimer();
     void exitSavesThroughMenu();
 };
 
@@ -395,6 +399,103 @@ void TestFrmPrinc::warningIsPlainTextAndDoesNotBlock()
     box->close();
     QTRY_VERIFY(!h.w->warningBox());
     QVERIFY(h.w->isVisible());  // closing the box does not end anything
+}
+
+void TestFrmPrinc::sleepsOnlyOnAnAnnouncingSource_data()
+{
+    QTest::addColumn<bool>("announcing");
+    QTest::newRow("UPower-like source sleeps") << true;
+    QTest::newRow("sysfs-like source ticks on") << false;
+}
+
+void TestFrmPrinc::sleepsOnlyOnAnAnnouncingSource()
+{
+    QFETCH(bool, announcing);
+    Harness h;
+    h.si.announcing = announcing;
+    h.si.set(power::kAcOffline, 57);
+    // The first tick leaves picture 25 and reads 57 %; the second shows its
+    // picture, and a third would repeat the second.
+    h.w->Timer1()->start();
+    h.w->Timer1_Timer();
+    QVERIFY(!h.w->tickScheduler().asleep());
+    QVERIFY(h.w->Timer1()->isActive());
+    h.w->Timer1_Timer();
+    QCOMPARE(h.w->tickScheduler().asleep(), announcing);
+    QCOMPARE(h.w->Timer1()->isActive(), !announcing);
+    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 57%"));
+    QCOMPARE(h.w->shownPicture(), 5);
+}
+
+void TestFrmPrinc::wakesOnItsOwnTimer_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("label");  // once the next tick has run
+    QTest::addColumn<int>("picture");    // and the one after
+    QTest::newRow("readings change") << "readings"
+                                     << " 40%" << 7;
+    QTest::newRow("source switch") << "source"
+                                   << " 57%" << 5;
+    QTest::newRow("slider preview") << "slider"
+                                    << " 57%" << 5;
+    QTest::newRow("new threshold") << "settings"
+                                   << " 57%" << 5;
+}
+
+// Each event that can change a tick starts Timer1 again, through the real timers.
+void TestFrmPrinc::wakesOnItsOwnTimer()
+{
+    QFETCH(QString, event);
+    QFETCH(QString, label);
+    QFETCH(int, picture);
+    Harness h;
+    h.si.announcing = true;
+    h.si.set(power::kAcOffline, 57);
+    h.state().Soglia = 20;
+    h.w->Timer1()->start();
+    QTRY_VERIFY_WITH_TIMEOUT(h.w->tickScheduler().asleep(), 5000);
+    QVERIFY(!h.w->Timer1()->isActive());
+    int ticks = 0;
+    connect(h.w, &FrmPrinc::pictureAssigned, h.w, [&ticks] { ++ticks; });
+    QTest::qWait(1200);
+    QCOMPARE(ticks, 0);
+
+    if (event == QLatin1String("readings")) {
+        h.si.change(power::kAcOffline, 40);
+    } else if (event == QLatin1String("source")) {
+        h.si.setAnnouncing(false);
+    } else if (event == QLatin1String("slider")) {
+        h.w->SliderPerc()->setValue(90);
+        QCOMPARE(h.w->shownPicture(), 2);
+    } else {
+        h.state().Soglia = 60;
+        h.state().Messaggio = QStringLiteral("nuova soglia");
+        h.module->settingsChanged();
+    }
+    QVERIFY(!h.w->tickScheduler().asleep());
+    // The slider assigns a picture itself; then comes the tick, within a second.
+    const int before = ticks;
+    QTRY_VERIFY_WITH_TIMEOUT(ticks > before, 1500);
+    QCOMPARE(h.w->lblPerc()->text(), label);
+    // Timer1 ticks again at its one-second interval, but the warning's tick
+    // is all a new threshold needs.
+    QCOMPARE(h.w->Timer1()->isActive(), event != QLatin1String("settings"));
+    QCOMPARE(h.w->Timer1()->interval(), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.w->shownPicture(), picture, 1500);
+    if (event == QLatin1String("source")) {
+        QTest::qWait(1200);
+        QVERIFY(h.w->Timer1()->isActive());
+        QVERIFY(!h.w->tickScheduler().asleep());
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(h.w->tickScheduler().asleep(), 3000);
+    }
+    if (event == QLatin1String("settings")) {
+        QVERIFY(h.w->warningBox());
+        QCOMPARE(h.w->warningBox()->text(), QStringLiteral("nuova soglia"));
+        h.w->warningBox()->close();
+    } else {
+        QVERIFY(!h.w->warningBox());
+    }
 }
 
 void TestFrmPrinc::exitSavesThroughMenu()

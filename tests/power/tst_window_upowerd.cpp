@@ -1,0 +1,100 @@
+// The battery window on the real upowerd over a fake kernel battery: its tick
+// sleeps while the battery holds still, each change wakes it, and when UPower
+// goes it ticks once a second again, on the kernel's files.
+#include "bus_services.h"
+#include "frm_princ.h"
+#include "ini_format.h"
+#include "module1.h"
+#include "settings_store.h"
+#include "system_power_status.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace tellavo;
+using tellavo::test::PrivateBus;
+using tellavo::test::ServiceDriver;
+
+class TestWindowUpowerd : public QObject {
+    Q_OBJECT
+private slots:
+    void sleepsAndWakes();
+};
+
+void TestWindowUpowerd::sleepsAndWakes()
+{
+    QVERIFY2(QFileInfo(QStringLiteral("/usr/libexec/upowerd")).isExecutable(),
+             "needs the upower package (scripts/deps.sh test)");
+    QTemporaryDir tmp;
+    PrivateBus bus(tmp.path());
+    QVERIFY2(bus.start(), qPrintable(bus.error()));
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
+    ServiceDriver upowerd(QStringLiteral("upowerd_umockdev.py"),
+                          tmp.filePath(QStringLiteral("upowerd.log")));
+    QVERIFY2(upowerd.start({"--percentage", "57", "--status", "Discharging", "--ac-online", "0"}),
+             qPrintable(upowerd.answer()));
+
+    // The kernel's files say something else (mains, 88 %), to see the switch.
+    SystemPowerStatus status(tellavo::test::fixturesDir() + QStringLiteral("/laptop_charging"),
+                             UPowerTimings());
+    QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 5000);
+    QSettings::setPath(ini::format(), QSettings::UserScope, tmp.path());
+    SettingsStore store;
+    Module1::Boxes boxes;
+    boxes.welcome = [] {};
+    boxes.error = [](const QString& text) { QFAIL(qPrintable(text)); };
+    Module1 module(
+        store, [&status](Module1& m) { return std::make_unique<FrmPrinc>(m, status); }, boxes);
+    QCOMPARE(module.Main(), 0);
+    auto* w = static_cast<FrmPrinc*>(module.frmPrinc()->widget());
+    module.state().Soglia = 20;
+    int ticks = 0;
+    connect(w->Timer1(), &QTimer::timeout, w, [&ticks] { ++ticks; });
+    connect(w, &FrmPrinc::pictureAssigned, w, [&ticks] { ++ticks; });
+
+    QTRY_COMPARE_WITH_TIMEOUT(w->lblPerc()->text(), QStringLiteral(" 57%"), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->tickScheduler().asleep(), 3000);
+    QCOMPARE(w->shownPicture(), 5);
+    ticks = 0;
+    QTest::qWait(2500);
+    QCOMPARE(ticks, 0);
+    QVERIFY(!w->Timer1()->isActive());
+
+    // The kernel reports a lower charge: upowerd's signal wakes the tick.
+    QVERIFY2(upowerd.send("battery 30 Discharging"), qPrintable(upowerd.answer()));
+    QTRY_COMPARE_WITH_TIMEOUT(w->lblPerc()->text(), QStringLiteral(" 30%"), 4000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->shownPicture(), 8, 2500);
+    QTRY_VERIFY_WITH_TIMEOUT(w->tickScheduler().asleep(), 2500);
+
+    // The charger goes in: the mains picture, then sleep again.
+    QVERIFY2(upowerd.send("ac 1"), qPrintable(upowerd.answer()));
+    QTRY_COMPARE_WITH_TIMEOUT(w->shownPicture(), 21, 4000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->tickScheduler().asleep(), 2500);
+    QVERIFY2(upowerd.send("ac 0"), qPrintable(upowerd.answer()));
+    QTRY_COMPARE_WITH_TIMEOUT(w->shownPicture(), 8, 4000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->tickScheduler().asleep(), 2500);
+
+    // A threshold above the charge, as OK in the options dialog sets it.
+    QVERIFY(!w->warningBox());
+    module.state().Soglia = 35;
+    module.settingsChanged();
+    QTRY_VERIFY_WITH_TIMEOUT(w->warningBox(), 1500);
+    w->warningBox()->close();
+
+    // UPower goes: the files take over, read once a second.
+    upowerd.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->lblPerc()->text(), QStringLiteral(" 88%"), 2500);
+    QVERIFY(!w->tickScheduler().asleep());
+    ticks = 0;
+    QTest::qWait(3500);
+    QVERIFY2(ticks >= 6, qPrintable(QString::number(ticks)));  // timeout + picture per tick
+    QVERIFY(w->Timer1()->isActive());
+}
+
+QTEST_MAIN(TestWindowUpowerd)
+#include "tst_window_upowerd.moc"
