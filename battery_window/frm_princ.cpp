@@ -355,10 +355,13 @@ void FrmPrinc::Timer1_Timer()
     m_progressBar->setValue(m_state.Perc);
     if (applyWarningRule(m_state))
         showWarning();
-    // Asked last, so that a source that stopped announcing during the reads
-    // keeps the tick going.
-    const TickView shown{m_shownPicture, m_lblPerc->text(), m_progressBar->value()};
-    m_scheduler->ticked(tickWouldRepeat(m_state, shown, line, percent) && m_si.announcesChanges());
+    // Only a source that announces its changes lets the tick sleep; on the
+    // others the check is not even made.
+    const bool sleep =
+        m_si.announcesChanges() &&
+        tickWouldRepeat(m_state, {m_shownPicture, m_lblPerc->text(), m_progressBar->value()}, line,
+                        percent);
+    m_scheduler->ticked(sleep);
 }
 
 void FrmPrinc::showWarning()
