@@ -3,7 +3,8 @@
 # from Debian (cbatticon, xbattbar) on one Xvfb display with openbox and one
 # fixture battery (discharging, 57 %) bind-mounted over /sys/class/power_supply
 # in a private mount namespace. tellavo runs once on that sysfs and once on a
-# mocked UPower on a private system bus. Prints one table (program x figure),
+# mocked UPower on a private system bus, with a steady battery and with one
+# whose charge changes once a minute. Prints one table (program x figure),
 # the ratios tellavo/peer and the targets met or missed; a copy goes to
 # build/bench/results.txt.
 #
@@ -11,12 +12,15 @@
 #   TELLAVO_BENCH_SECONDS=20 scripts/bench.sh   # a shorter idle run, for trying
 #
 # Environment: TELLAVO_BENCH_SECONDS (idle run, default 60),
-# TELLAVO_BENCH_STARTS (start-ups timed, default 10), TELLAVO_BENCH_ONLY (the
-# programs to run, by their names in the table; default all).
+# TELLAVO_BENCH_CHANGING_SECONDS (the run with a changing battery, default
+# 180: three changes), TELLAVO_BENCH_STARTS (start-ups timed, default 10),
+# TELLAVO_BENCH_ONLY (the programs to run, by their names in the table;
+# default all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 IDLE=${TELLAVO_BENCH_SECONDS:-60}
+CHANGING=${TELLAVO_BENCH_CHANGING_SECONDS:-180}
 STARTS=${TELLAVO_BENCH_STARTS:-10}
 SETTLE=10   # seconds before memory is read
 
@@ -85,10 +89,28 @@ wait_for 100 sh -c "xdotool search --onlyvisible --pid $TRAYER_PID | grep -q ." 
 
 # --- reading a process ----------------------------------------------------------
 
-# Context switches (voluntary + involuntary) of every thread of a process.
+# Wake-ups of every thread of a process: its voluntary context switches, one
+# each time a thread goes to sleep. (Involuntary ones are preemptions: the
+# thread was running anyway, and how many there are depends on the load.)
 ctxt() {
     cat /proc/"$1"/task/*/status 2>/dev/null |
-        awk '/^(voluntary|nonvoluntary)_ctxt_switches:/ {n += $2} END {print n + 0}'
+        awk '/^voluntary_ctxt_switches:/ {n += $2} END {print n + 0}'
+}
+
+# xbattbar reads the battery through a helper it starts for every reading;
+# the helper's wake-ups go with it when it ends, so one run of it is measured
+# on its own: the median of 5 runs, from the rusage of waited-for children.
+helper_wakeups() {
+    /usr/bin/python3 - "$@" <<'PY'
+import resource, subprocess, sys
+runs = []
+for _ in range(5):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN).ru_nvcsw
+    subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    runs.append(resource.getrusage(resource.RUSAGE_CHILDREN).ru_nvcsw - before)
+runs.sort()
+print(runs[len(runs) // 2])
+PY
 }
 
 # CPU time in ms: every thread's time on a CPU from the scheduler (in ns, so
@@ -141,13 +163,35 @@ program_windows() {
 declare -A FIG       # FIG[program,figure]
 PROGRAMS=()
 
+selected() { [ -z "${TELLAVO_BENCH_ONLY:-}" ] || [[ " $TELLAVO_BENCH_ONLY " == *" $1 "* ]]; }
+
+# While a run lasts with CHANGE_EVERY set, the mock's battery loses 1 % every
+# CHANGE_EVERY seconds.
+start_changes() {
+    [ -n "${CHANGE_EVERY:-}" ] || return 0
+    (
+        p=56
+        while sleep "$CHANGE_EVERY"; do
+            upower_mock_send "percentage $p" >/dev/null || exit 1
+            p=$((p - 1))
+        done
+    ) &
+    CHANGER_PID=$!
+}
+stop_changes() {
+    [ -n "${CHANGER_PID:-}" ] || return 0
+    kill "$CHANGER_PID" 2>/dev/null || true
+    wait "$CHANGER_PID" 2>/dev/null || true
+    CHANGER_PID=
+    upower_mock_send "percentage 57" >/dev/null || true
+}
+
 # measure <name> <xwatch-startup-flags> <env...> -- <command...>
 measure() {
     local name=$1 flags=$2
     shift 2
-    if [ -n "${TELLAVO_BENCH_ONLY:-}" ] && [[ " $TELLAVO_BENCH_ONLY " != *" $name "* ]]; then
-        return 0
-    fi
+    selected "$name" || return 0
+    local idle=${RUN_SECONDS:-$IDLE}
     local envs=()
     while [ "$1" != -- ]; do envs+=("$1"); shift; done
     shift
@@ -195,25 +239,28 @@ measure() {
         up0=$(ctxt "$UPOWER_MOCK_PID")
     fi
     local damage=-
+    start_changes
     if [ -n "$windows" ]; then
         # shellcheck disable=SC2086
-        damage=$("$XWATCH" damage "$IDLE" $windows) || damage=-
+        damage=$("$XWATCH" damage "$idle" $windows) || damage=-
     else
-        sleep "$IDLE"
+        sleep "$idle"
     fi
+    stop_changes
     local cpu1 ctx1
     cpu1=$(cpu_ms "$pid")
     ctx1=$(ctxt "$pid")
-    FIG[$name,cpu]=$(awk -v a="$cpu0" -v b="$cpu1" -v s="$IDLE" 'BEGIN{printf "%.1f", (b - a) * 60 / s}')
-    FIG[$name,wakeups]=$(awk -v a="$ctx0" -v b="$ctx1" -v s="$IDLE" 'BEGIN{printf "%.2f", (b - a) / s}')
-    FIG[$name,repaints]=$(awk -v d="${damage%% *}" -v s="$IDLE" \
+    FIG[$name,cpu]=$(awk -v a="$cpu0" -v b="$cpu1" -v s="$idle" 'BEGIN{printf "%.1f", (b - a) * 60 / s}')
+    FIG[$name,cpu_hour]=$(awk -v a="$cpu0" -v b="$cpu1" -v s="$idle" 'BEGIN{printf "%.2f", (b - a) * 3.6 / s}')
+    FIG[$name,wakeups]=$(awk -v a="$ctx0" -v b="$ctx1" -v s="$idle" 'BEGIN{printf "%.2f", (b - a) / s}')
+    FIG[$name,repaints]=$(awk -v d="${damage%% *}" -v s="$idle" \
         'BEGIN{if (d == "-") print "-"; else printf "%.1f", d * 60 / s}')
     if [ -n "${BUS_WATCH:-}" ]; then
         local bus1 up1
         bus1=$(ctxt "$PRIVATE_BUS_PID")
         up1=$(ctxt "$UPOWER_MOCK_PID")
         FIG[$name,caused]=$(awk -v b="$((bus1 - bus0))" -v u="$((up1 - up0))" -v base="$BASELINE" \
-            -v s="$IDLE" 'BEGIN{v = (b + u) / s - base; printf "%.2f", v < 0 ? 0 : v}')
+            -v s="$idle" 'BEGIN{v = (b + u) / s - base; printf "%.2f", v < 0 ? 0 : v}')
     fi
     _tellavo_stop_pid "$pid" || true
 }
@@ -234,11 +281,24 @@ note "baseline: $BASELINE wake-ups/s in the bus daemon and the mock"
 
 measure tellavo-sysfs "" DBUS_SYSTEM_BUS_ADDRESS="$NO_SYSTEM_BUS" -- "$BUILD/tellavo"
 BUS_WATCH=1 measure tellavo-upower "" DBUS_SYSTEM_BUS_ADDRESS="$UPOWER_BUS" -- "$BUILD/tellavo"
+BUS_WATCH=1 CHANGE_EVERY=60 RUN_SECONDS=$CHANGING measure tellavo-upower-1min "" \
+    DBUS_SYSTEM_BUS_ADDRESS="$UPOWER_BUS" -- "$BUILD/tellavo"
 measure cbatticon --any X=1 -- cbatticon
 measure xbattbar --any X=1 -- xbattbar -s /usr/lib/xbattbar/xbattbar-check-sys
 # The peers again at tellavo's own pace, one reading a second.
 measure cbatticon-1s --any X=1 -- cbatticon -u 1
 measure xbattbar-1s --any X=1 -- xbattbar -p 1 -s /usr/lib/xbattbar/xbattbar-check-sys
+# Each reading's helper counted in: one every 10 s by default, every second at -p 1.
+HELPER=-
+if selected xbattbar || selected xbattbar-1s; then
+    HELPER=$(helper_wakeups /usr/lib/xbattbar/xbattbar-check-sys)
+    for p in xbattbar:10 xbattbar-1s:1; do
+        name=${p%:*}
+        [ -n "${FIG[$name,wakeups]:-}" ] || continue
+        FIG[$name,wakeups]=$(awk -v w="${FIG[$name,wakeups]}" -v h="$HELPER" -v every="${p#*:}" \
+            'BEGIN{printf "%.2f", w + h / every}')
+    done
+fi
 # The floor: a bare Qt Widgets program with a label and a 1 s timer.
 measure qt-floor "" X=1 -- "$BUILD/bench/tellavo_bare_label"
 
@@ -276,27 +336,32 @@ heap() {
 }
 
 note "instructions per tick (callgrind) and heap growth over 100000 ticks"
-FIG[tellavo-sysfs,tick]=$(per_tick sysfs "$NO_SYSTEM_BUS" --source sysfs)
-FIG[tellavo-upower,tick]=$(per_tick upower "$UPOWER_BUS" --source upower)
-FIG[tellavo-sysfs,heap]=$(heap "$NO_SYSTEM_BUS" --source sysfs)
-FIG[tellavo-upower,heap]=$(heap "$UPOWER_BUS" --source upower)
+if selected tellavo-sysfs; then
+    FIG[tellavo-sysfs,tick]=$(per_tick sysfs "$NO_SYSTEM_BUS" --source sysfs)
+    FIG[tellavo-sysfs,heap]=$(heap "$NO_SYSTEM_BUS" --source sysfs)
+fi
+if selected tellavo-upower; then
+    FIG[tellavo-upower,tick]=$(per_tick upower "$UPOWER_BUS" --source upower)
+    FIG[tellavo-upower,heap]=$(heap "$UPOWER_BUS" --source upower)
+fi
 
 # --- the table ----------------------------------------------------------------------
 for p in "${PROGRAMS[@]}"; do
     [ -n "${FIG[$p,private]:-}" ] && FIG[$p,own]=$((FIG[$p,private] - FIG[$p,lib_private]))
 done
-COLS=(startup rss pss private lib_pss lib_private own cpu wakeups caused repaints tick heap)
-HEAD=("start ms" "RSS kB" "Pss kB" "priv kB" "Pss lib" "priv lib" "priv own" "CPU ms/min" "wake/s"
-      "caused/s" "paint/min" "instr/tick" "heap B")
+COLS=(startup rss pss private lib_pss lib_private own cpu cpu_hour wakeups caused repaints tick heap)
+HEAD=("start ms" "RSS kB" "Pss kB" "priv kB" "Pss lib" "priv lib" "priv own" "CPU ms/min" "CPU s/h"
+      "wake/s" "caused/s" "paint/min" "instr/tick" "heap B")
 fig() { echo "${FIG[$1,$2]:--}"; }
 {
-    echo "Frugality, $(date -u +%Y-%m-%d), idle run ${IDLE} s, start-up median of $STARTS," \
-         "memory after ${SETTLE} s; $(nproc) cores, $(uname -r)"
-    printf '%-15s' program
+    echo "Frugality, $(date -u +%Y-%m-%d), idle run ${IDLE} s (tellavo-upower-1min: ${CHANGING} s," \
+         "1 % less charge every 60 s), start-up median of $STARTS, memory after ${SETTLE} s;" \
+         "$(nproc) cores, $(uname -r)"
+    printf '%-19s' program
     printf ' %10s' "${HEAD[@]}"
     echo
     for p in "${PROGRAMS[@]}"; do
-        printf '%-15s' "$p"
+        printf '%-19s' "$p"
         if [ -n "${FIG[$p,failed]:-}" ]; then
             echo " ${FIG[$p,failed]}"
             continue
@@ -305,8 +370,10 @@ fig() { echo "${FIG[$1,$2]:--}"; }
         echo
     done
     echo
-    echo "caused/s: wake-ups of the bus daemon and the UPower mock, minus $BASELINE/s with no" \
-         "indicator. Pss lib / priv lib: the part of Pss / private memory in shared libraries;" \
+    echo "wake/s: voluntary context switches of all threads (xbattbar: with its helper's," \
+         "$HELPER a run). caused/s: wake-ups of the bus daemon and the UPower mock, minus" \
+         "$BASELINE/s with no indicator (tellavo-upower-1min: the mock's own changes included)." \
+         "Pss lib / priv lib: the part of Pss / private memory in shared libraries;" \
          "priv own: private memory outside them (heap, stacks, data)."
     echo
     echo "Ratios tellavo/peer (tellavo-sysfs; the peers read sysfs too):"
@@ -337,8 +404,16 @@ fig() { echo "${FIG[$1,$2]:--}"; }
         awk -v a="$a" -v b="$b" 'BEGIN{if (a == "-") print b; else if (b == "-") print a;
             else print (a + 0 < b + 0 ? a : b)}'
     }
+    check "tellavo-sysfs: own wake-ups per second" "$(fig tellavo-sysfs wakeups)" "<=" 1.1
+    check "tellavo-upower, steady battery: own wake-ups per second" \
+        "$(fig tellavo-upower wakeups)" "<=" 0.1
+    for p in tellavo-upower tellavo-upower-1min; do
+        check "$p: own wake-ups per second, cbatticon's" "$(fig $p wakeups)" "<" \
+            "$(fig cbatticon wakeups)"
+        check "$p: own wake-ups per second, xbattbar's" "$(fig $p wakeups)" "<" \
+            "$(fig xbattbar wakeups)"
+    done
     for p in tellavo-sysfs tellavo-upower; do
-        check "$p: own wake-ups per second" "$(fig $p wakeups)" "<=" 1.1
         check "$p: repaints per minute, nothing changing" "$(fig $p repaints)" "<=" 0
         check "$p: CPU ms per minute (1 s per hour)" "$(fig $p cpu)" "<=" 16.7
         check "$p: CPU ms per minute, the better peer's" "$(fig $p cpu)" "<=" "$(best_peer cpu)"
@@ -355,6 +430,8 @@ fig() { echo "${FIG[$1,$2]:--}"; }
              "$(fig qt-floor own) kB, cbatticon $(fig cbatticon own) kB.)"
     fi
     check "tellavo-upower: wake-ups caused in the bus and UPower /s" "$(fig tellavo-upower caused)" "<=" 0.1
+    echo "  (tellavo-upower-1min: CPU $(fig tellavo-upower-1min cpu_hour) s/h," \
+         "$(fig tellavo-upower-1min repaints) repaints/min, $(fig tellavo-upower-1min wakeups) wake-ups/s.)"
     check "tellavo-sysfs: instructions per tick" "$(fig tellavo-sysfs tick)" "<" 50000
     check "tellavo-upower: instructions per tick" "$(fig tellavo-upower tick)" "<" 20000
 } | tee "$OUT/results.txt"
