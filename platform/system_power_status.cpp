@@ -51,7 +51,13 @@ void SystemPowerStatus::announce(PowerChange change)
 // come from the same source.
 int SystemPowerStatus::acLineStatus()
 {
-    return m_upower.isAvailable() ? m_upower.acLineStatus() : m_sysfs.acLineStatus();
+    if (m_upower.isAvailable())
+        return m_upower.acLineStatus();
+    // Without UPower the window reads once a second: UPower's next try rides
+    // on this wake-up instead of a timer of its own, which Qt does not line up
+    // with the tick.
+    m_upower.retryIfDueWithin(kReadEveryMs);
+    return m_sysfs.acLineStatus();
 }
 
 int SystemPowerStatus::batteryLifePercent()

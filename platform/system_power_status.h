@@ -16,6 +16,9 @@ namespace tellavo {
 class SystemPowerStatus : public QObject, public PowerSource {
     Q_OBJECT
 public:
+    // How often the window reads while UPower is absent.
+    static constexpr int kReadEveryMs = 1000;
+
     // The power supply files are read from $TELLAVO_POWER_SUPPLY_DIR when it is
     // set (tests give the program a battery of their own), else from
     // /sys/class/power_supply.

@@ -195,6 +195,14 @@ void UPowerPowerSource::onTimer()
     m_timer.start();  // same period again
 }
 
+void UPowerPowerSource::retryIfDueWithin(int withinMs)
+{
+    if (m_waiting != Wait::Retry || !m_timer.isActive() || m_timer.remainingTime() > withinMs)
+        return;
+    m_timer.stop();  // so that the wait starts afresh
+    onTimer();
+}
+
 void UPowerPowerSource::fetch(Object object)
 {
     if (m_pending[object])
@@ -344,8 +352,7 @@ void UPowerPowerSource::wait(Wait what)
             m_timer.start(m_timings.livenessMs);
             break;
         case Wait::Retry:
-            // Coarse: Qt then lets it fall due with the window's own tick,
-            // one wake-up for both.
+            // A reader awake anyway usually comes first (retryIfDueWithin).
             m_timer.setTimerType(Qt::CoarseTimer);
             m_timer.start(m_timings.reconnectMs);
             break;

@@ -58,6 +58,11 @@ public:
     // UPower answers and the cache is filled.
     bool isAvailable() const { return m_available; }
 
+    // For a reader that is awake anyway and comes back within withinMs: an
+    // attempt to connect or to ask again that would fall due before then is
+    // made now, so that it costs no wake-up of its own.
+    void retryIfDueWithin(int withinMs);
+
 signals:
     void availabilityChanged(bool available);
     // One of the two readings changed (availability changes included).

@@ -97,6 +97,15 @@ ctxt() {
         awk '/^voluntary_ctxt_switches:/ {n += $2} END {print n + 0}'
 }
 
+# "<thread> <wake-ups>" for each thread, to see where they go.
+thread_ctxt() {
+    local t
+    for t in /proc/"$1"/task/*; do
+        printf '%s %s\n' "$(tr ' ' _ <"$t/comm")" \
+            "$(awk '/^voluntary_ctxt_switches:/ {print $2}' "$t/status")"
+    done 2>/dev/null
+}
+
 # xbattbar reads the battery through a helper it starts for every reading;
 # the helper's wake-ups go with it when it ends, so one run of it is measured
 # on its own: the median of 5 runs, from the rusage of waited-for children.
@@ -234,6 +243,7 @@ measure() {
     local cpu0 ctx0 bus0=0 up0=0
     cpu0=$(cpu_ms "$pid")
     ctx0=$(ctxt "$pid")
+    thread_ctxt "$pid" >"$OUT/$name.threads0"
     if [ -n "${BUS_WATCH:-}" ]; then
         bus0=$(ctxt "$PRIVATE_BUS_PID")
         up0=$(ctxt "$UPOWER_MOCK_PID")
@@ -250,6 +260,9 @@ measure() {
     local cpu1 ctx1
     cpu1=$(cpu_ms "$pid")
     ctx1=$(ctxt "$pid")
+    # Per thread, in the run's log folder: build/bench/<name>.threads.
+    thread_ctxt "$pid" | paste "$OUT/$name.threads0" - |
+        awk '{print $1, $4 - $2}' >"$OUT/$name.threads"
     FIG[$name,cpu]=$(awk -v a="$cpu0" -v b="$cpu1" -v s="$idle" 'BEGIN{printf "%.1f", (b - a) * 60 / s}')
     FIG[$name,cpu_hour]=$(awk -v a="$cpu0" -v b="$cpu1" -v s="$idle" 'BEGIN{printf "%.2f", (b - a) * 3.6 / s}')
     FIG[$name,wakeups]=$(awk -v a="$ctx0" -v b="$ctx1" -v s="$idle" 'BEGIN{printf "%.2f", (b - a) / s}')

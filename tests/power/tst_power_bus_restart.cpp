@@ -6,10 +6,12 @@
 #include "bus_services.h"
 #include "system_power_status.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using tellavo::SystemPowerStatus;
+using tellavo::UPowerPowerSource;
 using tellavo::UPowerTimings;
 using tellavo::test::PrivateBus;
 using tellavo::test::ServiceDriver;
@@ -19,12 +21,18 @@ class TestPowerBusRestart : public QObject {
     Q_OBJECT
 private slots:
     void upowerComesBackWithTheBus();
+    void retryRidesOnAReader_data();
+    void retryRidesOnAReader();
+
+private:
+    // One bus address for the whole run: libdbus reads it once per process.
+    QTemporaryDir m_dir;
 };
 
 void TestPowerBusRestart::upowerComesBackWithTheBus()
 {
     QTemporaryDir tmp;
-    PrivateBus bus(tmp.path());
+    PrivateBus bus(m_dir.path());
     QVERIFY2(bus.start(), qPrintable(bus.error()));
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
     ServiceDriver mock(QStringLiteral("upower_mock.py"), tmp.filePath(QStringLiteral("mock.log")));
@@ -46,6 +54,43 @@ void TestPowerBusRestart::upowerComesBackWithTheBus()
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 20000);
     QCOMPARE(status.acLineStatus(), power::kAcOnline);
     QCOMPARE(status.batteryLifePercent(), 77);
+}
+
+void TestPowerBusRestart::retryRidesOnAReader_data()
+{
+    QTest::addColumn<int>("withinMs");
+    QTest::addColumn<bool>("triedNow");
+    QTest::newRow("due before the reader is back: tried now") << 60'000 << true;
+    QTest::newRow("due later: left to its timer") << 1'000 << false;
+}
+
+// The bus comes up after the source gave up on it: a reader that is awake
+// anyway makes the next try if it is due before the reader comes back.
+void TestPowerBusRestart::retryRidesOnAReader()
+{
+    QFETCH(int, withinMs);
+    QFETCH(bool, triedNow);
+    QTemporaryDir tmp;
+    // A killed bus leaves its socket behind.
+    QFile::remove(m_dir.filePath(QStringLiteral("system_bus_socket")));
+    PrivateBus bus(m_dir.path());
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
+    UPowerTimings slow;
+    slow.reconnectMs = 30'000;
+    UPowerPowerSource upower(slow);
+    QVERIFY(!upower.isAvailable());
+    QVERIFY2(bus.start(), qPrintable(bus.error()));
+    ServiceDriver mock(QStringLiteral("upower_mock.py"), tmp.filePath(QStringLiteral("mock.log")));
+    QVERIFY2(mock.start({"--percentage", "66", "--on-ac"}), qPrintable(mock.answer()));
+
+    upower.retryIfDueWithin(withinMs);
+    if (triedNow) {
+        QTRY_VERIFY_WITH_TIMEOUT(upower.isAvailable(), 5000);
+        QCOMPARE(upower.batteryLifePercent(), 66);
+    } else {
+        QTest::qWait(1500);
+        QVERIFY(!upower.isAvailable());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPowerBusRestart)
