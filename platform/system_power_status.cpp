@@ -55,8 +55,9 @@ int SystemPowerStatus::acLineStatus()
         return m_upower.acLineStatus();
     // Without UPower the window reads once a second: UPower's next try rides
     // on this wake-up instead of a timer of its own, which Qt does not line up
-    // with the tick.
-    m_upower.retryIfDueWithin(kReadEveryMs);
+    // with the tick. Reads come a second apart give or take the tick's slack,
+    // so a try due within one and a half of them is made now.
+    m_upower.retryIfDueWithin(kReadEveryMs * 3 / 2);
     return m_sysfs.acLineStatus();
 }
 

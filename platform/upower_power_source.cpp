@@ -352,8 +352,9 @@ void UPowerPowerSource::wait(Wait what)
             m_timer.start(m_timings.livenessMs);
             break;
         case Wait::Retry:
-            // A reader awake anyway usually comes first (retryIfDueWithin).
-            m_timer.setTimerType(Qt::CoarseTimer);
+            // A reader awake anyway usually comes first (retryIfDueWithin);
+            // precise, so that it never falls due early, ahead of that reader.
+            m_timer.setTimerType(Qt::PreciseTimer);
             m_timer.start(m_timings.reconnectMs);
             break;
     }
