@@ -117,9 +117,11 @@ QString singleToText(float value, const QLocale& locale)
     // Latin digits and a plain minus in every locale, so that any reader of
     // the file (and a later start in another locale) takes the number; only
     // the decimal separator is the user's.
+    // 'G': a large or small value as "1.234568E+07", with the sign and two
+    // exponent digits.
     QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::OmitLeadingZeroInExponent);
-    QString text = c.toString(double(value), 'g', 7);
+    c.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString text = c.toString(double(value), 'G', 7);
     text.replace(QLatin1Char('.'), locale.decimalPoint());
     return text;
 }

@@ -132,6 +132,10 @@ void TestNumberText::singleToText_data()
         << -12.5f << QLocale(QLocale::Arabic, QLocale::Egypt) << QString::fromUtf8("-12\u066b5");
     QTest::newRow("0.1 seven digits") << 0.1f << kC << "0.1";
     QTest::newRow("1/3 seven digits") << (1.0f / 3.0f) << kC << "0.3333333";
+    QTest::newRow("large in exponent form") << 12345678.0f << kC << "1.234568E+07";
+    QTest::newRow("large in exponent form it") << -12345678.0f << kItalian << "-1,234568E+07";
+    QTest::newRow("small in exponent form") << 1e-7f << kC << "1E-07";
+    QTest::newRow("near the largest single") << 1e38f << kC << "1E+38";
 }
 
 void TestNumberText::singleToText()
@@ -154,6 +158,9 @@ void TestNumberText::textToSingle_data()
     QTest::newRow("12,5 it") << "12,5" << kItalian << 12.5f << ok;
     QTest::newRow("12.5 C") << "12.5" << kC << 12.5f << ok;
     QTest::newRow("exponent form") << "1.234568e+07" << kC << 12345680.0f << ok;
+    QTest::newRow("exponent form as written") << "1.234568E+07" << kC << 12345680.0f << ok;
+    QTest::newRow("exponent form as written it")
+        << "-1,234568E+07" << kItalian << -12345680.0f << ok;
     QTest::newRow("abc") << "abc" << kC << 0.0f << ConversionError::TypeMismatch;
     QTest::newRow("empty") << "" << kC << 0.0f << ConversionError::TypeMismatch;
     QTest::newRow("inf") << "inf" << kC << 0.0f << ConversionError::TypeMismatch;
