@@ -177,6 +177,9 @@ void FrmPrinc::buildControls()
     // The only control that takes the focus, also where it lies outside the
     // visible part of the window.
     m_sliderPerc->setFocusPolicy(Qt::StrongFocus);
+    // The preview follows the value the slider settles on (a key, a click, the
+    // thumb let go), not each place the thumb passes while it is dragged.
+    m_sliderPerc->setTracking(false);
     connect(m_sliderPerc, &QSlider::valueChanged, this, [this] { SliderPerc_Change(); });
 
     for (QWidget* w : {static_cast<QWidget*>(m_client), static_cast<QWidget*>(m_lblPerc),
@@ -238,6 +241,9 @@ void FrmPrinc::buildMenu()
 {
     m_mnuPrinc = new QMenu(this);
     m_mnuPrinc->setObjectName(QStringLiteral("MnuPrinc"));
+    // Items are chosen with the left button; QMenu would take the release of
+    // any button as a choice.
+    m_mnuPrinc->installEventFilter(this);
     m_mnuPrinc->setTitle(QStringLiteral("X"));
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("mnu2"), false));
@@ -277,7 +283,17 @@ void FrmPrinc::buildMenu()
 
 QMessageBox* FrmPrinc::warningBox() const
 {
-    return m_warningBox;
+    const QList<QMessageBox*> open = warningBoxes();
+    return open.isEmpty() ? nullptr : open.last();
+}
+
+QList<QMessageBox*> FrmPrinc::warningBoxes() const
+{
+    QList<QMessageBox*> open;
+    for (const QPointer<QMessageBox>& box : m_warningBoxes)
+        if (box)
+            open.append(box);
+    return open;
 }
 
 QAction* FrmPrinc::mnuLayout(int index) const
@@ -367,18 +383,15 @@ void FrmPrinc::Timer1_Timer()
 void FrmPrinc::showWarning()
 {
     // Never exec(): Qt fires no timer again while its handler sits in a nested
-    // event loop, and the window must keep ticking behind the box.
-    if (m_warningBox) {
-        m_warningBox->setText(m_state.Messaggio);
-        m_warningBox->raise();
-        return;
-    }
+    // event loop, and the window must keep ticking behind the box. A box still
+    // open from an earlier fall stays as it is; this fall gets a box of its own.
+    m_warningBoxes.removeAll(nullptr);
     auto* box = new QMessageBox(QMessageBox::Warning, kTitle, m_state.Messaggio, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("warningBox"));
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
-    m_warningBox = box;
+    m_warningBoxes.append(box);
     box->show();
     // show() drops the stays-on-top hint, so it is set on the shown window.
     stacking::setAbove(box, true);
@@ -433,6 +446,10 @@ void FrmPrinc::startDrag(const QPoint& globalPos)
 
 bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_mnuPrinc) {
+        return event->type() == QEvent::MouseButtonRelease &&
+               static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton;
+    }
     if (watched == m_sliderPerc) {
         // A click on the slider previews its value even when the value stays.
         if (event->type() == QEvent::MouseButtonRelease &&
@@ -441,8 +458,11 @@ bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick: {
+        case QEvent::MouseButtonDblClick:
+            // The second press of a double click is no new press: it neither
+            // drags nor opens the menu again.
+            return true;
+        case QEvent::MouseButtonPress: {
             auto* me = static_cast<QMouseEvent*>(event);
             MouseTarget target = MouseTarget::Surface;
             if (watched == m_lblPerc)

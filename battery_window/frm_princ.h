@@ -5,6 +5,7 @@
 #include "tick_scheduler.h"
 #include "twips.h"
 
+#include <QList>
 #include <QPixmap>
 #include <QPoint>
 #include <QPointer>
@@ -77,8 +78,11 @@ public:
     QAction* mnuEsci() const { return m_mnuEsci; }
     // The number of the picture imgStato shows (25 after load).
     int shownPicture() const { return m_shownPicture; }
-    // The warning box while it is open, else null.
+    // The newest warning box still open, else null.
     QMessageBox* warningBox() const;
+    // Every warning box still open, oldest first: each fall to the threshold
+    // after a re-arming opens one of its own.
+    QList<QMessageBox*> warningBoxes() const;
     QWidget* clientArea() const { return m_client; }
 
 signals:
@@ -132,7 +136,7 @@ private:
 
     QVector<QPixmap> m_imageList1;  // index 0 holds picture 1
     int m_shownPicture = 0;
-    QPointer<QMessageBox> m_warningBox;
+    QList<QPointer<QMessageBox>> m_warningBoxes;
 
     // The place as set in twips, kept as set until the user drags the window.
     float m_leftTwips = 0.0f;

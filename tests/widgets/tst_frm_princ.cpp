@@ -4,6 +4,7 @@
 #include "frm_princ.h"
 #include "ini_format.h"
 #include "module1.h"
+#include "picture_choice.h"
 #include "settings_store.h"
 #include "window_stacking.h"
 
@@ -13,7 +14,10 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -97,13 +101,18 @@ private slots:
     void menuItems();
     void mousePress_data();
     void mousePress();
+    void menuItemChosenWithLeftButtonOnly_data();
+    void menuItemChosenWithLeftButtonOnly();
+    void doubleClickStartsOneDrag();
     void dragMovesAndPositionFollows();
     void positionKeptAsSet();
     void sliderIsTheOnlyFocus();
     void sliderPreview();
+    void sliderPreviewWhenThumbLetGo();
     void tickOrderAndLag();
     void tickUnknownReadings();
     void warningOncePerCrossing();
+    void warningBoxPerFallWhileOthersOpen();
     void warningIsPlainTextAndDoesNotBlock();
     void sleepsOnlyOnAnAnnouncingSource_data();
     void sleepsOnlyOnAnAnnouncingSource();
@@ -239,6 +248,55 @@ void TestFrmPrinc::mousePress()
         QCOMPARE(h.w->pos(), start + QPoint(30, 40));
 }
 
+void TestFrmPrinc::menuItemChosenWithLeftButtonOnly_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("left chooses") << Qt::LeftButton << true;
+    QTest::newRow("right does not") << Qt::RightButton << false;
+    QTest::newRow("middle does not") << Qt::MiddleButton << false;
+}
+
+void TestFrmPrinc::menuItemChosenWithLeftButtonOnly()
+{
+    QFETCH(Qt::MouseButton, button);
+    QFETCH(bool, chosen);
+    Harness h;
+    QVERIFY(QTest::qWaitForWindowExposed(h.w));
+    QTest::mousePress(h.w->lblPerc(), Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
+    QTest::mouseRelease(h.w->lblPerc(), Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
+    QMenu* menu = h.w->MnuPrinc();
+    QTRY_COMPARE(QApplication::activePopupWidget(), menu);
+    // A whole click of the button on "&Esci", which saves when it is chosen.
+    const QPoint esci = menu->actionGeometry(h.w->mnuEsci()).center();
+    QTest::mouseMove(menu, esci);
+    QTest::mousePress(menu, button, Qt::NoModifier, esci);
+    QTest::mouseRelease(menu, button, Qt::NoModifier, esci);
+    QTest::qWait(20);
+    QCOMPARE(QFile::exists(h.store->fileName()), chosen);
+    QCOMPARE(QApplication::activePopupWidget() == menu, !chosen);
+    menu->close();
+}
+
+void TestFrmPrinc::doubleClickStartsOneDrag()
+{
+    Harness h;
+    QVERIFY(QTest::qWaitForWindowExposed(h.w));
+    QWidget* label = h.w->lblPerc();
+    const QPoint at(5, 5);
+    const QPoint start = h.w->pos();
+    QTest::mouseDClick(label, Qt::LeftButton, Qt::NoModifier, at);
+    QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    // The first press's drag ended with its release; the second press of the
+    // double click starts none, so the pointer moving on moves nothing.
+    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(40, 30)),
+                     QPointF(label->mapToGlobal(at + QPoint(40, 30))), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(label, &move);
+    QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, at + QPoint(40, 30));
+    QCOMPARE(h.w->pos(), start);
+}
+
 void TestFrmPrinc::dragMovesAndPositionFollows()
 {
     Harness h;
@@ -316,6 +374,39 @@ void TestFrmPrinc::sliderPreview()
     QCOMPARE(h.w->shownPicture(), 5);
 }
 
+void TestFrmPrinc::sliderPreviewWhenThumbLetGo()
+{
+    Harness h;
+    h.w->mnuLayout_Click(3);  // the layout that shows the slider
+    QVERIFY(QTest::qWaitForWindowExposed(h.w));
+    QSlider* slider = h.w->SliderPerc();
+    h.si.set(power::kAcOffline, 57);
+    h.w->Timer1_Timer();
+    h.w->Timer1_Timer();
+    QCOMPARE(h.w->shownPicture(), 5);
+    QSignalSpy assigned(h.w, &FrmPrinc::pictureAssigned);
+    // Drag the thumb from its place at 0 to the far end of the groove.
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = Qt::Horizontal;
+    option.maximum = 100;
+    const QRect thumb = slider->style()->subControlRect(QStyle::CC_Slider, &option,
+                                                        QStyle::SC_SliderHandle, slider);
+    QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, thumb.center());
+    for (int x = thumb.center().x(); x < slider->width(); x += 10) {
+        QTest::mouseMove(slider, QPoint(x, thumb.center().y()));
+        // The thumb moves; the picture waits.
+        QCOMPARE(assigned.count(), 0);
+    }
+    QVERIFY(slider->sliderPosition() > 50);
+    QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier,
+                        QPoint(slider->width() - 1, thumb.center().y()));
+    QVERIFY(assigned.count() >= 1);
+    QCOMPARE(int(h.state().Perc), slider->value());
+    QCOMPARE(h.w->shownPicture(), *choosePicture(h.state().Perc, false));
+    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 57%"));
+}
+
 void TestFrmPrinc::tickOrderAndLag()
 {
     Harness h;
@@ -376,6 +467,45 @@ void TestFrmPrinc::warningOncePerCrossing()
     tick(power::kAcOffline, 20);
     QCOMPARE(boxes, 2);
     h.w->warningBox()->close();
+}
+
+void TestFrmPrinc::warningBoxPerFallWhileOthersOpen()
+{
+    Harness h;
+    h.state().Soglia = 20;
+    h.state().Messaggio = QStringLiteral("prima");
+    h.si.set(power::kAcOffline, 20);
+    h.w->Timer1_Timer();
+    QMessageBox* first = h.w->warningBox();
+    QVERIFY(first);
+    // Re-armed and fallen again while the first box is still open.
+    h.si.set(power::kAcOffline, 21);
+    h.w->Timer1_Timer();
+    h.state().Messaggio = QStringLiteral("seconda");
+    h.si.set(power::kAcOffline, 19);
+    h.w->Timer1_Timer();
+    QCOMPARE(h.w->warningBoxes().size(), 2);
+    QMessageBox* second = h.w->warningBox();
+    QVERIFY(second != first);
+    QCOMPARE(first->text(), QStringLiteral("prima"));
+    QCOMPARE(second->text(), QStringLiteral("seconda"));
+    for (QMessageBox* box : {first, second}) {
+        QVERIFY(box->isVisible());
+        QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QVERIFY(stacking::isAbove(box));
+    }
+    // Ticks go on behind both; a tick at the threshold gives no third box.
+    h.si.set(power::kAcOffline, 18);
+    h.w->Timer1_Timer();
+    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 18%"));
+    QCOMPARE(h.w->warningBoxes().size(), 2);
+    // Closing one leaves the other.
+    second->close();
+    QTRY_COMPARE(h.w->warningBoxes(), QList<QMessageBox*>{first});
+    QVERIFY(first->isVisible());
+    first->close();
+    QTRY_VERIFY(h.w->warningBoxes().isEmpty());
 }
 
 void TestFrmPrinc::warningIsPlainTextAndDoesNotBlock()

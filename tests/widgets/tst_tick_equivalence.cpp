@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProgressBar>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -225,12 +226,15 @@ Timeline run(SettingsStore& store, const Sequence& seq, bool sleeping,
         w->tickScheduler().ignoreForTesting(*brokenReason);
 
     int boxesOpened = 0;
-    QMessageBox* lastBox = nullptr;
+    QList<QPointer<QMessageBox>> known;
     const auto record = [&] {
+        for (QMessageBox* open : w->warningBoxes()) {
+            if (!known.contains(open)) {
+                known.append(open);
+                ++boxesOpened;
+            }
+        }
         QMessageBox* box = w->warningBox();
-        if (box && box != lastBox)
-            ++boxesOpened;
-        lastBox = box;
         const AppState& st = module.state();
         Shown now{
             w->lblPerc()->text(), w->ProgressBar()->value(),     w->shownPicture(), boxesOpened,
@@ -290,8 +294,7 @@ Timeline run(SettingsStore& store, const Sequence& seq, bool sleeping,
         }
         record();
     }
-    if (QMessageBox* box = w->warningBox())
-        delete box;
+    qDeleteAll(w->warningBoxes());
     w.reset();
     // Nothing runs an event loop here; what the run posted must not pile up.
     QCoreApplication::sendPostedEvents();

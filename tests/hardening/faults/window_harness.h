@@ -84,8 +84,8 @@ struct WindowHarness {
     }
     ~WindowHarness()
     {
-        if (w && w->warningBox())
-            delete w->warningBox();
+        if (w)
+            qDeleteAll(w->warningBoxes());
     }
     AppState& state() { return module->state(); }
     QString label() const { return w->lblPerc()->text(); }
