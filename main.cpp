@@ -1,3 +1,4 @@
+#include "desktop_text.h"
 #include "display_platform.h"
 #include "frm_princ.h"
 #include "module1.h"
@@ -18,6 +19,10 @@ int main(int argc, char** argv)
     // The welcome box comes before any window; closing it must not end the
     // program. It ends when the battery window closes.
     app.setQuitOnLastWindowClosed(false);
+    // Both before any window: Qt's own words in Italian, and the face the
+    // windows are drawn in. Either may be missing; the program starts anyway.
+    desktop_text::installQtItalian(app);
+    desktop_text::registerTahoma();
 
     SystemPowerStatus powerStatus;
     SettingsStore store;

@@ -1,5 +1,6 @@
 #include "frm_princ.h"
 
+#include "caption_fit.h"
 #include "frm_opzioni.h"
 #include "layouts.h"
 #include "module1.h"
@@ -132,6 +133,7 @@ FrmPrinc::FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing)
     buildMenu();
     loadImageList();
     Form_Load();
+    fitCaptions();
 }
 
 FrmPrinc::~FrmPrinc()
@@ -193,6 +195,16 @@ void FrmPrinc::buildControls()
 
     applyLabel1Colours();
     placeControls();
+}
+
+void FrmPrinc::fitCaptions()
+{
+    // Every text the percentage label can show, not only the first.
+    caption_fit::Caption percent{m_lblPerc, {m_lblPerc->text()}};
+    for (int reading = 0; reading <= 100; ++reading)
+        percent.texts << percentFromReading(reading).caption;
+    percent.texts << percentFromReading(power::kUnknown).caption;
+    caption_fit::fitFont(this, caption_fit::captionsOf(this, {percent}));
 }
 
 void FrmPrinc::setUpTicking(const TickTiming* timing)

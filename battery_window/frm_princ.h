@@ -100,6 +100,9 @@ private:
     void buildControls();
     void buildMenu();
     void applyLabel1Colours();
+    // The largest size of the window's face, up to the one asked for, at
+    // which no caption is cut.
+    void fitCaptions();
     void placeControls();
     void loadImageList();
     void setUpTicking(const TickTiming* timing);

@@ -1,8 +1,10 @@
 #include "frm_opzioni.h"
 
+#include "caption_fit.h"
 #include "module1.h"
 #include "threshold_rules.h"
 #include "twips.h"
+#include "x11_hints.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -45,12 +47,16 @@ FrmOpzioni::FrmOpzioni(Module1& module, QWidget* parent)
     font.setPointSizeF(8.25);
     setFont(font);
     buildControls();
+    caption_fit::fitFont(this, caption_fit::captionsOf(this));
     // Qt would centre a dialog without a parent and tell the window manager
     // so; the window manager's own place for a new window is the one wanted.
     // A native window made before any move keeps its place "automatic", and
     // WA_Moved then keeps QDialog from centring it at show time.
     winId();
     setAttribute(Qt::WA_Moved);
+    // Qt asks for a title with no buttons by leaving the decorations to the
+    // window manager, and some draw an icon and buttons then.
+    x11::requestTitleOnlyBar(this);
     Form_Load();
 }
 

@@ -4,7 +4,11 @@
 # machine. Debian 12 or Ubuntu; apt-get needs root or sudo.
 set -euo pipefail
 
-build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev)
+# libxcb1-dev: the window manager hints go over Qt's own X connection.
+build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libx11-dev libxcb1-dev)
+# What the program uses at run time beyond Qt: Qt's Italian strings, and a
+# free face with Tahoma's metrics.
+run_pkgs=(qt6-translations-l10n fonts-wine)
 test_pkgs=(xvfb openbox xdotool x11-utils x11-xserver-utils imagemagick dbus python3 python3-dbusmock
            python3-gi umockdev gir1.2-umockdev-1.0 upower fonts-dejavu-core
            clang libclang-rt-14-dev llvm)
@@ -16,7 +20,7 @@ check_pkgs=(desktop-file-utils appstream lintian)
 bench_pkgs=(cbatticon xbattbar trayer valgrind heaptrack strace pkg-config libxcb-damage0-dev
             util-linux procps)
 
-want=("${build_pkgs[@]}" "${package_pkgs[@]}")
+want=("${build_pkgs[@]}" "${run_pkgs[@]}" "${package_pkgs[@]}")
 case "${1:-}" in
 test) want+=("${test_pkgs[@]}" "${check_pkgs[@]}") ;;
 bench) want+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;

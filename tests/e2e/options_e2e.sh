@@ -35,6 +35,17 @@ if xprop -id "$D" WM_NORMAL_HINTS | grep -q 'specified location'; then
     fail "the dialog asks for a place of its own: $(xprop -id "$D" WM_NORMAL_HINTS)"
 fi
 note "dialog $D open at $(geometry "$D"), placed by the window manager"
+# A title bar with the title only: border and title, movable, nothing else.
+hints=$(xprop -id "$D" _MOTIF_WM_HINTS)
+[ "${hints#*= }" = "0x3, 0x4, 0xa, 0x0, 0x0" ] || fail "the dialog's decoration hints: $hints"
+# A picture of it in its frame, for the README.
+SHOTS=$(dirname "$APP")/screenshots
+mkdir -p "$SHOTS"
+read -r fl fr ft fb < <(xprop -id "$D" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+read -r DX DY DW DH < <(geometry "$D")
+import -window root -crop "$((DW + fl + fr))x$((DH + ft + fb))+$((DX - fl))+$((DY - ft))" +repage \
+    "$SHOTS/options.png" || fail "no screenshot of the dialog"
+note "screenshot: $SHOTS/options.png"
 xdotool windowactivate --sync "$D"
 sleep 0.2
 # The focus starts in the threshold box.

@@ -54,6 +54,9 @@ depends=$(dpkg-deb -f "$DEB" Depends)
 for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6; do
     echo "$depends" | grep -q "$lib (>=" || fail "Depends lacks $lib: $depends"
 done
+for pkg in qt6-translations-l10n fonts-wine; do
+    echo "$depends" | grep -Eq "(^|, )$pkg(,|$)" || fail "Depends lacks $pkg: $depends"
+done
 echo "-- Depends: $depends"
 dpkg -x "$DEB" "$TMP/root" || fail "dpkg -x"
 check_tree "$TMP/root/usr"

@@ -1,4 +1,6 @@
 // The options dialog on the offscreen platform, driven with keys and the mouse.
+#include "caption_fit.h"
+#include "desktop_text.h"
 #include "fake_power_source.h"
 #include "frm_opzioni.h"
 #include "frm_princ.h"
@@ -10,7 +12,13 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
@@ -88,6 +96,13 @@ struct Harness {
 class TestFrmOpzioni : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void brokenTextAndFontFilesIgnored_data();
+    void brokenTextAndFontFilesIgnored();
+    void textBoxMenusInItalian_data();
+    void textBoxMenusInItalian();
+    void captionsFit_data();
+    void captionsFit();
     void openingState_data();
     void openingState();
     void windowShape();
@@ -110,6 +125,162 @@ private slots:
     void reopeningShowsCurrentState();
     void okWakesTheSleepingTickBeforeSaving();
 };
+
+void TestFrmOpzioni::initTestCase()
+{
+    // What the program does at start, before any window.
+    QVERIFY(desktop_text::installQtItalian(*qApp));
+}
+
+void TestFrmOpzioni::brokenTextAndFontFilesIgnored_data()
+{
+    QTest::addColumn<QByteArray>("bytes");  // the file's content; empty name: no file
+    QTest::addColumn<bool>("isFile");
+    const QByteArray qm = fileBytes(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                                    QStringLiteral("/qtbase_it.qm"));
+    QTest::newRow("missing") << QByteArray() << false;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("garbage") << QByteArray(4096, '\xa5') << true;
+    QTest::newRow("translation cut short") << qm.left(qm.size() / 3) << true;
+    QTest::newRow("a folder") << QByteArray("dir") << false;
+}
+
+void TestFrmOpzioni::brokenTextAndFontFilesIgnored()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, isFile);
+    QTemporaryDir dir;
+    const QString qm = dir.filePath(QStringLiteral("qtbase_it.qm"));
+    const QString ttf = dir.filePath(QStringLiteral("tahoma.ttf"));
+    for (const QString& path : {qm, ttf}) {
+        if (isFile) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        } else if (!bytes.isEmpty()) {
+            QVERIFY(QDir().mkpath(path));
+        }
+    }
+    QVERIFY(!desktop_text::installQtItalian(*qApp, dir.path()));
+    QCOMPARE(desktop_text::registerTahoma({ttf}), 0);
+    // And a real face that is not Tahoma does not stand in for it.
+    QCOMPARE(desktop_text::registerTahoma(
+                 {QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf")}),
+             0);
+    QCOMPARE(QFontInfo(QFont(QStringLiteral("Tahoma"))).family() == QLatin1String("Tahoma"), false);
+    // The program goes on with what it had: the dialog opens as ever.
+    Harness h(20, kTrue, QStringLiteral("x"));
+    QVERIFY(h.dialog->isVisible());
+}
+
+void TestFrmOpzioni::textBoxMenusInItalian_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::newRow("threshold") << QStringLiteral("txtAvvisareA");
+    QTest::newRow("message") << QStringLiteral("txtMessaggio");
+}
+
+void TestFrmOpzioni::textBoxMenusInItalian()
+{
+    QFETCH(QString, box);
+    Harness h(20, kTrue, QStringLiteral("Attacca la spina!!"));
+    auto* edit = h.dialog->findChild<QLineEdit*>(box);
+    QVERIFY(edit);
+    const std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+    QStringList items;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator())
+            items << a->text().section(QLatin1Char('\t'), 0, 0);
+    QCOMPARE(items, (QStringList{"Ann&ulla", "&Rifai", "&Taglia", "&Copia", "&Incolla", "Elimina",
+                                 "Seleziona tutto"}));
+}
+
+namespace {
+
+using Room = QMap<QString, int>;
+
+// Wine's Tahoma for the windows made from now on, or not.
+void useTahoma(bool on)
+{
+    static QList<int> ids;
+    if (on && ids.isEmpty()) {
+        for (const QString& file : desktop_text::kWineTahoma)
+            ids << QFontDatabase::addApplicationFont(file);
+    } else if (!on) {
+        for (int id : std::as_const(ids))
+            QFontDatabase::removeApplicationFont(id);
+        ids.clear();
+    }
+}
+
+}  // namespace
+
+void TestFrmOpzioni::captionsFit_data()
+{
+    QTest::addColumn<bool>("tahoma");
+    QTest::addColumn<bool>("options");
+    // The room each label leaves its caption, in pixels at 96 DPI: its twips
+    // less the control over its right part (the bar, the message box) and
+    // what lies beyond the window's edge.
+    QTest::addColumn<Room>("room");
+    const Room strip{{"lblPerc", 34}, {"Label1", 9}};
+    const Room dialog{{"Label1", 57}, {"Label2", 16}, {"Label3", 64}};
+    for (bool tahoma : {false, true}) {
+        const char* face = tahoma ? "Tahoma" : "DejaVu Sans";
+        QTest::addRow("%s: battery window", face) << tahoma << false << strip;
+        QTest::addRow("%s: options", face) << tahoma << true << dialog;
+    }
+}
+
+void TestFrmOpzioni::captionsFit()
+{
+    QFETCH(bool, tahoma);
+    QFETCH(bool, options);
+    QFETCH(Room, room);
+    useTahoma(tahoma);
+    Harness h(20, kTrue, QStringLiteral("Attacca la spina!!"));
+    QWidget* window =
+        options ? static_cast<QWidget*>(h.dialog.get()) : h.module->frmPrinc()->widget();
+    QCOMPARE(QFontInfo(window->font()).family(),
+             tahoma ? QStringLiteral("Tahoma") : QStringLiteral("DejaVu Sans"));
+    // Every text each control shows; the percentage at its widest too.
+    QList<caption_fit::Caption> more;
+    if (!options) {
+        more << caption_fit::Caption{window->findChild<QLabel*>(QStringLiteral("lblPerc")),
+                                     {" 100%", " 88%", "!", "???%"}};
+    }
+    const QList<caption_fit::Caption> captions = caption_fit::captionsOf(window, more);
+    QStringList seen;
+    for (const caption_fit::Caption& c : captions) {
+        const QString name = c.control->objectName();
+        seen << name;
+        const QRect area = caption_fit::textArea(c.control);
+        if (room.contains(name))
+            QCOMPARE(area.width(), room.value(name));
+        const QFontMetricsF metrics(c.control->font());
+        QVERIFY2(metrics.height() <= area.height(), qPrintable(name));
+        for (const QString& text : c.texts)
+            QVERIFY2(metrics.horizontalAdvance(text) <= area.width(),
+                     qPrintable(QStringLiteral("%1 \"%2\": %3 px in %4 at %5 pt")
+                                    .arg(name, text)
+                                    .arg(metrics.horizontalAdvance(text))
+                                    .arg(area.width())
+                                    .arg(window->font().pointSizeF())));
+    }
+    for (const QString& name : room.keys())
+        QVERIFY2(seen.contains(name), qPrintable(name));
+    // The size taken is the largest that fits, and the one asked for where it does.
+    const double size = window->font().pointSizeF();
+    qInfo("%s at %.2f pt", qPrintable(QFontInfo(window->font()).family()), size);
+    QVERIFY(size <= caption_fit::kLargestPoints);
+    if (size < caption_fit::kLargestPoints)
+        QVERIFY(!caption_fit::fitsAt(window, captions, size + caption_fit::kStepPoints));
+    if (tahoma)
+        QCOMPARE(size, caption_fit::kLargestPoints);
+    else
+        QVERIFY(size < caption_fit::kLargestPoints);  // DejaVu Sans is wider
+    useTahoma(false);
+}
 
 void TestFrmOpzioni::openingState_data()
 {
