@@ -7,12 +7,14 @@
 #include "picture_choice.h"
 #include "pictures.h"
 #include "power_source.h"
+#include "status_words.h"
 #include "tick_rules.h"
 #include "window_stacking.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QHelpEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -22,6 +24,7 @@
 #include <QProgressBar>
 #include <QSlider>
 #include <QTimer>
+#include <QToolTip>
 #include <QWindow>
 
 #include <chrono>
@@ -123,6 +126,9 @@ FrmPrinc::FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing)
     setWindowTitle(QString());
     setAttribute(Qt::WA_QuitOnClose, false);
     setFocusPolicy(Qt::NoFocus);
+    // A strip on the desktop is hardly ever the active window; its tips must
+    // show all the same.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSizeF(8.25);
     setFont(font);
@@ -344,6 +350,7 @@ void FrmPrinc::showPicture(int number)
     if (number != m_shownPicture) {
         m_imgStato->setPixmap(m_imageList1[number - 1]);
         m_shownPicture = number;
+        describeShown();
     }
     emit pictureAssigned(number);
 }
@@ -373,13 +380,17 @@ void FrmPrinc::mnuLayout_Click(int index)
 void FrmPrinc::Timer1_Timer()
 {
     const int line = m_si.acLineStatus();
+    m_shownLine = line;
     m_state.Rete = reteFromLineStatus(line);
     CambiaImmagine();
     const int percent = m_si.batteryLifePercent();
     const PercentReading reading = percentFromReading(percent);
     m_state.Perc = reading.perc;
-    if (m_lblPerc->text() != reading.caption)
+    if (m_lblPerc->text() != reading.caption) {
         m_lblPerc->setText(reading.caption);
+        m_shownReading = percent;
+        describeShown();
+    }
     m_progressBar->setValue(m_state.Perc);
     if (applyWarningRule(m_state))
         showWarning();
@@ -454,6 +465,48 @@ void FrmPrinc::startDrag(const QPoint& globalPos)
     // follow the pointer ourselves until the button is released.
     m_manualDrag = true;
     m_dragOffset = globalPos - pos();
+}
+
+void FrmPrinc::describeShown()
+{
+    StatusInput shown;
+    shown.batteryLifePercent = m_shownReading;
+    shown.picture = m_shownPicture;
+    const StatusWords words = statusWords(shown);
+    const auto describe = [](QWidget* w, const AccessibleText& text) {
+        if (w->accessibleName() != text.name)
+            w->setAccessibleName(text.name);
+        if (w->accessibleDescription() != text.description)
+            w->setAccessibleDescription(text.description);
+    };
+    describe(this, words.window);
+    describe(m_lblPerc, words.percent);
+    describe(m_progressBar, words.bar);
+    describe(m_imgStato, words.picture);
+    describe(m_label1, words.menu);
+    describe(m_sliderPerc, words.slider);
+}
+
+bool FrmPrinc::event(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    // Reached from the label, the bar, the picture and the surface, which
+    // have no tip of their own; the slider gets none.
+    auto* help = static_cast<QHelpEvent*>(event);
+    if (childAt(help->pos()) == m_sliderPerc) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    // The readings the strip shows, and what the source holds besides.
+    StatusInput now;
+    now.acLineStatus = m_shownLine;
+    now.batteryLifePercent = m_shownReading;
+    now.picture = m_shownPicture;
+    now.details = m_si.batteryDetails();
+    QToolTip::showText(help->globalPos(), statusWords(now).tip, this);
+    return true;
 }
 
 bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)

@@ -2,6 +2,7 @@
 
 #include "mouse_routing.h"
 #include "princ_window.h"
+#include "status_words.h"
 #include "tick_scheduler.h"
 #include "twips.h"
 
@@ -90,6 +91,8 @@ signals:
     void pictureAssigned(int number);
 
 protected:
+    // The tool tip on the strip (Label1 keeps its own), made when asked for.
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -107,6 +110,9 @@ private:
     void loadImageList();
     void setUpTicking(const TickTiming* timing);
     void showPicture(int number);
+    // Names and descriptions for a screen reader, from what is shown now;
+    // each is set only when its words change.
+    void describeShown();
     void SliderPerc_Change();
     void mnuOpzioni_Click();
     void mnuEsci_Click();
@@ -139,6 +145,9 @@ private:
 
     QVector<QPixmap> m_imageList1;  // index 0 holds picture 1
     int m_shownPicture = 0;
+    // The readings behind what the last tick showed.
+    int m_shownLine = power::kUnknown;
+    int m_shownReading = kNotReadYet;
     QList<QPointer<QMessageBox>> m_warningBoxes;
 
     // The place as set in twips, kept as set until the user drags the window.

@@ -129,6 +129,26 @@ void FrmOpzioni::buildControls()
     connect(m_sliderPerc, &QSlider::sliderMoved, this, [this] { sliderToText(); });
     connect(m_cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(m_cmdAnnulla, &QPushButton::clicked, this, &QDialog::reject);
+
+    // What a screen reader says of each control: a name of its own (the
+    // labels' "&" and ":" would be read out) and what it does.
+    const struct {
+        QWidget* control;
+        const char* name;
+        const char* description;
+    } accessible[] = {
+        {m_txtAvvisareA, "Avvisare a",
+         "Percentuale di carica alla quale avvisare, quando si funziona a batteria"},
+        {m_sliderPerc, "Soglia di avviso", "La stessa percentuale, da 0 a 100"},
+        {m_chkSipp, "Sempre in primo piano", "Mostrato soltanto, qui non si può cambiare"},
+        {m_txtMessaggio, "Messaggio", "Testo dell'avviso di batteria scarica"},
+        {m_cmdOK, "OK", "Salva le impostazioni e chiude"},
+        {m_cmdAnnulla, "Annulla", "Chiude senza cambiare nulla"},
+    };
+    for (const auto& a : accessible) {
+        a.control->setAccessibleName(QString::fromUtf8(a.name));
+        a.control->setAccessibleDescription(QString::fromUtf8(a.description));
+    }
 }
 
 void FrmOpzioni::Form_Load()

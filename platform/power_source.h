@@ -1,5 +1,7 @@
 #pragma once
 
+#include "battery_details.h"
+
 #include <functional>
 
 namespace tellavo {
@@ -38,6 +40,11 @@ public:
     {
         static_cast<void>(listener);
     }
+
+    // The battery's state and times, for a reader that asks now and then (the
+    // tool tip): returns at once like the readings, but may read files. Not
+    // part of the tick, and a change of them alone is not announced.
+    virtual BatteryDetails batteryDetails() { return {}; }
 };
 
 }  // namespace tellavo

@@ -1,5 +1,7 @@
 #include "system_power_status.h"
 
+#include "sysfs_battery_details.h"
+
 #include <QFile>
 
 #include <utility>
@@ -64,6 +66,11 @@ int SystemPowerStatus::acLineStatus()
 int SystemPowerStatus::batteryLifePercent()
 {
     return m_upower.isAvailable() ? m_upower.batteryLifePercent() : m_sysfs.batteryLifePercent();
+}
+
+BatteryDetails SystemPowerStatus::batteryDetails()
+{
+    return m_upower.isAvailable() ? m_upower.batteryDetails() : sysfsBatteryDetails(m_sysfs.root());
 }
 
 }  // namespace tellavo

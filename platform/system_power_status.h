@@ -28,6 +28,8 @@ public:
 
     int acLineStatus() override;
     int batteryLifePercent() override;
+    // UPower's cache while it answers, else the power supply files, read now.
+    BatteryDetails batteryDetails() override;
     // UPower tells of every change; the power supply files do not.
     bool announcesChanges() const override { return usingUPower(); }
     void setChangeListener(std::function<void(PowerChange)> listener) override;

@@ -31,6 +31,9 @@ const QString kOnBattery = QStringLiteral("OnBattery");
 const QString kIsPresent = QStringLiteral("IsPresent");
 const QString kType = QStringLiteral("Type");
 const QString kPercentage = QStringLiteral("Percentage");
+const QString kState = QStringLiteral("State");
+const QString kTimeToEmpty = QStringLiteral("TimeToEmpty");
+const QString kTimeToFull = QStringLiteral("TimeToFull");
 
 // UPower's device kinds that mean "the machine's battery".
 constexpr uint kTypeBattery = 2;
@@ -48,15 +51,47 @@ int lineStatus(const QVariant& onBattery)
     return onBattery.toBool() ? power::kAcOffline : power::kAcOnline;
 }
 
+// The display device stands for a battery (else UPower says "no battery").
+bool isBattery(const QVariant& isPresent, const QVariant& type)
+{
+    return isA(isPresent, QMetaType::Bool) && isPresent.toBool() && isA(type, QMetaType::UInt) &&
+           (type.toUInt() == kTypeBattery || type.toUInt() == kTypeUps);
+}
+
 int percentage(const QVariant& isPresent, const QVariant& type, const QVariant& value)
 {
-    if (!isA(isPresent, QMetaType::Bool) || !isPresent.toBool())
-        return power::kUnknown;
-    if (!isA(type, QMetaType::UInt) || (type.toUInt() != kTypeBattery && type.toUInt() != kTypeUps))
-        return power::kUnknown;
-    if (!isA(value, QMetaType::Double))
+    if (!isBattery(isPresent, type) || !isA(value, QMetaType::Double))
         return power::kUnknown;
     return percent::reading(value.toDouble());
+}
+
+ChargeState chargeState(const QVariant& state)
+{
+    if (!isA(state, QMetaType::UInt))
+        return ChargeState::Unknown;
+    switch (state.toUInt()) {
+        case 1:
+            return ChargeState::Charging;
+        case 2:
+            return ChargeState::Discharging;
+        case 3:
+            return ChargeState::Empty;
+        case 4:
+            return ChargeState::Full;
+        case 5:  // pending charge: what a charger holding the charge shows
+        case 6:  // pending discharge
+            return ChargeState::NotCharging;
+        default:
+            return ChargeState::Unknown;
+    }
+}
+
+// UPower sends whole seconds as an int64, 0 while it does not know.
+double seconds(const QVariant& value)
+{
+    if (!isA(value, QMetaType::LongLong))
+        return 0.0;
+    return battery::seconds(static_cast<double>(value.toLongLong()));
 }
 
 QString connectionName(const void* owner)
@@ -271,7 +306,9 @@ void UPowerPowerSource::onPropertiesChanged(Object object, const QString& interf
     const bool ours = object == Root
                           ? invalidated.contains(kOnBattery)
                           : invalidated.contains(kIsPresent) || invalidated.contains(kType) ||
-                                invalidated.contains(kPercentage);
+                                invalidated.contains(kPercentage) || invalidated.contains(kState) ||
+                                invalidated.contains(kTimeToEmpty) ||
+                                invalidated.contains(kTimeToFull);
     if (ours)
         fetch(object);
     update();
@@ -293,6 +330,11 @@ void UPowerPowerSource::store(Object object, const QVariantMap& properties, bool
         take(kIsPresent, m_isPresent);
         take(kType, m_type);
         take(kPercentage, m_percentage);
+        // Kept for whoever asks (the tool tip); a change of them alone
+        // changes no reading, so it is not announced.
+        take(kState, m_state);
+        take(kTimeToEmpty, m_timeToEmpty);
+        take(kTimeToFull, m_timeToFull);
     }
 }
 
@@ -304,6 +346,22 @@ void UPowerPowerSource::forget()
         m_answered[i] = false;
     }
     m_onBattery = m_isPresent = m_type = m_percentage = QVariant();
+    m_state = m_timeToEmpty = m_timeToFull = QVariant();
+}
+
+BatteryDetails UPowerPowerSource::batteryDetails()
+{
+    BatteryDetails details;
+    if (!m_available)
+        return details;
+    if (!isBattery(m_isPresent, m_type)) {
+        details.state = ChargeState::NoBattery;
+        return details;
+    }
+    details.state = chargeState(m_state);
+    details.secondsToEmpty = seconds(m_timeToEmpty);
+    details.secondsToFull = seconds(m_timeToFull);
+    return details;
 }
 
 void UPowerPowerSource::update()

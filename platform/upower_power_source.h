@@ -35,7 +35,8 @@ struct UPowerTimings {
 // UPower announces every change with PropertiesChanged, so the reads answer
 // from the cache at once and cost no call to another process. The cache is
 // filled by an asynchronous GetAll of /org/freedesktop/UPower (OnBattery) and
-// of its DisplayDevice (IsPresent, Type, Percentage) whenever the name gets an
+// of its DisplayDevice (IsPresent, Type, Percentage; State and the times for
+// the battery details) whenever the name gets an
 // owner, again when a signal invalidates a property instead of giving it, and
 // one of the two in turn once per liveness period: one call a period, as each
 // wakes the bus daemon and UPower on a laptop that is resting. No answer within the timeout, an
@@ -54,6 +55,8 @@ public:
 
     int acLineStatus() override { return m_line; }
     int batteryLifePercent() override { return m_percent; }
+    // From the cache: the display device's State, TimeToEmpty and TimeToFull.
+    BatteryDetails batteryDetails() override;
 
     // UPower answers and the cache is filled.
     bool isAvailable() const { return m_available; }
@@ -113,6 +116,9 @@ private:
     QVariant m_isPresent;
     QVariant m_type;
     QVariant m_percentage;
+    QVariant m_state;
+    QVariant m_timeToEmpty;
+    QVariant m_timeToFull;
 
     // What the reads return, worked out when the cache changes.
     bool m_available = false;

@@ -5,8 +5,8 @@
 #include <functional>
 #include <utility>
 
-// A power source whose readings the test sets; counts the reads. While
-// announcing (as UPower does), change() tells the listener.
+// A power source whose readings and battery details the test sets; counts the
+// reads. While announcing (as UPower does), change() tells the listener.
 class FakePowerSource : public tellavo::PowerSource {
 public:
     bool announcing = false;
@@ -14,8 +14,10 @@ public:
 
     int line = tellavo::power::kAcOffline;
     int percent = 57;
+    tellavo::BatteryDetails details;
     int lineReads = 0;
     int percentReads = 0;
+    int detailsReads = 0;
 
     void set(int acLine, int batteryPercent)
     {
@@ -31,6 +33,11 @@ public:
     {
         ++percentReads;
         return percent;
+    }
+    tellavo::BatteryDetails batteryDetails() override
+    {
+        ++detailsReads;
+        return details;
     }
     bool announcesChanges() const override { return announcing; }
     void setChangeListener(std::function<void(tellavo::PowerChange)> l) override

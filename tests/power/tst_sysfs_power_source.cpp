@@ -1,7 +1,9 @@
 // The kernel's power supply files: the fixture trees of tests/power/fixtures,
 // and trees built here for what a fixture in git cannot hold (FIFOs, device
-// links, huge files) or for one broken file at a time.
+// links, huge files) or for one broken file at a time. Both the readings of
+// the tick and the battery details of the tool tip.
 #include "bus_services.h"
+#include "sysfs_battery_details.h"
 #include "sysfs_power_source.h"
 
 #include <QDir>
@@ -13,12 +15,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using tellavo::ChargeState;
 using tellavo::SysfsPowerSource;
 namespace power = tellavo::power;
 
 // Path under the root -> contents.
 using Files = QMap<QString, QByteArray>;
 Q_DECLARE_METATYPE(Files)
+Q_DECLARE_METATYPE(tellavo::ChargeState)
 
 namespace {
 
@@ -87,6 +91,8 @@ private slots:
     void fixtureTrees();
     void builtTrees_data();
     void builtTrees();
+    void batteryDetails_data();
+    void batteryDetails();
     void filesThatAreNotValues_data();
     void filesThatAreNotValues();
     void suppliesComeAndGo();
@@ -99,16 +105,27 @@ void TestSysfsPowerSource::fixtureTrees_data()
     QTest::addColumn<QString>("tree");
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("percent");
+    QTest::addColumn<ChargeState>("state");
+    QTest::addColumn<double>("toEmpty");
+    QTest::addColumn<double>("toFull");
 
-    QTest::newRow("laptop on battery, mouse ignored") << "laptop_on_battery" << kOff << 57;
-    QTest::newRow("laptop charging") << "laptop_charging" << kOn << 88;
-    QTest::newRow("two batteries weighted by energy") << "two_batteries" << kOff << 60;
-    QTest::newRow("desktop, mains only") << "desktop" << kOn << kUnknown;
-    QTest::newRow("charge units weighted by charge") << "charge_units" << kOff << 64;
-    QTest::newRow("energy before charge") << "energy_and_charge" << kOn << 50;
-    QTest::newRow("usb-c charger online") << "usb_c_charger" << kOn << 70;
+    using S = ChargeState;
+    QTest::newRow("laptop on battery, mouse ignored")
+        << "laptop_on_battery" << kOff << 57 << S::Discharging << 10260.0 << 0.0;
+    QTest::newRow("laptop charging")
+        << "laptop_charging" << kOn << 88 << S::Charging << 0.0 << 1800.0;
+    QTest::newRow("two batteries weighted by energy, times summed")
+        << "two_batteries" << kOff << 60 << S::Discharging << 14400.0 << 0.0;
+    QTest::newRow("desktop, mains only")
+        << "desktop" << kOn << kUnknown << S::NoBattery << 0.0 << 0.0;
+    QTest::newRow("charge units weighted by charge, times summed")
+        << "charge_units" << kOff << 64 << S::Discharging << 10800.0 << 0.0;
+    QTest::newRow("energy before charge, no rate")
+        << "energy_and_charge" << kOn << 50 << S::Charging << 0.0 << 0.0;
+    QTest::newRow("usb-c charger online")
+        << "usb_c_charger" << kOn << 70 << S::Charging << 0.0 << 0.0;
     QTest::newRow("no charger listed, charging; headset ignored")
-        << "battery_only_charging" << kOn << 35;
+        << "battery_only_charging" << kOn << 35 << S::Charging << 0.0 << 0.0;
 }
 
 void TestSysfsPowerSource::fixtureTrees()
@@ -122,6 +139,13 @@ void TestSysfsPowerSource::fixtureTrees()
     SysfsPowerSource source(root.toStdString());
     QCOMPARE(source.acLineStatus(), line);
     QCOMPARE(source.batteryLifePercent(), percent);
+    QFETCH(ChargeState, state);
+    QFETCH(double, toEmpty);
+    QFETCH(double, toFull);
+    const tellavo::BatteryDetails details = tellavo::sysfsBatteryDetails(root.toStdString());
+    QCOMPARE(details.state, state);
+    QCOMPARE(details.secondsToEmpty, toEmpty);
+    QCOMPARE(details.secondsToFull, toFull);
 }
 
 void TestSysfsPowerSource::builtTrees_data()
@@ -270,6 +294,68 @@ void TestSysfsPowerSource::builtTrees()
     SysfsPowerSource source(root.path().toStdString());
     QCOMPARE(source.acLineStatus(), line);
     QCOMPARE(source.batteryLifePercent(), percent);
+}
+
+// The state and the times from one broken or unusual figure at a time. The
+// battery of battery() holds 20 of 50 Wh, or 1 of 4 Ah: at 10 W, or 0.5 A,
+// two hours to empty; to full, three hours by energy and six by charge.
+void TestSysfsPowerSource::batteryDetails_data()
+{
+    QTest::addColumn<Files>("files");
+    QTest::addColumn<ChargeState>("state");
+    QTest::addColumn<double>("toEmpty");
+    QTest::addColumn<double>("toFull");
+
+    using S = ChargeState;
+    const Files bat = with(battery(), {{"BAT0/power_now", "10000000\n"}});
+    const Files charging = with(bat, {{"BAT0/status", "Charging\n"}});
+    const Files byCharge = with(without(bat, {"BAT0/energy_now", "BAT0/power_now"}),
+                                {{"BAT0/current_now", "500000\n"}});
+    constexpr double kHour = 3600.0;
+    QTest::newRow("energy and power") << bat << S::Discharging << 2 * kHour << 0.0;
+    QTest::newRow("charging") << charging << S::Charging << 0.0 << 3 * kHour;
+    QTest::newRow("charge and current") << byCharge << S::Discharging << 2 * kHour << 0.0;
+    QTest::newRow("rate written negative")
+        << with(bat, {{"BAT0/power_now", "-10000000\n"}}) << S::Discharging << 2 * kHour << 0.0;
+    QTest::newRow("rate 0") << with(bat, {{"BAT0/power_now", "0\n"}}) << S::Discharging << 0.0
+                            << 0.0;
+    QTest::newRow("a trickle: past ten days, no time")
+        << with(bat, {{"BAT0/power_now", "1\n"}}) << S::Discharging << 0.0 << 0.0;
+    QTest::newRow("energy far past full: charge instead")
+        << with(bat, {{"BAT0/energy_now", "999999999999\n"}, {"BAT0/current_now", "500000\n"}})
+        << S::Discharging << 2 * kHour << 0.0;
+    QTest::newRow("energy_now above energy_full while charging: no time")
+        << with(charging, {{"BAT0/energy_now", "52000000\n"}}) << S::Charging << 0.0 << 0.0;
+    QTest::newRow("not charging") << with(bat, {{"BAT0/status", "Not charging\n"}})
+                                  << S::NotCharging << 0.0 << 0.0;
+
+    // Two batteries: one charging makes both charging; the times are summed.
+    const Files second = with(
+        battery("BAT1"),
+        {{"BAT1/status", "Full\n"}, {"BAT1/energy_now", "50000000\n"}, {"BAT1/power_now", "0\n"}});
+    QTest::newRow("two, one discharging, one full")
+        << bat + second << S::Discharging << 7 * kHour << 0.0;
+    QTest::newRow("two, one charging") << charging + second << S::Charging << 0.0 << 3 * kHour;
+    QTest::newRow("two, one unknown")
+        << with(bat, {{"BAT0/status", "Unknown\n"}}) + second << S::Full << 0.0 << 0.0;
+    QTest::newRow("two in different units: no time")
+        << bat + without(second, {"BAT1/energy_now", "BAT1/energy_full"}) << S::Discharging << 0.0
+        << 0.0;
+}
+
+void TestSysfsPowerSource::batteryDetails()
+{
+    QFETCH(Files, files);
+    QFETCH(ChargeState, state);
+    QFETCH(double, toEmpty);
+    QFETCH(double, toFull);
+
+    QTemporaryDir root;
+    QVERIFY(writeTree(root.path(), files));
+    const tellavo::BatteryDetails details = tellavo::sysfsBatteryDetails(root.path().toStdString());
+    QCOMPARE(details.state, state);
+    QCOMPARE(details.secondsToEmpty, toEmpty);
+    QCOMPARE(details.secondsToFull, toFull);
 }
 
 // A file the source must not read as a value: it would block (a FIFO with no

@@ -1,7 +1,7 @@
 // The power status the window reads: UPower (python3-dbusmock's, on a private
 // bus) while it answers, the kernel's files (a fixture tree) while it does not.
-// The mock says on AC at 66 %, the fixture on battery at 57 %, so every
-// reading tells where it came from.
+// The mock says charging on AC at 66 %, the fixture discharging on battery at
+// 57 %, so every reading, and the battery's state, tells where it came from.
 #include "bus_services.h"
 #include "system_power_status.h"
 
@@ -27,14 +27,17 @@ QString fixture(const char* tree)
     return tellavo::test::fixturesDir() + QLatin1Char('/') + QLatin1String(tree);
 }
 
-QPair<int, int> readings(SystemPowerStatus& status)
+using Readings = QList<int>;
+
+Readings readings(SystemPowerStatus& status)
 {
     const int line = status.acLineStatus();
-    return {line, status.batteryLifePercent()};
+    const int percent = status.batteryLifePercent();
+    return {line, percent, int(status.batteryDetails().state)};
 }
 
-const QPair<int, int> kFromUPower{power::kAcOnline, 66};
-const QPair<int, int> kFromSysfs{power::kAcOffline, 57};
+const Readings kFromUPower{power::kAcOnline, 66, int(tellavo::ChargeState::Charging)};
+const Readings kFromSysfs{power::kAcOffline, 57, int(tellavo::ChargeState::Discharging)};
 
 }  // namespace
 
@@ -128,7 +131,8 @@ void TestSystemPowerStatus::filesFromTheEnvironment()
     qunsetenv("TELLAVO_POWER_SUPPLY_DIR");
     QTest::qWait(200);  // no UPower on this bus: still the files after a while
     QVERIFY(!status.usingUPower());
-    QCOMPARE(readings(status), qMakePair(power::kAcOffline, 60));
+    QCOMPARE(readings(status),
+             Readings({power::kAcOffline, 60, int(tellavo::ChargeState::Discharging)}));
 }
 
 QTEST_GUILESS_MAIN(TestSystemPowerStatus)

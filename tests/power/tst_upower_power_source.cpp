@@ -11,6 +11,8 @@
 
 #include <memory>
 
+using tellavo::BatteryDetails;
+using tellavo::ChargeState;
 using tellavo::UPowerPowerSource;
 using tellavo::UPowerTimings;
 using tellavo::test::kDisplayPath;
@@ -18,6 +20,8 @@ using tellavo::test::kRootPath;
 using tellavo::test::PrivateBus;
 using tellavo::test::ServiceDriver;
 namespace power = tellavo::power;
+
+Q_DECLARE_METATYPE(tellavo::ChargeState)
 
 namespace {
 
@@ -51,6 +55,8 @@ private slots:
     void readsTheDisplayDevice();
     void changesArriveBySignalAlone();
     void readingsChangedOnlyOnRealChange();
+    void details_data();
+    void details();
     void livenessAsksOncePerPeriod();
     void invalidatedPropertiesAreFetched_data();
     void invalidatedPropertiesAreFetched();
@@ -103,19 +109,26 @@ void TestUPowerPowerSource::readsTheDisplayDevice_data()
     QTest::addColumn<QStringList>("mock");
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("percent");
+    QTest::addColumn<ChargeState>("state");
 
     QTest::newRow("discharging 57")
-        << QStringList{"--percentage", "57", "--state", "discharging", "--on-battery"} << kOff
-        << 57;
+        << QStringList{"--percentage", "57", "--state", "discharging", "--on-battery"} << kOff << 57
+        << ChargeState::Discharging;
     QTest::newRow("full on AC") << QStringList{"--percentage", "100", "--state", "fully-charged",
                                                "--on-ac"}
-                                << kOn << 100;
+                                << kOn << 100 << ChargeState::Full;
     QTest::newRow("charging 88.5 rounds to 88")
-        << QStringList{"--percentage", "88.5", "--state", "charging", "--on-ac"} << kOn << 88;
-    QTest::newRow("43.5 rounds to 44") << QStringList{"--percentage", "43.5"} << kOff << 44;
-    QTest::newRow("empty") << QStringList{"--percentage", "0", "--state", "empty"} << kOff << 0;
+        << QStringList{"--percentage", "88.5", "--state", "charging", "--on-ac"} << kOn << 88
+        << ChargeState::Charging;
+    QTest::newRow("43.5 rounds to 44")
+        << QStringList{"--percentage", "43.5"} << kOff << 44 << ChargeState::Discharging;
+    QTest::newRow("empty") << QStringList{"--percentage", "0", "--state", "empty"} << kOff << 0
+                           << ChargeState::Empty;
+    QTest::newRow("pending charge") << QStringList{"--state", "pending-charge", "--on-ac"} << kOn
+                                    << 57 << ChargeState::NotCharging;
     // UPower says Percentage 0 for a machine without battery: not 0 %.
-    QTest::newRow("no battery") << QStringList{"--no-battery", "--on-ac"} << kOn << kUnknown;
+    QTest::newRow("no battery") << QStringList{"--no-battery", "--on-ac"} << kOn << kUnknown
+                                << ChargeState::NoBattery;
 }
 
 void TestUPowerPowerSource::readsTheDisplayDevice()
@@ -129,6 +142,8 @@ void TestUPowerPowerSource::readsTheDisplayDevice()
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QCOMPARE(source.acLineStatus(), line);
     QCOMPARE(source.batteryLifePercent(), percent);
+    QFETCH(ChargeState, state);
+    QCOMPARE(source.batteryDetails().state, state);
 }
 
 // A change made with the mock's SetDeviceProperties is read within a second,
@@ -179,6 +194,66 @@ void TestUPowerPowerSource::readingsChangedOnlyOnRealChange()
     QVERIFY(m_mock->send("percentage 58"));
     QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), 58, kSoon);
     QCOMPARE(changed.count(), 1);
+}
+
+// The state and the times, by signal (set) or by the GetAll an invalidation
+// calls for. Before each row the times are set to 111 and 222 s, so that a
+// row that ends with no time shows its signal has come. A time of the wrong
+// type or out of all reason is no time (UPower's own are int64 seconds).
+void TestUPowerPowerSource::details_data()
+{
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<ChargeState>("state");
+    QTest::addColumn<double>("toEmpty");
+    QTest::addColumn<double>("toFull");
+
+    using S = ChargeState;
+    const auto row = [](const char* tag, const QStringList& commands, S state, double toEmpty,
+                        double toFull) {
+        QTest::newRow(tag) << commands << state << toEmpty << toFull;
+    };
+    row("State charging", {"set display State @u 1"}, S::Charging, 111, 222);
+    row("State out of range", {"set display State @u 7"}, S::Unknown, 111, 222);
+    row("State a string", {"set display State 'charging'"}, S::Unknown, 111, 222);
+    row("TimeToEmpty", {"set display TimeToEmpty @x 3900"}, S::Discharging, 3900, 222);
+    row("TimeToEmpty negative", {"set display TimeToEmpty @x -3900"}, S::Discharging, 0, 222);
+    row("TimeToEmpty huge", {"set display TimeToEmpty @x 9000000000000"}, S::Discharging, 0, 222);
+    row("TimeToEmpty an int32", {"set display TimeToEmpty 3900"}, S::Discharging, 0, 222);
+    row("TimeToEmpty NaN", {"set display TimeToEmpty nan"}, S::Discharging, 0, 222);
+    row("TimeToFull", {"set display TimeToFull @x 2700"}, S::Discharging, 111, 2700);
+    row("TimeToFull in a variant", {"set display TimeToFull <@x 2700>"}, S::Discharging, 111, 0);
+    row("fetched: TimeToEmpty", {"invalidate display TimeToEmpty @x 4000"}, S::Discharging, 4000,
+        222);
+    row("fetched: TimeToEmpty gone", {"invalidate display TimeToEmpty"}, S::Discharging, 0, 222);
+}
+
+void TestUPowerPowerSource::details()
+{
+    QFETCH(QStringList, commands);
+    QFETCH(ChargeState, state);
+    QFETCH(double, toEmpty);
+    QFETCH(double, toFull);
+
+    QVERIFY(startMock());
+    UPowerPowerSource source;
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QVERIFY(m_mock->send("set display TimeToEmpty @x 111"));
+    QVERIFY(m_mock->send("set display TimeToFull @x 222"));
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryDetails().secondsToFull, 222.0, kSoon);
+    QCOMPARE(source.batteryDetails().state, ChargeState::Discharging);
+    QCOMPARE(source.batteryDetails().secondsToEmpty, 111.0);
+    QSignalSpy changed(&source, &UPowerPowerSource::readingsChanged);
+
+    for (const QString& command : commands)
+        QVERIFY2(m_mock->send(command), qPrintable(m_mock->answer()));
+    const auto matches = [&] {
+        const BatteryDetails d = source.batteryDetails();
+        return d.state == state && d.secondsToEmpty == toEmpty && d.secondsToFull == toFull;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(matches(), kSoon);
+    // Neither is a reading: the window's sleeping tick is not woken for them.
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(source.batteryLifePercent(), 57);
 }
 
 // With a short period: one GetAll per period, of the two objects in turn,

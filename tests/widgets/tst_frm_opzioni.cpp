@@ -8,6 +8,7 @@
 #include "module1.h"
 #include "settings_store.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -327,6 +328,14 @@ void TestFrmOpzioni::windowShape()
     QCOMPARE(order,
              (QStringList{"txtAvvisareA", "SliderPerc", "txtMessaggio", "cmdOK", "cmdAnnulla"}));
     QCOMPARE(h.dialog->focusWidget(), h.txt());  // and round again
+    // A screen reader can tell each control what it is and what it does.
+    for (QWidget* w : h.dialog->findChildren<QWidget*>()) {
+        if (qobject_cast<QLabel*>(w))
+            continue;
+        const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        QVERIFY2(!a->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
+        QVERIFY2(!a->text(QAccessible::Description).isEmpty(), qPrintable(w->objectName()));
+    }
 }
 
 void TestFrmOpzioni::sliderDragKeepsTextInStep()

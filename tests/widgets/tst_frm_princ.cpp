@@ -8,8 +8,10 @@
 #include "settings_store.h"
 #include "window_stacking.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -21,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 using namespace tellavo;
 
@@ -119,6 +122,9 @@ private slots:
     void wakesOnItsOwnTimer_data();
     void wakesOnItsOwnTimer();
     void exitSavesThroughMenu();
+    void tipWhenAskedFor_data();
+    void tipWhenAskedFor();
+    void screenReaderFollowsTheStrip();
 };
 
 void TestFrmPrinc::afterLoad()
@@ -654,6 +660,64 @@ void TestFrmPrinc::exitSavesThroughMenu()
     QCOMPARE(disk.value(QStringLiteral("Generale/Sx")).toString(), QStringLiteral("300"));
     QCOMPARE(disk.value(QStringLiteral("Generale/Top")).toString(), QStringLiteral("450"));
     QCOMPARE(disk.value(QStringLiteral("Generale/SIPP")).toString(), QStringLiteral("1"));
+}
+
+void TestFrmPrinc::tipWhenAskedFor_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("tip");
+    const QString state = QStringLiteral("In scarica: 57%, circa 1 h 05 min rimanenti");
+    QTest::newRow("surface") << "client" << state;
+    QTest::newRow("lblPerc") << "lblPerc" << state;
+    QTest::newRow("ProgressBar") << "ProgressBar" << state;
+    QTest::newRow("imgStato") << "imgStato" << state;
+    QTest::newRow("Label1 keeps its own") << "Label1"
+                                          << "Clic per aprire il menu";
+    QTest::newRow("SliderPerc has none") << "SliderPerc" << QString();
+}
+
+// Qt's tool tip event on each control, as a hover makes it; the tip is made
+// then, and only then does the window ask the source for the details.
+void TestFrmPrinc::tipWhenAskedFor()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, tip);
+    Harness h;
+    h.w->mnuLayout_Click(3);  // the slider in sight
+    h.si.set(power::kAcOffline, 57);
+    h.si.details = {ChargeState::Discharging, 3900, 0};
+    h.w->Timer1_Timer();
+    h.w->Timer1_Timer();
+    QCOMPARE(h.si.detailsReads, 0);
+    QToolTip::hideText();
+    QTRY_VERIFY(QToolTip::text().isEmpty());
+
+    auto* target = h.w->findChild<QWidget*>(control);
+    QVERIFY(target);
+    const QPoint at = visiblePoint(h.w, target);
+    QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &help);
+    QCOMPARE(QToolTip::text(), tip);
+    QCOMPARE(h.si.detailsReads, tip.startsWith(QLatin1String("In scarica")) ? 1 : 0);
+}
+
+// What a screen reader reads, through Qt's accessibility interfaces, where the
+// end-to-end test does not go: an unknown charge and the slider's preview.
+void TestFrmPrinc::screenReaderFollowsTheStrip()
+{
+    Harness h;
+    const auto read = [](QWidget* w, QAccessible::Text t) {
+        return QAccessible::queryAccessibleInterface(w)->text(t);
+    };
+    QCOMPARE(read(h.w->lblPerc(), QAccessible::Name), QStringLiteral("Carica: nessuna lettura"));
+    h.si.set(power::kAcOnline, power::kUnknown);
+    h.w->Timer1_Timer();
+    QCOMPARE(read(h.w->lblPerc(), QAccessible::Name), QStringLiteral("Carica sconosciuta"));
+    QCOMPARE(read(h.w->ProgressBar(), QAccessible::Description),
+             QStringLiteral("Carica sconosciuta, la barra resta piena"));
+    h.w->SliderPerc()->setValue(57);
+    QCOMPARE(read(h.w->imgStato(), QAccessible::Description),
+             QStringLiteral("Alimentazione da rete, in carica, livello 6 su 10"));
 }
 
 QTEST_MAIN(TestFrmPrinc)

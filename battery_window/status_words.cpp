@@ -1,0 +1,159 @@
+#include "status_words.h"
+
+#include <cmath>
+
+namespace tellavo {
+namespace {
+
+// The picture series (see picture_choice.h): the battery cell fills 11 rows,
+// picture n showing 12 - n of them; the mains gauge has 10 cells, picture n
+// showing 24 - n.
+constexpr int kLastBatteryPicture = 12;
+constexpr int kBatteryRows = 11;
+constexpr int kMainsFull = 13;
+constexpr int kLastMainsPicture = 24;
+constexpr int kMainsCells = 10;
+
+const QString kUnknownState = QStringLiteral("Stato della batteria sconosciuto");
+const QString kNoReading = QStringLiteral("Nessuna lettura");
+
+bool known(int percent)
+{
+    return percent >= 0 && percent <= 100;
+}
+
+QString percentText(int percent)
+{
+    return QString::number(percent) + QLatin1Char('%');
+}
+
+// "In scarica" + ": 57%" when the percentage is known.
+QString withPercent(const QString& head, int percent)
+{
+    return known(percent) ? head + QStringLiteral(": ") + percentText(percent) : head;
+}
+
+// "1 h 05 min", to the nearest minute; empty for no believable time.
+QString duration(double seconds)
+{
+    if (!battery::plausibleSeconds(seconds) || seconds < 60.0)
+        return QString();
+    const long long minutes = std::llround(seconds / 60.0);
+    return QStringLiteral("%1 h %2 min")
+        .arg(minutes / 60)
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+bool underAMinute(double seconds)
+{
+    return battery::plausibleSeconds(seconds) && seconds < 60.0;
+}
+
+QString dischargingTip(int percent, double secondsToEmpty)
+{
+    QString tip = withPercent(QStringLiteral("In scarica"), percent);
+    if (underAMinute(secondsToEmpty))
+        tip += QStringLiteral(", meno di 1 min rimanente");
+    else if (const QString left = duration(secondsToEmpty); !left.isEmpty())
+        tip += QStringLiteral(", circa ") + left + QStringLiteral(" rimanenti");
+    return tip;
+}
+
+QString chargingTip(int percent, double secondsToFull)
+{
+    QString tip = withPercent(QStringLiteral("In carica"), percent);
+    if (underAMinute(secondsToFull))
+        tip += QStringLiteral(", carica completa tra meno di 1 min");
+    else if (const QString left = duration(secondsToFull); !left.isEmpty())
+        tip += QStringLiteral(", carica completa tra ") + left;
+    return tip;
+}
+
+QString tipText(const StatusInput& in)
+{
+    const int percent = in.batteryLifePercent;
+    const bool onMains = in.acLineStatus == power::kAcOnline;
+    switch (in.details.state) {
+        case ChargeState::NoBattery:
+            return onMains ? QStringLiteral("Alimentazione da rete, nessuna batteria")
+                           : QStringLiteral("Nessuna batteria");
+        case ChargeState::Discharging:
+            return dischargingTip(percent, in.details.secondsToEmpty);
+        case ChargeState::Charging:
+            return chargingTip(percent, in.details.secondsToFull);
+        case ChargeState::Full:
+            // A gauge may call itself full a little short of 100 %.
+            return percent == 100 || !known(percent)
+                       ? QStringLiteral("Carica completa")
+                       : withPercent(QStringLiteral("Carica completa"), percent);
+        case ChargeState::NotCharging:
+            return withPercent(onMains ? QStringLiteral("Alimentazione da rete, non in carica")
+                                       : QStringLiteral("Non in carica"),
+                               percent);
+        case ChargeState::Empty:
+            return withPercent(QStringLiteral("Batteria scarica"), percent);
+        case ChargeState::Unknown:
+            break;
+    }
+    // The battery does not say: running on it, it can only be discharging.
+    if (in.acLineStatus == power::kAcOffline)
+        return dischargingTip(percent, in.details.secondsToEmpty);
+    if (onMains)
+        return withPercent(QStringLiteral("Alimentazione da rete"), percent) + QLatin1Char('\n') +
+               kUnknownState;
+    if (known(percent))
+        return withPercent(QStringLiteral("Carica"), percent) + QLatin1Char('\n') + kUnknownState;
+    return kUnknownState;
+}
+
+QString percentName(int percent)
+{
+    if (percent == kNotReadYet)
+        return QStringLiteral("Carica: nessuna lettura");
+    return known(percent) ? QStringLiteral("Carica: ") + percentText(percent)
+                          : QStringLiteral("Carica sconosciuta");
+}
+
+QString barDescription(int percent)
+{
+    if (percent == kNotReadYet)
+        return kNoReading;
+    return known(percent) ? percentText(percent)
+                          : QStringLiteral("Carica sconosciuta, la barra resta piena");
+}
+
+QString pictureDescription(int picture)
+{
+    if (picture >= 1 && picture < kLastBatteryPicture)
+        return QStringLiteral("In scarica, livello %1 su %2")
+            .arg(kLastBatteryPicture - picture)
+            .arg(kBatteryRows);
+    if (picture == kLastBatteryPicture)
+        return QStringLiteral("In scarica, batteria vuota");
+    if (picture == kMainsFull)
+        return QStringLiteral("Alimentazione da rete, carica completa");
+    if (picture > kMainsFull && picture <= kLastMainsPicture)
+        return QStringLiteral("Alimentazione da rete, in carica, livello %1 su %2")
+            .arg(kLastMainsPicture - picture)
+            .arg(kMainsCells);
+    return kNoReading;
+}
+
+}  // namespace
+
+StatusWords statusWords(const StatusInput& input)
+{
+    StatusWords words;
+    words.tip = tipText(input);
+    words.window = {QStringLiteral("Tellavo"),
+                    QStringLiteral("Indicatore della carica della batteria")};
+    words.percent = {percentName(input.batteryLifePercent), QString()};
+    words.bar = {QStringLiteral("Carica della batteria"), barDescription(input.batteryLifePercent)};
+    words.picture = {QStringLiteral("Stato dell'alimentazione"), pictureDescription(input.picture)};
+    words.menu = {QStringLiteral("Menu"), QStringLiteral("Clic per aprire il menu")};
+    words.slider = {QStringLiteral("Anteprima dell'immagine di stato"),
+                    QStringLiteral("Sceglie una percentuale e mostra la sua immagine")};
+    return words;
+}
+
+}  // namespace tellavo

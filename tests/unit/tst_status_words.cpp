@@ -1,0 +1,168 @@
+// The words of the tool tip and of the screen reader, from the state.
+#include "status_words.h"
+
+#include <QSet>
+#include <QTest>
+
+#include <limits>
+
+using namespace tellavo;
+
+Q_DECLARE_METATYPE(tellavo::ChargeState)
+
+namespace {
+
+constexpr int kOff = power::kAcOffline;
+constexpr int kOn = power::kAcOnline;
+constexpr int kUnknown = power::kUnknown;
+constexpr double kHour = 3600.0;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+}  // namespace
+
+class TestStatusWords : public QObject {
+    Q_OBJECT
+private slots:
+    void tip_data();
+    void tip();
+    void percentWords_data();
+    void percentWords();
+    void pictureWords_data();
+    void pictureWords();
+    void everyPictureReadsApart();
+};
+
+void TestStatusWords::tip_data()
+{
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<ChargeState>("state");
+    QTest::addColumn<double>("toEmpty");
+    QTest::addColumn<double>("toFull");
+    QTest::addColumn<QString>("tip");
+
+    const auto row = [](const char* tag, int line, int percent, ChargeState state, double toEmpty,
+                        double toFull, const char* tip) {
+        QTest::newRow(tag) << line << percent << state << toEmpty << toFull
+                           << QString::fromUtf8(tip);
+    };
+    using S = ChargeState;
+    row("discharging", kOff, 57, S::Discharging, 3900, 0,
+        "In scarica: 57%, circa 1 h 05 min rimanenti");
+    row("discharging, time 0 is not known yet", kOff, 57, S::Discharging, 0, 0, "In scarica: 57%");
+    row("discharging, under a minute", kOff, 3, S::Discharging, 45, 0,
+        "In scarica: 3%, meno di 1 min rimanente");
+    row("to the nearest minute, up", kOff, 57, S::Discharging, 3931, 0,
+        "In scarica: 57%, circa 1 h 06 min rimanenti");
+    row("more than a day", kOff, 99, S::Discharging, 30 * kHour + 60, 0,
+        "In scarica: 99%, circa 30 h 01 min rimanenti");
+    row("past ten days: no time", kOff, 99, S::Discharging, 240 * kHour + 1, 0, "In scarica: 99%");
+    row("negative: no time", kOff, 57, S::Discharging, -3900, 0, "In scarica: 57%");
+    row("NaN: no time", kOff, 57, S::Discharging, kNaN, 0, "In scarica: 57%");
+    row("huge: no time", kOff, 57, S::Discharging, 9e15, 0, "In scarica: 57%");
+    row("discharging tells no time to full", kOff, 57, S::Discharging, 0, 2700, "In scarica: 57%");
+    row("discharging, percentage 255", kOff, kUnknown, S::Discharging, 2 * kHour, 0,
+        "In scarica, circa 2 h 00 min rimanenti");
+
+    row("charging", kOn, 88, S::Charging, 0, 2700,
+        "In carica: 88%, carica completa tra 0 h 45 min");
+    row("charging, under a minute", kOn, 99, S::Charging, 0, 20,
+        "In carica: 99%, carica completa tra meno di 1 min");
+    row("full", kOn, 100, S::Full, 0, 0, "Carica completa");
+    row("full short of 100", kOn, 98, S::Full, 0, 0, "Carica completa: 98%");
+    row("not charging on mains", kOn, 80, S::NotCharging, 0, 0,
+        "Alimentazione da rete, non in carica: 80%");
+    row("empty", kOff, 0, S::Empty, 0, 0, "Batteria scarica: 0%");
+    row("no battery on mains", kOn, kUnknown, S::NoBattery, 0, 0,
+        "Alimentazione da rete, nessuna batteria");
+
+    row("unknown, nothing known", kUnknown, kUnknown, S::Unknown, 0, 0,
+        "Stato della batteria sconosciuto");
+    row("unknown on battery is discharging", kOff, 57, S::Unknown, 3900, 0,
+        "In scarica: 57%, circa 1 h 05 min rimanenti");
+    row("unknown on mains: two lines", kOn, 80, S::Unknown, 0, 0,
+        "Alimentazione da rete: 80%\nStato della batteria sconosciuto");
+    row("unknown, line unknown: two lines", kUnknown, 57, S::Unknown, 0, 0,
+        "Carica: 57%\nStato della batteria sconosciuto");
+}
+
+void TestStatusWords::tip()
+{
+    QFETCH(int, line);
+    QFETCH(int, percent);
+    QFETCH(ChargeState, state);
+    QFETCH(double, toEmpty);
+    QFETCH(double, toFull);
+    QFETCH(QString, tip);
+
+    StatusInput in;
+    in.acLineStatus = line;
+    in.batteryLifePercent = percent;
+    in.details = {state, toEmpty, toFull};
+    QCOMPARE(statusWords(in).tip, tip);
+}
+
+void TestStatusWords::percentWords_data()
+{
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("bar");
+    QTest::newRow("57") << 57 << "Carica: 57%"
+                        << "57%";
+    // The label shows "!" and the bar stands full: neither says 100 %.
+    QTest::newRow("255") << kUnknown << "Carica sconosciuta"
+                         << "Carica sconosciuta, la barra resta piena";
+    QTest::newRow("before the first reading") << kNotReadYet << "Carica: nessuna lettura"
+                                              << "Nessuna lettura";
+}
+
+void TestStatusWords::percentWords()
+{
+    QFETCH(int, percent);
+    QFETCH(QString, label);
+    QFETCH(QString, bar);
+    StatusInput in;
+    in.batteryLifePercent = percent;
+    const StatusWords words = statusWords(in);
+    QCOMPARE(words.percent.name, label);
+    QCOMPARE(words.bar.name, QStringLiteral("Carica della batteria"));
+    QCOMPARE(words.bar.description, bar);
+}
+
+// What each picture shows, as a sighted user reads it: the battery cell's
+// rows of charge, the mains gauge's red cells.
+void TestStatusWords::pictureWords_data()
+{
+    QTest::addColumn<int>("picture");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("5") << 5 << "In scarica, livello 7 su 11";
+    QTest::newRow("11, one row") << 11 << "In scarica, livello 1 su 11";
+    QTest::newRow("12, empty cell") << 12 << "In scarica, batteria vuota";
+    QTest::newRow("13, mains full") << 13 << "Alimentazione da rete, carica completa";
+    QTest::newRow("14, gauge full") << 14 << "Alimentazione da rete, in carica, livello 10 su 10";
+    QTest::newRow("24, gauge empty") << 24 << "Alimentazione da rete, in carica, livello 0 su 10";
+    QTest::newRow("25, no reading") << 25 << "Nessuna lettura";
+}
+
+void TestStatusWords::pictureWords()
+{
+    QFETCH(int, picture);
+    QFETCH(QString, description);
+    StatusInput in;
+    in.picture = picture;
+    QCOMPARE(statusWords(in).picture.description, description);
+}
+
+void TestStatusWords::everyPictureReadsApart()
+{
+    QSet<QString> seen;
+    for (int picture = 1; picture <= kPictureCount; ++picture) {
+        StatusInput in;
+        in.picture = picture;
+        seen.insert(statusWords(in).picture.description);
+    }
+    QCOMPARE(seen.size(), kPictureCount);
+}
+
+QTEST_APPLESS_MAIN(TestStatusWords)
+#include "tst_status_words.moc"
