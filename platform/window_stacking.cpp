@@ -1,9 +1,64 @@
 #include "window_stacking.h"
 
+#include <QtGui/qguiapplication_platform.h>
+#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <memory>
+
 namespace tellavo::stacking {
+
+namespace {
+
+template <typename T>
+using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
+
+xcb_connection_t* x11Connection()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name)
+{
+    XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// The value of a property of the given type and format, as raw bytes.
+QByteArray property(xcb_connection_t* c, xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
+                    int format)
+{
+    constexpr uint32_t kMaxLongs = 256;  // a window manager's name is short
+    XcbReply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, type, 0, kMaxLongs),
+                               nullptr),
+        &std::free);
+    if (!reply || reply->type != type || reply->format != format)
+        return {};
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                      xcb_get_property_value_length(reply.get()));
+}
+
+xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t name)
+{
+    const QByteArray value = property(c, window, name, XCB_ATOM_WINDOW, 32);
+    if (value.size() != sizeof(xcb_window_t))
+        return XCB_WINDOW_NONE;
+    xcb_window_t id;
+    std::memcpy(&id, value.constData(), sizeof id);
+    return id;
+}
+
+}  // namespace
 
 void setAbove(QWidget* window, bool above)
 {
@@ -14,7 +69,8 @@ void setAbove(QWidget* window, bool above)
     flags.setFlag(Qt::WindowStaysOnBottomHint, false);
     // On X11 QWindow::setFlags() sends _NET_WM_STATE_ADD/REMOVE for
     // _NET_WM_STATE_ABOVE to a mapped window, or sets the property for the
-    // next map; the window manager keeps its place and size.
+    // next map; the window manager keeps its place and size, and the other
+    // states (sticky, no taskbar entry) are not touched.
     window->overrideWindowFlags(flags);
     if (QWindow* handle = window->windowHandle())
         handle->setFlags(flags);
@@ -23,6 +79,54 @@ void setAbove(QWidget* window, bool above)
 bool isAbove(const QWidget* window)
 {
     return window && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+Placement placementFor(const QByteArray& wmName)
+{
+    // Every wlroots compositor's Xwayland window manager takes this name.
+    return wmName.startsWith("wlroots") ? Placement::SelfPlaced : Placement::Managed;
+}
+
+QByteArray windowManagerName()
+{
+    xcb_connection_t* c = x11Connection();
+    if (!c)
+        return {};
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_atom_t check = atom(c, "_NET_SUPPORTING_WM_CHECK");
+    const xcb_window_t wm = windowProperty(c, root, check);
+    // A window manager that died leaves the root's property behind; its check
+    // window, gone or reused, then does not point at itself.
+    if (wm == XCB_WINDOW_NONE || windowProperty(c, wm, check) != wm)
+        return {};
+    return property(c, wm, atom(c, "_NET_WM_NAME"), atom(c, "UTF8_STRING"), 8);
+}
+
+void prepareIndicator(QWidget* window)
+{
+    xcb_connection_t* c = x11Connection();
+    if (!window || !c)
+        return;
+    // Override-redirect is fixed when the X window is made, so it is chosen first.
+    if (placementFor(windowManagerName()) == Placement::SelfPlaced)
+        window->setWindowFlag(Qt::X11BypassWindowManagerHint, true);
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    // Set on the unmapped window, the window manager reads them when it maps
+    // it; Qt adds its own states to the property rather than replacing it.
+    const xcb_atom_t states[] = {atom(c, "_NET_WM_STATE_STICKY"),
+                                 atom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    xcb_change_property(c, XCB_PROP_MODE_APPEND, id, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
+                        static_cast<uint32_t>(std::size(states)), states);
+    const uint32_t allDesktops = 0xFFFFFFFF;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL,
+                        32, 1, &allDesktops);
+    xcb_flush(c);
+}
+
+bool isUnmanaged(const QWidget* window)
+{
+    return window && window->windowFlags().testFlag(Qt::X11BypassWindowManagerHint);
 }
 
 }  // namespace tellavo::stacking
