@@ -7,7 +7,8 @@ set -euo pipefail
 build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev)
 test_pkgs=(xvfb openbox xdotool x11-utils x11-xserver-utils imagemagick dbus python3 python3-dbusmock
            python3-gi umockdev gir1.2-umockdev-1.0 upower fonts-dejavu-core
-           clang libclang-rt-14-dev llvm)
+           clang libclang-rt-14-dev llvm
+           xfwm4 i3-wm mutter sway xwayland grim)
 
 package_pkgs=(dpkg-dev file gzip)
 check_pkgs=(desktop-file-utils appstream lintian)
