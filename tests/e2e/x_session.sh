@@ -188,7 +188,7 @@ use_plain_user() {
     own_by_desktop_user "$E2E_TMP/home"
 }
 
-# A session bus of the desktop's own (xfconf, mutter's services).
+# A session bus of the desktop's own (xfconf, mutter's services, Qt's).
 start_session_bus() {
     local out=$E2E_TMP/session-bus.address
     "${AS_DESKTOP_USER[@]}" dbus-daemon --session --nofork --nopidfile --print-address=1 \
@@ -239,6 +239,7 @@ start_desktop() {
         mkdir -m 700 "$XDG_RUNTIME_DIR"
         own_by_desktop_user "$XDG_RUNTIME_DIR"
         unset DISPLAY WAYLAND_DISPLAY
+        start_session_bus
         if [ "$desktop" = sway ]; then start_sway; else start_mutter_wayland; fi
         ;;
     *)
@@ -250,7 +251,6 @@ start_desktop() {
 
 start_mutter_wayland() {
     local log=$E2E_TMP/mutter.log
-    start_session_bus
     export WAYLAND_DISPLAY=tellavo-wayland
     "${AS_DESKTOP_USER[@]}" mutter --headless --wayland --wayland-display="$WAYLAND_DISPLAY" \
         --virtual-monitor 1280x1024 --sm-disable >"$log" 2>&1 &
