@@ -16,6 +16,8 @@ namespace tellavo::stacking {
 
 namespace {
 
+constexpr uint32_t kAllDesktops = 0xFFFFFFFF;
+
 template <typename T>
 using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
 
@@ -57,6 +59,42 @@ xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t
     std::memcpy(&id, value.constData(), sizeof id);
     return id;
 }
+
+// Some window managers (KWin) put a transient window, as Qt makes a tool
+// window, on its main window's workspace whatever the window asked for before
+// it was mapped; asked again once it is mapped, they put it on every one.
+class AllDesktopsOnMap : public QObject {
+public:
+    explicit AllDesktopsOnMap(QWindow* window) : QObject(window)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* window = static_cast<QWindow*>(watched);
+        if (event->type() != QEvent::Expose || !window->isExposed())
+            return false;
+        if (xcb_connection_t* c = x11Connection()) {
+            xcb_client_message_event_t message{};
+            message.response_type = XCB_CLIENT_MESSAGE;
+            message.format = 32;
+            message.window = static_cast<xcb_window_t>(window->winId());
+            message.type = atom(c, "_NET_WM_DESKTOP");
+            message.data.data32[0] = kAllDesktops;
+            message.data.data32[1] = 1;  // from an application
+            xcb_send_event(
+                c, 0, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root,
+                XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                reinterpret_cast<const char*>(&message));
+            xcb_flush(c);
+        }
+        window->removeEventFilter(this);
+        deleteLater();
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -118,10 +156,11 @@ void prepareIndicator(QWidget* window)
                                  atom(c, "_NET_WM_STATE_SKIP_PAGER")};
     xcb_change_property(c, XCB_PROP_MODE_APPEND, id, atom(c, "_NET_WM_STATE"), XCB_ATOM_ATOM, 32,
                         static_cast<uint32_t>(std::size(states)), states);
-    const uint32_t allDesktops = 0xFFFFFFFF;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, atom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL,
-                        32, 1, &allDesktops);
+                        32, 1, &kAllDesktops);
     xcb_flush(c);
+    if (!isUnmanaged(window))
+        new AllDesktopsOnMap(window->windowHandle());
 }
 
 bool isUnmanaged(const QWidget* window)

@@ -26,6 +26,8 @@ stop_all() {
         kill -9 "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
+    # Sanitizer reports of the plain user's processes go where the run looks.
+    [ -z "${E2E_SANITIZER_REPORTS:-}" ] || cp "$E2E_TMP"/sanitizer/* "$E2E_SANITIZER_REPORTS"/ 2>/dev/null
     rm -rf "$E2E_TMP"
 }
 trap stop_all EXIT
@@ -157,8 +159,8 @@ ini_value() {
 }
 
 # --- Desktops ---------------------------------------------------------------
-# start_desktop <name>: openbox, xfwm4, i3 or mutter-x11 on Xvfb; mutter-wayland
-# or sway headless, their X clients through Xwayland. Exports DISPLAY (and
+# start_desktop <name>: openbox, xfwm4, i3, mutter-x11 or kwin-x11 on Xvfb;
+# mutter-wayland, sway or kwin-wayland headless, their X clients through Xwayland. Exports DISPLAY (and
 # XAUTHORITY, XDG_RUNTIME_DIR, WAYLAND_DISPLAY, SWAYSOCK where they apply).
 # The Wayland compositors run as a plain user, as people run them (sway
 # refuses root): DESKTOP_USER names it, AS_DESKTOP_USER runs a command as it,
@@ -186,6 +188,25 @@ use_plain_user() {
         -- env HOME="$E2E_TMP/home")
     chmod 755 "$E2E_TMP"
     own_by_desktop_user "$E2E_TMP/home"
+    sanitizer_files_for_desktop_user
+}
+
+# Under a sanitizer build the plain user may not reach the suppressions or the
+# reports folder (a clone under /root): they are copied here and back.
+sanitizer_files_for_desktop_user() {
+    local dir=$E2E_TMP/sanitizer
+    mkdir -p "$dir" && own_by_desktop_user "$dir"
+    if [[ ${LSAN_OPTIONS:-} =~ suppressions=([^:]*) ]]; then
+        cp "${BASH_REMATCH[1]}" "$dir/lsan.supp" && chmod 644 "$dir/lsan.supp"
+        LSAN_OPTIONS=${LSAN_OPTIONS/suppressions=${BASH_REMATCH[1]}/suppressions=$dir/lsan.supp}
+    fi
+    local var
+    for var in ASAN_OPTIONS UBSAN_OPTIONS; do
+        if [[ ${!var:-} =~ log_path=([^:]*)/([^/:]*) ]]; then
+            E2E_SANITIZER_REPORTS=${BASH_REMATCH[1]}
+            printf -v "$var" '%s' "${!var/log_path=${BASH_REMATCH[1]}\//log_path=$dir/}"
+        fi
+    done
 }
 
 # A session bus of the desktop's own (xfconf, mutter's services, Qt's).
@@ -199,13 +220,14 @@ start_session_bus() {
 }
 
 # The window managers' settings live in the test's folder, never the user's:
-# four fixed workspaces for mutter (GNOME makes them on demand through its
-# shell, which is not run here).
+# four workspaces for mutter (GNOME makes them on demand through its shell,
+# which is not run here) and KWin (one by default).
 desktop_settings() {
     export XDG_CONFIG_HOME=$E2E_TMP/wm-config
     mkdir -p "$XDG_CONFIG_HOME/glib-2.0/settings"
     printf '[org/gnome/mutter]\ndynamic-workspaces=false\n[org/gnome/desktop/wm/preferences]\nnum-workspaces=4\n' \
         >"$XDG_CONFIG_HOME/glib-2.0/settings/keyfile"
+    printf '[Desktops]\nNumber=4\nRows=1\n' >"$XDG_CONFIG_HOME/kwinrc"
     export GSETTINGS_BACKEND=keyfile
     own_by_desktop_user "$XDG_CONFIG_HOME"
 }
@@ -232,7 +254,14 @@ start_desktop() {
         start_session_bus
         start_wm mutter mutter --x11 --replace --sm-disable
         ;;
-    mutter-wayland | sway)
+    kwin-x11)
+        start_xvfb
+        start_session_bus
+        # Without compositing, so that a screenshot of the root window shows
+        # what is on the screen (with it, Xvfb's root stays black).
+        KWIN_COMPOSE=N start_wm kwin kwin_x11 --replace
+        ;;
+    mutter-wayland | sway | kwin-wayland)
         use_plain_user
         own_by_desktop_user "$XDG_CONFIG_HOME"
         export XDG_RUNTIME_DIR=$E2E_TMP/runtime
@@ -240,7 +269,7 @@ start_desktop() {
         own_by_desktop_user "$XDG_RUNTIME_DIR"
         unset DISPLAY WAYLAND_DISPLAY
         start_session_bus
-        if [ "$desktop" = sway ]; then start_sway; else start_mutter_wayland; fi
+        "start_${desktop%-wayland}"
         ;;
     *)
         fail "unknown desktop $desktop"
@@ -249,7 +278,7 @@ start_desktop() {
     note "$desktop on $DISPLAY"
 }
 
-start_mutter_wayland() {
+start_mutter() {
     local log=$E2E_TMP/mutter.log
     export WAYLAND_DISPLAY=tellavo-wayland
     "${AS_DESKTOP_USER[@]}" mutter --headless --wayland --wayland-display="$WAYLAND_DISPLAY" \
@@ -287,4 +316,23 @@ start_sway() {
     # Xwayland lets in the compositor's user only; the tests read windows as this one.
     "${AS_DESKTOP_USER[@]}" xhost "+si:localuser:$(id -un)" >/dev/null || fail "xhost on $DISPLAY"
     wait_for 100 wm_running || fail "no X window manager on $DISPLAY"
+}
+
+start_kwin() {
+    local log=$E2E_TMP/kwin.log out=$E2E_TMP/kwin-display
+    touch "$out" && own_by_desktop_user "$out"
+    # Debian gives kwin_wayland a file capability, which a container without
+    # it in its bounding set refuses to grant at exec; a copy has none.
+    cp /usr/bin/kwin_wayland "$E2E_TMP/kwin_wayland"
+    # KWin tells the Xwayland display to the program it starts. That program
+    # lets this user in, and lives as long as the X server does.
+    "${AS_DESKTOP_USER[@]}" "$E2E_TMP/kwin_wayland" --virtual --xwayland --width 1280 --height 1024 \
+        --socket tellavo-wayland --exit-with-session \
+        "sh -c 'xhost +si:localuser:$(id -un) >/dev/null; echo \$DISPLAY >$out; exec xprop -root -spy _NET_ACTIVE_WINDOW >/dev/null'" \
+        >"$log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 150 test -s "$out" || fail "kwin_wayland did not start: $(cat "$log")"
+    export DISPLAY WAYLAND_DISPLAY=tellavo-wayland
+    DISPLAY=$(cat "$out")
+    wait_for 100 wm_running || fail "no X window manager on $DISPLAY: $(cat "$log")"
 }
