@@ -27,7 +27,7 @@ stop_all() {
         wait "$pid" 2>/dev/null
     done
     # Sanitizer reports of the plain user's processes go where the run looks.
-    [ -z "${E2E_SANITIZER_REPORTS:-}" ] || cp "$E2E_TMP"/sanitizer/* "$E2E_SANITIZER_REPORTS"/ 2>/dev/null
+    [ -z "${E2E_SANITIZER_REPORTS:-}" ] || cp "$E2E_TMP"/sanitizer/{asan,ubsan}.* "$E2E_SANITIZER_REPORTS"/ 2>/dev/null
     rm -rf "$E2E_TMP"
 }
 trap stop_all EXIT
