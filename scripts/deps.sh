@@ -17,9 +17,9 @@ check_pkgs=(desktop-file-utils appstream lintian)
 bench_pkgs=(cbatticon xbattbar trayer valgrind heaptrack strace pkg-config libxcb-damage0-dev
             util-linux procps)
 
-# KWin for the desktop tests, without its recommends (they would bring all of
-# Plasma).
-lean_test_pkgs=(kwin-x11 kwin-wayland)
+# KWin for the desktop tests, with the title bars KDE users see (Breeze) but
+# without its other recommends (they would bring all of Plasma).
+lean_test_pkgs=(kwin-x11 kwin-wayland kwin-style-breeze)
 
 want=("${build_pkgs[@]}" "${package_pkgs[@]}")
 lean=()

@@ -11,7 +11,7 @@ cmake --build build
 rc=0
 ctest --test-dir build -L desktops --output-on-failure "$@" || rc=$?
 echo
-echo "| desktop | place and size | above | every workspace | drag, Esci saves | menu | options dialog's _MOTIF_WM_HINTS | warning box above | always-on-top off |"
+echo "| desktop | place and size | above | every workspace, no taskbar entry | drag, Esci saves | menu | options dialog's _MOTIF_WM_HINTS | warning box above | always-on-top off |"
 echo "|---|---|---|---|---|---|---|---|---|"
 for d in $(ctest --test-dir build -N -L desktops | sed -n 's/.*e2e_desktop_//p'); do
     if [ -f "build/desktops/$d.row" ]; then
