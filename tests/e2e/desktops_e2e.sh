@@ -94,13 +94,17 @@ painted() { strip_shot "$E2E_TMP/ref.png" && [ "$(convert "$E2E_TMP/ref.png" -fo
 [ -z "$CAN_SHOOT" ] || wait_for 50 painted || fail "no screenshot of the painted strip"
 PLACE="$X,$Y ${WW}x$WH"
 
-# --- No taskbar or pager entry, on every workspace.
-for s in SKIP_TASKBAR SKIP_PAGER; do has_state "$W" $s || fail "no $s: $(xprop -id "$W" _NET_WM_STATE)"; done
-# The window manager's own word: every one of them here keeps _NET_WM_DESKTOP.
-on_all_desktops() { xprop -id "$1" _NET_WM_DESKTOP | grep -q '= 4294967295$'; }
-if [ -n "$MANAGED" ]; then
-    wait_for 20 on_all_desktops "$W" || fail "not on all desktops: $(xprop -id "$W" _NET_WM_STATE _NET_WM_DESKTOP)"
-fi
+# --- No taskbar or pager entry, on every workspace: indicator_states <when>.
+# For all desktops the window manager's own word: each one here keeps
+# _NET_WM_DESKTOP up to date.
+on_all_desktops() { xprop -id "$W" _NET_WM_DESKTOP | grep -q '= 4294967295$'; }
+indicator_states() {
+    local s
+    for s in SKIP_TASKBAR SKIP_PAGER; do has_state "$W" $s || fail "$1: no $s"; done
+    [ -z "$MANAGED" ] || wait_for 20 on_all_desktops ||
+        fail "$1: not on all desktops: $(xprop -id "$W" _NET_WM_STATE _NET_WM_DESKTOP)"
+}
+indicator_states "at start"
 
 # --- Above: a window of another program put over the strip and activated.
 [ -z "$CAN_SHOOT" ] || screen_crop $((X - 20)) $((Y + 5)) 4 4 "$E2E_TMP/bare.png" || fail "no screenshot"
@@ -242,8 +246,7 @@ xdotool key --clearmodifiers Escape
 wait_for 50 sh -c "! xwininfo -id $D 2>/dev/null | grep -q IsViewable" || fail "Esc did not close the dialog"
 # The dialog's end reapplies always-on-top; the other states stay.
 sleep 0.3
-for s in SKIP_TASKBAR SKIP_PAGER; do has_state "$W" $s || fail "$s lost after the dialog"; done
-[ -z "$MANAGED" ] || on_all_desktops "$W" || fail "no longer on all desktops after the dialog"
+indicator_states "after the dialog"
 [ -z "$HAS_ABOVE" ] || [ -z "$MANAGED" ] || has_state "$W" ABOVE || fail "above lost after the dialog"
 
 # --- The warning box, above.
@@ -281,9 +284,8 @@ E2E_PIDS+=($APID)
 W=$(wait_sized $APID "131 19" 150) || fail "no strip with SIPP=-1"
 wait_for 30 sh -c "xwininfo -id $W | grep -q 'Absolute upper-left X: *$DX$'" ||
     fail "SIPP=-1: not at the saved place $DX,$DY: $(geometry "$W")"
-for s in SKIP_TASKBAR SKIP_PAGER; do has_state "$W" $s || fail "SIPP=-1: no $s"; done
+indicator_states "SIPP=-1"
 if [ -n "$MANAGED" ]; then
-    wait_for 20 on_all_desktops "$W" || fail "SIPP=-1: not on every workspace"
     sleep 0.3
     ! has_state "$W" ABOVE || fail "SIPP=-1: the strip is above"
     SIPPOFF="yes, not above"
