@@ -40,10 +40,13 @@ QByteArray property(xcb_connection_t* c, xcb_window_t window, xcb_atom_t name, x
                     int format)
 {
     constexpr uint32_t kMaxLongs = 256;  // a window manager's name is short
+    // A window gone (a window manager's stale check window) is no value, and
+    // no X error for Qt to report.
+    xcb_generic_error_t* error = nullptr;
     XcbReply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, type, 0, kMaxLongs),
-                               nullptr),
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, name, type, 0, kMaxLongs), &error),
         &std::free);
+    std::free(error);
     if (!reply || reply->type != type || reply->format != format)
         return {};
     return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
