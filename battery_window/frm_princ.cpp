@@ -459,10 +459,12 @@ void FrmPrinc::mouseDownOn(MouseTarget target, int button, const QPoint& globalP
 void FrmPrinc::startDrag(const QPoint& globalPos)
 {
     m_dragStarted = true;
-    if (QWindow* handle = windowHandle(); handle && handle->startSystemMove())
+    if (QWindow* handle = windowHandle();
+        handle && !stacking::isUnmanaged(this) && handle->startSystemMove())
         return;
-    // No interactive move from the window manager (bare X server, offscreen):
-    // follow the pointer ourselves until the button is released.
+    // No interactive move from the window manager (bare X server, offscreen,
+    // a window it does not manage): follow the pointer ourselves until the
+    // button is released.
     m_manualDrag = true;
     m_dragOffset = globalPos - pos();
 }
@@ -594,6 +596,7 @@ void FrmPrinc::changeEvent(QEvent* event)
 
 void FrmPrinc::showWindow()
 {
+    stacking::prepareIndicator(this);
     show();
 }
 

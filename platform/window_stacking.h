@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 class QWidget;
 
 namespace tellavo::stacking {
@@ -12,5 +14,32 @@ namespace tellavo::stacking {
 void setAbove(QWidget* window, bool above);
 
 bool isAbove(const QWidget* window);
+
+// Who keeps the indicator's size and place.
+enum class Placement {
+    Managed,     // the window manager, which honours what the program asks
+    SelfPlaced,  // the program: a window the window manager does not manage
+};
+
+// The placement for the X window manager of that name (_NET_WM_NAME of its
+// _NET_SUPPORTING_WM_CHECK window; empty when none answers). The window
+// manager of wlroots compositors (sway and its kin, through Xwayland) grows
+// every floating window to a minimum size and centres it, so there the
+// program places its strip itself.
+Placement placementFor(const QByteArray& wmName);
+
+// The running X window manager's name, or an empty array when there is none
+// (or the platform is not X11).
+QByteArray windowManagerName();
+
+// Call before the indicator window is first shown: it is put on every
+// workspace and kept out of the taskbar and pager, and becomes an unmanaged
+// window where placementFor() says so. These states are left alone by
+// setAbove().
+void prepareIndicator(QWidget* window);
+
+// Whether the window manager leaves the window alone: no interactive move,
+// no focus, no stacking from it; the program moves the window itself.
+bool isUnmanaged(const QWidget* window);
 
 }  // namespace tellavo::stacking

@@ -3,8 +3,6 @@
 #include <QGuiApplication>
 #include <QWidget>
 
-#include <xcb/xcb.h>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -21,6 +19,8 @@ constexpr quint32 kDecorBorder = 1u << 1;
 constexpr quint32 kDecorTitle = 1u << 3;
 }  // namespace mwm
 
+}  // namespace
+
 xcb_connection_t* connection()
 {
     const auto* x11 =
@@ -36,8 +36,6 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name)
     std::free(reply);
     return result;
 }
-
-}  // namespace
 
 bool available()
 {

@@ -2,11 +2,20 @@
 
 #include <QVector>
 
+#include <xcb/xcb.h>
+
 class QWidget;
 
 namespace tellavo::x11 {
 
-// True when the program talks to an X server (also through Xwayland).
+// Qt's own connection to the X server (also through Xwayland), or null when
+// the program runs on another platform.
+xcb_connection_t* connection();
+
+// The atom of that name, or XCB_ATOM_NONE.
+xcb_atom_t atom(xcb_connection_t* c, const char* name);
+
+// True when the program talks to an X server.
 bool available();
 
 // Replaces the window's 32-bit property `name` of type `type` (atom names).

@@ -11,7 +11,8 @@ build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libx
 run_pkgs=(qt6-translations-l10n fonts-wine)
 test_pkgs=(xvfb openbox xdotool x11-utils x11-xserver-utils imagemagick dbus python3 python3-dbusmock
            python3-gi umockdev gir1.2-umockdev-1.0 upower fonts-dejavu-core at-spi2-core python3-pyatspi
-           clang libclang-rt-14-dev llvm)
+           clang libclang-rt-14-dev llvm
+           xfwm4 i3-wm mutter sway xwayland grim)
 
 package_pkgs=(dpkg-dev file gzip)
 check_pkgs=(desktop-file-utils appstream lintian)
@@ -20,23 +21,34 @@ check_pkgs=(desktop-file-utils appstream lintian)
 bench_pkgs=(cbatticon xbattbar trayer valgrind heaptrack strace pkg-config libxcb-damage0-dev
             util-linux procps)
 
+# KWin for the desktop tests, with the title bars KDE users see (Breeze) but
+# without its other recommends (they would bring all of Plasma).
+lean_test_pkgs=(kwin-x11 kwin-wayland kwin-style-breeze)
+
 want=("${build_pkgs[@]}" "${run_pkgs[@]}" "${package_pkgs[@]}")
+lean=()
 case "${1:-}" in
-test) want+=("${test_pkgs[@]}" "${check_pkgs[@]}") ;;
+test)
+    want+=("${test_pkgs[@]}" "${check_pkgs[@]}")
+    lean+=("${lean_test_pkgs[@]}")
+    ;;
 bench) want+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
 esac
 
-missing=()
-for p in "${want[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
-    fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+not_installed() {
+    local p
+    for p; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+    done
+}
+mapfile -t missing < <(not_installed "${want[@]}")
+mapfile -t missing_lean < <(not_installed "${lean[@]}")
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_lean[@]} -eq 0 ] && exit 0
 
-echo "Installo: ${missing[*]}"
+echo "Installo: ${missing[*]} ${missing_lean[*]}"
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] || $SUDO apt-get install -y -qq "${missing[@]}"
+[ ${#missing_lean[@]} -eq 0 ] || $SUDO apt-get install -y -qq --no-install-recommends "${missing_lean[@]}"

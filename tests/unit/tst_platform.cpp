@@ -1,7 +1,8 @@
-// Twips and pixels, and the choice of the Qt platform.
+// Twips and pixels, the choice of the Qt platform and of who places the strip.
 #include "display_platform.h"
 #include "twips.h"
 #include "upower_power_source.h"
+#include "window_stacking.h"
 
 #include <QTemporaryDir>
 
@@ -18,6 +19,8 @@ private slots:
     void preferredPlatform();
     void systemBusAbsent_data();
     void systemBusAbsent();
+    void placementFor_data();
+    void placementFor();
 };
 
 void TestPlatform::twipsToPixels_data()
@@ -109,6 +112,33 @@ void TestPlatform::systemBusAbsent()
     address.replace(QLatin1String("%1"), there);
     address.replace(QLatin1String("%2"), dir.filePath(QStringLiteral("gone")));
     QCOMPARE(tellavo::systemBusSurelyAbsent(address), absent);
+}
+
+// Names as the window managers set them on their _NET_SUPPORTING_WM_CHECK window.
+void TestPlatform::placementFor_data()
+{
+    using stacking::Placement;
+    QTest::addColumn<QByteArray>("wmName");
+    QTest::addColumn<Placement>("placement");
+    QTest::newRow("sway, labwc, wayfire (wlroots)")
+        << QByteArray("wlroots wm") << Placement::SelfPlaced;
+    QTest::newRow("openbox") << QByteArray("Openbox") << Placement::Managed;
+    QTest::newRow("xfwm4") << QByteArray("Xfwm4") << Placement::Managed;
+    QTest::newRow("i3") << QByteArray("i3") << Placement::Managed;
+    QTest::newRow("mutter, X11 or Xwayland") << QByteArray("Mutter") << Placement::Managed;
+    QTest::newRow("GNOME Shell") << QByteArray("GNOME Shell") << Placement::Managed;
+    QTest::newRow("KWin") << QByteArray("KWin") << Placement::Managed;
+    QTest::newRow("no window manager") << QByteArray() << Placement::Managed;
+    QTest::newRow("wlroots only inside the name")
+        << QByteArray("not wlroots") << Placement::Managed;
+    QTest::newRow("case differs") << QByteArray("WLROOTS WM") << Placement::Managed;
+}
+
+void TestPlatform::placementFor()
+{
+    QFETCH(QByteArray, wmName);
+    QFETCH(stacking::Placement, placement);
+    QCOMPARE(stacking::placementFor(wmName), placement);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
