@@ -22,8 +22,9 @@ bool systemBusSurelyAbsent(const QString& address);
 struct UPowerTimings {
     // A GetAll after this long without a signal or a reply of UPower, of its
     // two objects in turn: it notices a hung service within this and one
-    // reply timeout.
-    int livenessMs = 30'000;
+    // reply timeout. Longer than upowerd's own refresh of a discharging
+    // battery (30 s), whose announcements then keep the call from being made.
+    int livenessMs = 60'000;
     // Longest wait for any answer; after it the service counts as absent.
     int replyTimeoutMs = 5'000;
     // Connect again this often while the bus is gone; ask again this often
