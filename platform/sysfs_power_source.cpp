@@ -287,33 +287,22 @@ void PowerSupplyList::scan()
 bool PowerSupplyList::read(std::size_t i, Attribute attribute, Value& value)
 {
     Supply& supply = m_supplies[i];
+    const char* name = kAttributeNames[attribute];
     int& file = supply.files[attribute];
-    char path[kPathSize];
-    if (file == kNotOpened || file == kByPath) {
-        if (!joinPath(supply.name.c_str(), kAttributeNames[attribute], path)) {
-            file = kAbsent;
-            return false;
-        }
-    }
     if (file == kNotOpened) {
-        if (m_openFiles < kMaxOpenFiles) {
-            const int fd = openValue(m_rootFd, path);
-            file = fd >= 0 ? fd : kAbsent;
-            m_openFiles += fd >= 0;
-        } else {
+        char path[kPathSize];
+        if (m_openFiles >= kMaxOpenFiles)
             file = kByPath;
-        }
+        else if (!joinPath(supply.name.c_str(), name, path) ||
+                 (file = openValue(m_rootFd, path)) < 0)
+            file = kAbsent;
+        else
+            ++m_openFiles;
     }
     if (file == kAbsent)
         return false;
-    if (file == kByPath) {
-        const int fd = openValue(m_rootFd, path);
-        if (fd < 0)
-            return false;
-        const ssize_t got = readFromStart(fd, value);
-        ::close(fd);
-        return asText(got, value);
-    }
+    if (file == kByPath)
+        return readOnce(m_rootFd, supply.name.c_str(), name, value);
     const ssize_t got = readFromStart(file, value);
     if (got < 0) {
         // On sysfs: the supply has gone (ENODEV), or its driver failed.
