@@ -249,6 +249,16 @@ measure() {
 
     local windows
     windows=$(program_windows "$name" "$pid" | sort -u | tr '\n' ' ') || true
+    local monitor=
+    if [ -n "${CALL_WATCH:-}" ]; then
+        # The GetAll calls anyone makes to UPower while the run lasts; started
+        # before the counts, so that its own connection to the bus is not
+        # counted as caused.
+        dbus-monitor --address "$UPOWER_BUS" "type='method_call',member='GetAll'" \
+            >"$OUT/$name.calls" 2>&1 &
+        monitor=$!
+        sleep 1
+    fi
     local cpu0 ctx0 bus0=0 up0=0
     cpu0=$(cpu_ms "$pid")
     ctx0=$(ctxt "$pid")
@@ -257,13 +267,7 @@ measure() {
         bus0=$(ctxt "$PRIVATE_BUS_PID")
         up0=$(ctxt "$UPOWER_MOCK_PID")
     fi
-    local damage=- monitor=
-    if [ -n "${CALL_WATCH:-}" ]; then
-        # The GetAll calls anyone makes to UPower while the run lasts.
-        dbus-monitor --address "$UPOWER_BUS" "type='method_call',member='GetAll'" \
-            >"$OUT/$name.calls" 2>&1 &
-        monitor=$!
-    fi
+    local damage=-
     start_changes
     if [ -n "$windows" ]; then
         # shellcheck disable=SC2086
@@ -272,11 +276,6 @@ measure() {
         sleep "$idle"
     fi
     stop_changes
-    if [ -n "$monitor" ]; then
-        kill "$monitor" 2>/dev/null || true
-        wait "$monitor" 2>/dev/null || true
-        FIG[$name,getall]=$(grep -c 'member=GetAll' "$OUT/$name.calls" || true)
-    fi
     local cpu1 ctx1
     cpu1=$(cpu_ms "$pid")
     ctx1=$(ctxt "$pid")
@@ -294,6 +293,11 @@ measure() {
         up1=$(ctxt "$UPOWER_MOCK_PID")
         FIG[$name,caused]=$(awk -v b="$((bus1 - bus0))" -v u="$((up1 - up0))" -v base="$BASELINE" \
             -v s="$idle" 'BEGIN{v = (b + u) / s - base; printf "%.2f", v < 0 ? 0 : v}')
+    fi
+    if [ -n "$monitor" ]; then
+        kill "$monitor" 2>/dev/null || true
+        wait "$monitor" 2>/dev/null || true
+        FIG[$name,getall]=$(grep -c 'member=GetAll' "$OUT/$name.calls" || true)
     fi
     _tellavo_stop_pid "$pid" || true
 }
