@@ -81,7 +81,8 @@ public:
     PowerSupplyList& operator=(const PowerSupplyList&) = delete;
 
     // Makes the list anew when one of the causes above says so; otherwise one
-    // system call (an empty read of the inotify descriptor).
+    // system call (an empty read of the inotify descriptor), and the listing
+    // (three) when it is due.
     void refresh();
 
     std::size_t count() const { return m_supplies.size(); }
