@@ -1,14 +1,16 @@
 #include "sysfs_battery_details.h"
 
 #include "percent_reading.h"
-#include "sysfs_supplies.h"
+#include "sysfs_power_source.h"
+
+#include <cstring>
 
 namespace tellavo {
 namespace {
 
-using namespace sysfs;
-
 constexpr double kSecondsPerHour = 3600.0;
+
+using List = PowerSupplyList;
 
 enum class Unit { None, Energy, Charge };
 
@@ -21,51 +23,45 @@ struct Figures {
     double rate = 0.0;
 };
 
-// Some drivers write the rate negative while discharging.
-bool readRate(int rootFd, const char* supply, const char* attribute, double& rate)
-{
-    Value text;
-    long long n = 0;
-    if (!readAttribute(rootFd, supply, attribute, text))
-        return false;
-    const char* digits = text[0] == '-' ? text + 1 : text;
-    if (*digits == '\0' || !parseCount(digits, n))
-        return false;
-    rate = static_cast<double>(n);
-    return true;
-}
-
 // Energy first, then charge, as the percentage takes them; a level far past
 // full is a broken gauge in that unit.
-Figures figuresOf(int rootFd, const char* supply)
+Figures figuresOf(List& list, std::size_t i)
 {
     struct Names {
         Unit unit;
-        const char* now;
-        const char* full;
-        const char* rate;
+        List::Attribute now;
+        List::Attribute full;
+        List::Attribute rate;
     };
-    static constexpr Names kUnits[] = {{Unit::Energy, "energy_now", "energy_full", "power_now"},
-                                       {Unit::Charge, "charge_now", "charge_full", "current_now"}};
+    static constexpr Names kUnits[] = {
+        {Unit::Energy, List::EnergyNow, List::EnergyFull, List::PowerNow},
+        {Unit::Charge, List::ChargeNow, List::ChargeFull, List::CurrentNow}};
     for (const Names& names : kUnits) {
         long long now = 0;
         long long full = 0;
-        if (!readCount(rootFd, supply, names.full, full) || full == 0 ||
-            !readCount(rootFd, supply, names.now, now))
+        if (!list.number(i, names.full, full) || full == 0 || !list.number(i, names.now, now))
             continue;
         Figures figures{names.unit, static_cast<double>(now), static_cast<double>(full), 0.0};
         if (!percent::plausible(100.0 * figures.now / figures.full))
             continue;
-        readRate(rootFd, supply, names.rate, figures.rate);
+        long long rate = 0;
+        if (list.signedNumber(i, names.rate, rate))
+            figures.rate = static_cast<double>(rate < 0 ? -rate : rate);
         return figures;
     }
     return {};
 }
 
+bool is(const char* text, const char* word)
+{
+    return std::strcmp(text, word) == 0;
+}
+
 }  // namespace
 
-BatteryDetails sysfsBatteryDetails(const std::string& root)
+BatteryDetails sysfsBatteryDetails(PowerSupplyList& list)
 {
+    list.refresh();
     int batteries = 0;
     bool charging = false;
     bool discharging = false;
@@ -74,30 +70,27 @@ BatteryDetails sysfsBatteryDetails(const std::string& root)
     Unit unit = Unit::None;
     bool summable = true;
     Figures sum;
-    const bool listed = forEachSupply(root, [&](int rootFd, const char* name, Kind kind) {
-        if (kind != Kind::Battery)
-            return true;
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        if (list.kind(i) != List::Kind::Battery || !list.inSlot(i))
+            continue;
         ++batteries;
-        Value status;
-        if (readAttribute(rootFd, name, "status", status)) {
+        List::Value status;
+        if (list.text(i, List::Status, status)) {
             charging = charging || is(status, "Charging");
             discharging = discharging || is(status, "Discharging");
             notCharging = notCharging || is(status, "Not charging");
             full = full || is(status, "Full");
         }
-        const Figures figures = figuresOf(rootFd, name);
+        const Figures figures = figuresOf(list, i);
         if (figures.unit == Unit::None || (unit != Unit::None && figures.unit != unit))
             summable = false;
         unit = figures.unit;
         sum.now += figures.now;
         sum.full += figures.full;
         sum.rate += figures.rate;
-        return true;
-    });
+    }
 
     BatteryDetails details;
-    if (!listed)
-        return details;
     if (batteries == 0) {
         details.state = ChargeState::NoBattery;
         return details;

@@ -2,14 +2,14 @@
 
 #include "battery_details.h"
 
-#include <string>
-
 namespace tellavo {
 
-// The batteries' state and times from the kernel's power supply files under
-// root, read afresh at each call: the tool tip asks for them now and then,
-// the tick never does. The batteries are those the percentage counts
-// (peripherals and empty slots left out).
+class PowerSupplyList;
+
+// The batteries' state and times from the kernel's power supply files, read
+// through the tick's own list of supplies when asked: the tool tip asks for
+// them now and then, the tick never does. The batteries are those the
+// percentage counts (peripherals and empty slots left out).
 //
 // State: any battery Charging gives Charging; else any Discharging gives
 // Discharging; else any "Not charging" gives NotCharging; else any Full gives
@@ -22,6 +22,6 @@ namespace tellavo {
 // written negative, and a battery without one adds nothing to it); all
 // batteries must be in one unit. A battery that is missing its figures, a
 // level far past full, a rate of 0 or a time beyond ten days gives no time.
-BatteryDetails sysfsBatteryDetails(const std::string& root);
+BatteryDetails sysfsBatteryDetails(PowerSupplyList& supplies);
 
 }  // namespace tellavo

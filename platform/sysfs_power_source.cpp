@@ -1,37 +1,373 @@
 #include "sysfs_power_source.h"
 
 #include "percent_reading.h"
-#include "sysfs_supplies.h"
+#include "sysfs_battery_details.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
 #include <utility>
 
-// Called once a second on a laptop that runs on the battery it reads: plain
-// POSIX calls and stack buffers, no allocation per file.
+// Read once a second on a laptop that runs on the battery it reads: while
+// nothing changes, a reading is one empty read of the inotify descriptor and
+// one pread per attribute, with stack buffers and no allocation.
 
 namespace tellavo {
-using namespace sysfs;
 namespace {
 
+using Value = PowerSupplyList::Value;
+
+// NAME_MAX, a slash, the longest attribute name and its NUL.
+constexpr std::size_t kPathSize = 256 + 1 + 16 + 1;
+// 18 digits always fit a long long.
+constexpr std::size_t kMaxDigits = 18;
+// More entries than any machine lists: past it, the tree is not watched.
+constexpr int kMaxWatches = 64;
+
+const char* const kAttributeNames[PowerSupplyList::AttributeCount] = {
+    "online",     "status",      "present",   "capacity",    "energy_now",  "energy_full",
+    "charge_now", "charge_full", "power_now", "current_now", "voltage_now",
+};
+
+// Anything that changes which supplies there are, or which file a name stands
+// for; a rewrite in place too, for the type and scope read only at the scan.
+constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                     IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
+                                     IN_ONLYDIR;
+
+long long monotonicMs()
+{
+    // The coarse clock is read without a system call.
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+bool joinPath(const char* supply, const char* attribute, char (&path)[kPathSize])
+{
+    const std::size_t supplyLen = std::strlen(supply);
+    const std::size_t attributeLen = std::strlen(attribute);
+    if (supplyLen + 1 + attributeLen + 1 > sizeof path)
+        return false;
+    std::memcpy(path, supply, supplyLen);
+    path[supplyLen] = '/';
+    std::memcpy(path + supplyLen + 1, attribute, attributeLen + 1);
+    return true;
+}
+
+// A file under dirFd opened for reading, or -1 for a missing or unreadable
+// file or anything but a regular file (O_NONBLOCK so that a FIFO cannot hold
+// up the open).
+int openValue(int dirFd, const char* path)
+{
+    const int fd = ::openat(dirFd, path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+ssize_t readFromStart(int fd, Value& value)
+{
+    ssize_t got;
+    do {
+        got = ::pread(fd, value, sizeof value, 0);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+// The text of a read of `got` bytes, without its line end. False for an empty
+// file, one that fills the buffer, or one with a NUL in it.
+bool asText(ssize_t got, Value& value)
+{
+    if (got <= 0 || static_cast<std::size_t>(got) >= sizeof value)
+        return false;
+    std::size_t len = static_cast<std::size_t>(got);
+    if (value[len - 1] == '\n')
+        --len;
+    value[len] = '\0';
+    return len > 0 && std::memchr(value, '\0', len) == nullptr;
+}
+
+// <supply>/<attribute> opened, read and closed: for what the scan reads once.
+bool readOnce(int dirFd, const char* supply, const char* attribute, Value& value)
+{
+    char path[kPathSize];
+    if (!joinPath(supply, attribute, path))
+        return false;
+    const int fd = openValue(dirFd, path);
+    if (fd < 0)
+        return false;
+    const ssize_t got = readFromStart(fd, value);
+    ::close(fd);
+    return asText(got, value);
+}
+
+bool parseCount(const char* text, long long& count)
+{
+    long long n = 0;
+    std::size_t digits = 0;
+    for (const char* p = text; *p; ++p, ++digits) {
+        if (*p < '0' || *p > '9' || digits == kMaxDigits)
+            return false;
+        n = n * 10 + (*p - '0');
+    }
+    count = n;
+    return true;
+}
+
+bool is(const char* text, const char* word)
+{
+    return std::strcmp(text, word) == 0;
+}
+
+// Calls visit(inode, name) for each entry of the folder open as fd, from where
+// its offset stands, dot-names left out. False when the listing fails.
+template <typename Visit>
+bool listFolder(int fd, Visit visit)
+{
+    alignas(dirent64) char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        for (ssize_t at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            if (entry->d_name[0] != '.')
+                visit(static_cast<unsigned long long>(entry->d_ino), entry->d_name);
+        }
+    }
+}
+
+// FNV-1a, over the entries' inodes and names.
+constexpr unsigned long long kHashStart = 14695981039346656037ull;
+
+void hashInto(unsigned long long& hash, const void* data, std::size_t size)
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) {
+        hash ^= bytes[i];
+        hash *= 1099511628211ull;
+    }
+}
+
+void hashEntry(unsigned long long& hash, unsigned long long inode, const char* name)
+{
+    hashInto(hash, &inode, sizeof inode);
+    hashInto(hash, name, std::strlen(name) + 1);
+}
+
+}  // namespace
+
+PowerSupplyList::PowerSupplyList(std::string root, int relistMs, bool useInotify)
+    : m_root(std::move(root)), m_relistMs(relistMs), m_useInotify(useInotify)
+{
+}
+
+PowerSupplyList::~PowerSupplyList()
+{
+    forget();
+}
+
+void PowerSupplyList::forget()
+{
+    for (Supply& supply : m_supplies)
+        for (const int file : supply.files)
+            if (file >= 0)
+                ::close(file);
+    m_supplies.clear();
+    m_openFiles = 0;
+    if (m_inotify >= 0)
+        ::close(m_inotify);
+    m_inotify = -1;
+    if (m_rootFd >= 0)
+        ::close(m_rootFd);
+    m_rootFd = -1;
+    m_trusted = false;
+}
+
+void PowerSupplyList::refresh()
+{
+    if (m_stale || !m_trusted) {
+        scan();
+        return;
+    }
+    if (m_inotify >= 0) {
+        alignas(inotify_event) char events[4096];
+        const ssize_t got = ::read(m_inotify, events, sizeof events);
+        if (got >= 0 || errno != EAGAIN) {  // an event, an overflow, an error
+            scan();
+            return;
+        }
+    }
+    const long long now = monotonicMs();
+    if (now < m_relistAt)
+        return;
+    m_relistAt = now + m_relistMs;
+    unsigned long long listing = kHashStart;
+    const bool listed = ::lseek(m_rootFd, 0, SEEK_SET) == 0 &&
+                        listFolder(m_rootFd, [&](unsigned long long inode, const char* name) {
+                            hashEntry(listing, inode, name);
+                        });
+    if (!listed || listing != m_listing)
+        scan();
+}
+
+void PowerSupplyList::scan()
+{
+    forget();
+    ++m_scans;
+    m_stale = false;
+    m_relistAt = monotonicMs() + m_relistMs;
+
+    // A root that is a link could be pointed elsewhere without a word to the
+    // watch on its target; one that is missing may come: both are scanned at
+    // every refresh.
+    struct stat st;
+    bool trusted = ::lstat(m_root.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    // The watches come first, so that a change during the scan is reported.
+    if (trusted && m_useInotify) {
+        m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        trusted = m_inotify >= 0 && ::inotify_add_watch(m_inotify, m_root.c_str(), kWatchMask) >= 0;
+    }
+    m_rootFd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+    if (m_rootFd < 0)
+        return;
+
+    unsigned long long listing = kHashStart;
+    int watches = 0;
+    std::string path;
+    const bool listed = listFolder(m_rootFd, [&](unsigned long long inode, const char* name) {
+        hashEntry(listing, inode, name);
+        if (trusted && m_inotify >= 0) {
+            // Each supply's folder too: a file of it removed, added or replaced.
+            // An entry that is no folder is no supply; its replacement shows
+            // in the root.
+            path.assign(m_root).append(1, '/').append(name);
+            if (++watches > kMaxWatches ||
+                (::inotify_add_watch(m_inotify, path.c_str(), kWatchMask) < 0 && errno != ENOTDIR))
+                trusted = false;
+        }
+        Value type;
+        if (!readOnce(m_rootFd, name, "type", type))
+            return;
+        Kind kind;
+        // USB chargers show as "USB", or as "USB_C", "USB_PD", ... on older kernels.
+        if (is(type, "Battery"))
+            kind = Kind::Battery;
+        else if (is(type, "Mains") || is(type, "Wireless") || std::strncmp(type, "USB", 3) == 0)
+            kind = Kind::Charger;
+        else
+            return;
+        Value scope;
+        if (readOnce(m_rootFd, name, "scope", scope) && is(scope, "Device"))
+            return;
+        Supply supply{name, kind, {}};
+        for (int& file : supply.files)
+            file = kNotOpened;
+        m_supplies.push_back(std::move(supply));
+    });
+    m_listing = listing;
+    m_trusted = trusted && listed;
+}
+
+bool PowerSupplyList::read(std::size_t i, Attribute attribute, Value& value)
+{
+    Supply& supply = m_supplies[i];
+    const char* name = kAttributeNames[attribute];
+    int& file = supply.files[attribute];
+    if (file == kNotOpened) {
+        char path[kPathSize];
+        if (m_openFiles >= kMaxOpenFiles)
+            file = kByPath;
+        else if (!joinPath(supply.name.c_str(), name, path) ||
+                 (file = openValue(m_rootFd, path)) < 0)
+            file = kAbsent;
+        else
+            ++m_openFiles;
+    }
+    if (file == kAbsent)
+        return false;
+    if (file == kByPath)
+        return readOnce(m_rootFd, supply.name.c_str(), name, value);
+    const ssize_t got = readFromStart(file, value);
+    if (got < 0) {
+        // On sysfs: the supply has gone (ENODEV), or its driver failed.
+        m_stale = true;
+        return false;
+    }
+    return asText(got, value);
+}
+
+bool PowerSupplyList::text(std::size_t i, Attribute attribute, Value& value)
+{
+    return read(i, attribute, value);
+}
+
+bool PowerSupplyList::number(std::size_t i, Attribute attribute, long long& count)
+{
+    Value text;
+    return read(i, attribute, text) && parseCount(text, count);
+}
+
+bool PowerSupplyList::signedNumber(std::size_t i, Attribute attribute, long long& value)
+{
+    Value text;
+    if (!read(i, attribute, text))
+        return false;
+    const bool negative = text[0] == '-';
+    long long magnitude = 0;
+    if (!parseCount(text + (negative ? 1 : 0), magnitude) || (negative && text[1] == '\0'))
+        return false;
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+bool PowerSupplyList::inSlot(std::size_t i)
+{
+    long long present = 1;
+    return m_supplies[i].kind != Kind::Battery || !number(i, Present, present) || present != 0;
+}
+
+namespace {
+
+using Kind = PowerSupplyList::Kind;
+
 // Ratio of two counts in percent, when it is one.
-bool ratio(int rootFd, const char* supply, const char* now, const char* full, double& percent)
+bool ratio(PowerSupplyList& list, std::size_t i, PowerSupplyList::Attribute now,
+           PowerSupplyList::Attribute full, double& percent)
 {
     long long n = 0;
     long long f = 0;
-    if (!readCount(rootFd, supply, full, f) || f == 0 || !readCount(rootFd, supply, now, n))
+    if (!list.number(i, full, f) || f == 0 || !list.number(i, now, n))
         return false;
     percent = 100.0 * static_cast<double>(n) / static_cast<double>(f);
     return percent::plausible(percent);
 }
 
 // One battery's charge in percent, 0..100 but not yet rounded.
-bool batteryPercent(int rootFd, const char* supply, double& percent)
+bool batteryPercent(PowerSupplyList& list, std::size_t i, double& percent)
 {
     long long capacity = 0;
-    if (readCount(rootFd, supply, "capacity", capacity) &&
+    if (list.number(i, PowerSupplyList::Capacity, capacity) &&
         percent::plausible(static_cast<double>(capacity)))
         percent = static_cast<double>(capacity);
-    else if (!ratio(rootFd, supply, "energy_now", "energy_full", percent) &&
-             !ratio(rootFd, supply, "charge_now", "charge_full", percent))
+    else if (!ratio(list, i, PowerSupplyList::EnergyNow, PowerSupplyList::EnergyFull, percent) &&
+             !ratio(list, i, PowerSupplyList::ChargeNow, PowerSupplyList::ChargeFull, percent))
         return false;
     percent = percent::clamp(percent);
     return true;
@@ -39,32 +375,34 @@ bool batteryPercent(int rootFd, const char* supply, double& percent)
 
 }  // namespace
 
-SysfsPowerSource::SysfsPowerSource(std::string root) : m_root(std::move(root)) {}
+SysfsPowerSource::SysfsPowerSource(std::string root) : m_supplies(std::move(root)) {}
 
 int SysfsPowerSource::acLineStatus()
 {
+    m_supplies.refresh();
     bool online = false;
     bool offline = false;
     bool discharging = false;
     bool charged = false;  // Charging, Full or "Not charging": a charger is there
-    forEachSupply(m_root, [&](int rootFd, const char* name, Kind kind) {
-        if (kind == Kind::Charger) {
+    for (std::size_t i = 0; i < m_supplies.count() && !online; ++i) {
+        if (!m_supplies.inSlot(i))
+            continue;
+        if (m_supplies.kind(i) == Kind::Charger) {
             long long state = 0;
-            if (readCount(rootFd, name, "online", state)) {
+            if (m_supplies.number(i, PowerSupplyList::Online, state)) {
                 // 1 online, 2 online with a programmable voltage
                 (state != 0 ? online : offline) = true;
             }
-            return !online;
+            continue;
         }
-        Value status;
-        if (readAttribute(rootFd, name, "status", status)) {
+        PowerSupplyList::Value status;
+        if (m_supplies.text(i, PowerSupplyList::Status, status)) {
             if (is(status, "Discharging"))
                 discharging = true;
             else if (is(status, "Charging") || is(status, "Full") || is(status, "Not charging"))
                 charged = true;
         }
-        return true;
-    });
+    }
     if (online)
         return power::kAcOnline;
     if (offline || discharging)
@@ -74,6 +412,13 @@ int SysfsPowerSource::acLineStatus()
 
 int SysfsPowerSource::batteryLifePercent()
 {
+    m_supplies.refresh();
+    // With one battery listed no weight is needed, and none is read.
+    int listed = 0;
+    for (std::size_t i = 0; i < m_supplies.count(); ++i)
+        listed += m_supplies.kind(i) == Kind::Battery;
+    const bool weigh = listed > 1;
+
     int batteries = 0;
     int withEnergy = 0;
     int withCharge = 0;
@@ -82,31 +427,38 @@ int SysfsPowerSource::batteryLifePercent()
     double energyTotal = 0.0;
     double byCharge = 0.0;
     double chargeTotal = 0.0;
-    forEachSupply(m_root, [&](int rootFd, const char* name, Kind kind) {
+    for (std::size_t i = 0; i < m_supplies.count(); ++i) {
         double percent = 0.0;
-        if (kind != Kind::Battery || !batteryPercent(rootFd, name, percent))
-            return true;
+        if (m_supplies.kind(i) != Kind::Battery || !m_supplies.inSlot(i) ||
+            !batteryPercent(m_supplies, i, percent))
+            continue;
         ++batteries;
         plain += percent;
+        if (!weigh)
+            continue;
         long long full = 0;
-        if (readCount(rootFd, name, "energy_full", full) && full > 0) {
+        if (m_supplies.number(i, PowerSupplyList::EnergyFull, full) && full > 0) {
             ++withEnergy;
             byEnergy += percent * static_cast<double>(full);
             energyTotal += static_cast<double>(full);
         }
-        if (readCount(rootFd, name, "charge_full", full) && full > 0) {
+        if (m_supplies.number(i, PowerSupplyList::ChargeFull, full) && full > 0) {
             ++withCharge;
             byCharge += percent * static_cast<double>(full);
             chargeTotal += static_cast<double>(full);
         }
-        return true;
-    });
+    }
     if (batteries == 0)
         return power::kUnknown;
     const double percent = withEnergy == batteries   ? byEnergy / energyTotal
                            : withCharge == batteries ? byCharge / chargeTotal
                                                      : plain / batteries;
     return percent::reading(percent);
+}
+
+BatteryDetails SysfsPowerSource::batteryDetails()
+{
+    return sysfsBatteryDetails(m_supplies);
 }
 
 }  // namespace tellavo

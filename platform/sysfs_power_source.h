@@ -2,13 +2,142 @@
 
 #include "power_source.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace tellavo {
 
-// The kernel's power supply class (/sys/class/power_supply), read afresh at
-// every call: supplies come and go while the program runs (a battery pulled, a
-// USB-C charger plugged in), so nothing is kept between calls.
+// The chargers and batteries of the machine itself under the kernel's power
+// supply class (/sys/class/power_supply), kept between reads so that a reading
+// once a second costs a few system calls: the list is made by one scan of the
+// folder and each attribute file is opened once, then read again from offset 0
+// (sysfs produces a fresh value at every read from the start).
+//
+// The list is made anew (every file closed, the folder scanned again) when:
+// - a read of a kept file fails: sysfs fails it once its supply has gone;
+// - inotify reports a change in the folder or in a supply's own folder: a
+//   supply or a file added, removed, renamed, rewritten or changed in mode (on
+//   ordinary files, such as a tree given for tests, every change shows);
+// - a fresh listing of the folder, taken every kRelistMs, differs from the last
+//   one (sysfs tells inotify nothing about supplies that come or go);
+// - it cannot be watched at all (no inotify left, the folder missing or no
+//   folder): then at every refresh, as nothing kept could be trusted.
+//
+// Own supplies: type Mains, USB..., Wireless (chargers) or Battery, and scope
+// not "Device" (mice, keyboards, headsets are left out). A battery whose
+// present is 0 stays listed but is not inSlot(). A file that is missing, is not
+// a regular file (a FIFO would block), is too long or holds a NUL reads as
+// absent, as if it were not there.
+//
+// At most kMaxOpenFiles attribute files are kept open, each O_CLOEXEC; further
+// attributes are opened, read and closed at every read. Not thread-safe: one
+// thread uses a list.
+//
+// Besides SysfsPowerSource, an on-demand reader (a battery's energy or rate,
+// read only when asked) can share the list of a source:
+//
+//   PowerSupplyList& list = source.supplies();
+//   list.refresh();
+//   for (std::size_t i = 0; i < list.count(); ++i) {
+//       long long watts = 0;
+//       if (list.inSlot(i) && list.number(i, PowerSupplyList::PowerNow, watts)) ...
+//   }
+//
+// Indices stay valid until the next refresh().
+class PowerSupplyList {
+public:
+    enum class Kind { Charger, Battery };
+    // The attributes read through kept files; any of them may be missing.
+    enum Attribute {
+        Online,
+        Status,
+        Present,
+        Capacity,
+        EnergyNow,
+        EnergyFull,
+        ChargeNow,
+        ChargeFull,
+        PowerNow,
+        CurrentNow,
+        VoltageNow,
+        AttributeCount
+    };
+
+    // An attribute is one short line ("Discharging\n", "48230000\n"); a file
+    // that fills this buffer is not one.
+    static constexpr std::size_t kValueSize = 64;
+    using Value = char[kValueSize];
+
+    static constexpr int kMaxOpenFiles = 32;
+    static constexpr int kRelistMs = 5000;
+
+    // relistMs: how often the folder is listed again. useInotify false leaves
+    // the list to the listings and the failed reads alone, as on sysfs, where
+    // inotify tells nothing of supplies that come and go: for tests.
+    explicit PowerSupplyList(std::string root, int relistMs = kRelistMs, bool useInotify = true);
+    ~PowerSupplyList();
+    PowerSupplyList(const PowerSupplyList&) = delete;
+    PowerSupplyList& operator=(const PowerSupplyList&) = delete;
+
+    // Makes the list anew when one of the causes above says so; otherwise one
+    // system call (an empty read of the inotify descriptor), and the listing
+    // (three) when it is due.
+    void refresh();
+
+    std::size_t count() const { return m_supplies.size(); }
+    Kind kind(std::size_t i) const { return m_supplies[i].kind; }
+    const std::string& name(std::size_t i) const { return m_supplies[i].name; }
+    // A charger, or a battery that is in its slot: present is not 0 (a
+    // missing or unreadable present says nothing against it). Reads present.
+    bool inSlot(std::size_t i);
+
+    // The attribute's text without its line end; false when it reads as absent.
+    bool text(std::size_t i, Attribute attribute, Value& value);
+    // A whole number as the kernel writes it: digits only, at most 18 of them.
+    bool number(std::size_t i, Attribute attribute, long long& count);
+    // The same with a leading minus allowed: some drivers write a battery's
+    // rate negative while it discharges.
+    bool signedNumber(std::size_t i, Attribute attribute, long long& value);
+
+    const std::string& root() const { return m_root; }
+    // How many times the list was made: for tests and benchmarks.
+    unsigned long scans() const { return m_scans; }
+
+private:
+    // A file's descriptor, or one of these.
+    static constexpr int kNotOpened = -1;  // opened at its first read
+    static constexpr int kAbsent = -2;     // missing or no regular file
+    static constexpr int kByPath = -3;     // past kMaxOpenFiles: opened at every read
+
+    struct Supply {
+        std::string name;
+        Kind kind;
+        int files[AttributeCount];
+    };
+
+    void scan();
+    void forget();
+    bool read(std::size_t i, Attribute attribute, Value& value);
+
+    const std::string m_root;
+    const int m_relistMs;
+    const bool m_useInotify;
+    std::vector<Supply> m_supplies;
+    int m_rootFd = -1;
+    int m_inotify = -1;
+    bool m_trusted = false;  // the list may be kept: its changes would be seen
+    bool m_stale = false;    // a kept file failed: scan at the next refresh
+    int m_openFiles = 0;
+    unsigned long m_scans = 0;
+    // The folder's entries (inode and name) at the last scan, hashed, and the
+    // coarse monotonic time in ms when it is due to be listed again.
+    unsigned long long m_listing = 0;
+    long long m_relistAt = 0;
+};
+
+// The kernel's power supply class, read through a PowerSupplyList (see above
+// for what is kept between reads and when it is made anew).
 //
 // Line status: any mains, USB or wireless charger online gives 1; such
 // chargers present and all offline give 0. With no charger listed at all (some
@@ -16,16 +145,11 @@ namespace tellavo {
 // Discharging gives 0; else Charging, Full or "Not charging" (a charger holding
 // the charge below a threshold) gives 1; Unknown, or no battery, gives 255.
 //
-// Percentage: each system battery's capacity, else energy_now / energy_full,
-// else charge_now / charge_full (energy and charge are never mixed). Several
-// batteries are weighted by energy_full when all have it, else by charge_full
-// when all have that, else equally. Rounded half to even; 255 when no battery
-// gives a usable value.
-//
-// Peripheral batteries (scope "Device": mice, keyboards, headsets) and
-// batteries whose present is 0 do not count. A file that is missing, vanishes,
-// is not a regular file (a FIFO would block), is too long or does not hold a
-// plain number where one is due is ignored, as if it were not there.
+// Percentage: each own battery in its slot: its capacity, else energy_now /
+// energy_full, else charge_now / charge_full (energy and charge are never
+// mixed). Several batteries are weighted by energy_full when all have it, else
+// by charge_full when all have that, else equally. Rounded half to even; 255
+// when no battery gives a usable value.
 class SysfsPowerSource : public PowerSource {
 public:
     static constexpr const char* kDefaultRoot = "/sys/class/power_supply";
@@ -34,11 +158,15 @@ public:
 
     int acLineStatus() override;
     int batteryLifePercent() override;
+    // Read from the kept list when asked (see sysfs_battery_details.h).
+    BatteryDetails batteryDetails() override;
 
-    const std::string& root() const { return m_root; }
+    const std::string& root() const { return m_supplies.root(); }
+    // The kept list, for a reader of other attributes of the same supplies.
+    PowerSupplyList& supplies() { return m_supplies; }
 
 private:
-    std::string m_root;
+    PowerSupplyList m_supplies;
 };
 
 }  // namespace tellavo

@@ -1,7 +1,5 @@
 #include "system_power_status.h"
 
-#include "sysfs_battery_details.h"
-
 #include <QFile>
 
 #include <utility>
@@ -70,7 +68,7 @@ int SystemPowerStatus::batteryLifePercent()
 
 BatteryDetails SystemPowerStatus::batteryDetails()
 {
-    return m_upower.isAvailable() ? m_upower.batteryDetails() : sysfsBatteryDetails(m_sysfs.root());
+    return m_upower.isAvailable() ? m_upower.batteryDetails() : m_sysfs.batteryDetails();
 }
 
 }  // namespace tellavo

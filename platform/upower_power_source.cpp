@@ -216,9 +216,9 @@ void UPowerPowerSource::onTimer()
         dropBus();
         return;
     }
-    // While both answer, one call a period proves UPower alive; the two
-    // objects take turns, so that either one gone is noticed too. One without
-    // an answer is asked at once.
+    // UPower has said nothing for a whole period: one call proves it alive;
+    // the two objects take turns, so that either one gone is noticed too. One
+    // without an answer is asked at once.
     if (m_answered[Root] && m_answered[Display]) {
         fetch(m_nextCheck);
         m_nextCheck = m_nextCheck == Root ? Display : Root;
@@ -278,6 +278,7 @@ void UPowerPowerSource::onFetched(Object object, quint64 generation, QDBusPendin
     m_answered[object] = true;
     store(object, reply.value(), true);
     update();
+    heardFromUPower();
 }
 
 void UPowerPowerSource::onRootPropertiesChanged(const QString& interface,
@@ -298,6 +299,7 @@ void UPowerPowerSource::onPropertiesChanged(Object object, const QString& interf
                                             const QVariantMap& changed,
                                             const QStringList& invalidated)
 {
+    heardFromUPower();
     if (interface != (object == Root ? kRootInterface : kDeviceInterface))
         return;
     store(object, changed, false);
@@ -394,8 +396,17 @@ void UPowerPowerSource::update()
         emit readingsChanged();
 }
 
-// Keeps a countdown that is already running for the same purpose, so that the
-// liveness check keeps its period whatever else arrives.
+// A signal or a reply of UPower shows it alive: the liveness call waits for a
+// whole period of silence again. On a discharging laptop upowerd announces the
+// battery's energy at each of its refreshes, so it is never asked.
+void UPowerPowerSource::heardFromUPower()
+{
+    if (m_waiting == Wait::Liveness)
+        m_timer.start(m_timings.livenessMs);
+}
+
+// Keeps a countdown that is already running for the same purpose, so that
+// nothing but heardFromUPower() puts off the liveness check.
 void UPowerPowerSource::wait(Wait what)
 {
     if (what == m_waiting && (what == Wait::None || m_timer.isActive()))

@@ -20,9 +20,11 @@ bool systemBusSurelyAbsent(const QString& address);
 
 // How often the UPower source checks on the service. Tests shorten them.
 struct UPowerTimings {
-    // A GetAll this often while UPower answers, of its two objects in turn:
-    // it notices a hung service and heals a missed signal.
-    int livenessMs = 30'000;
+    // A GetAll after this long without a signal or a reply of UPower, of its
+    // two objects in turn: it notices a hung service within this and one
+    // reply timeout. Longer than upowerd's own refresh of a discharging
+    // battery (30 s), whose announcements then keep the call from being made.
+    int livenessMs = 60'000;
     // Longest wait for any answer; after it the service counts as absent.
     int replyTimeoutMs = 5'000;
     // Connect again this often while the bus is gone; ask again this often
@@ -38,10 +40,12 @@ struct UPowerTimings {
 // of its DisplayDevice (IsPresent, Type, Percentage; State and the times for
 // the battery details) whenever the name gets an
 // owner, again when a signal invalidates a property instead of giving it, and
-// one of the two in turn once per liveness period: one call a period, as each
-// wakes the bus daemon and UPower on a laptop that is resting. No answer within the timeout, an
-// error or a name without owner makes the source unavailable until UPower answers again; a lost bus
-// is dropped and connected again every reconnect period. Nothing here ever waits on D-Bus.
+// one of the two in turn after each liveness period in which UPower said
+// nothing (no signal, no reply): each call wakes the bus daemon and UPower on a
+// laptop that is resting, and one that talks has shown it is alive. No answer
+// within the timeout, an error or a name without owner makes the source
+// unavailable until UPower answers again; a lost bus is dropped and connected
+// again every reconnect period. Nothing here ever waits on D-Bus.
 //
 // While unavailable both readings are 255. Wrongly typed or implausible values
 // read as 255, and so does the percentage when the display device is no
@@ -92,6 +96,7 @@ private:
     void onPropertiesChanged(Object object, const QString& interface, const QVariantMap& changed,
                              const QStringList& invalidated);
     void store(Object object, const QVariantMap& properties, bool all);
+    void heardFromUPower();
     void forget();
     void update();
     void wait(Wait what);

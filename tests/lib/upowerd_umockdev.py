@@ -9,7 +9,14 @@ new attribute values, then a "change" uevent, which upowerd answers with
 PropertiesChanged within a second.
 
     /usr/bin/python3 upowerd_umockdev.py [--percentage 57] [--status Discharging]
-                                         [--ac-online 0|1] [--log FILE]
+                                         [--ac-online 0|1] [--discharge WATTS]
+                                         [--log FILE]
+
+--discharge drains the battery as a laptop's drains on battery: every second
+energy_now falls by WATTS for that second, power_now says WATTS and capacity
+follows the energy, with no uevent (the kernel sends none for a gradual drain:
+upowerd reads the battery again at its own refresh, every 30 s while it
+discharges). At 20 W the 50 Wh battery loses 1 % every 90 s.
 
 It runs itself again under umockdev-wrapper when it is not already preloaded.
 Once upowerd owns org.freedesktop.UPower it prints "ready" on stdout. Commands,
@@ -94,6 +101,20 @@ class Driver:
         log.close()
         GLib.child_watch_add(GLib.PRIORITY_DEFAULT, self.upowerd.pid, self.on_upowerd_exit)
         self.ready = False
+        self.energy = ENERGY_FULL * args.percentage / 100
+        self.drain = args.discharge
+
+    def start_drain(self):
+        if not self.drain:
+            return
+        self.testbed.set_attribute(self.bat, 'power_now', str(int(self.drain * 1_000_000)))
+        self.GLib.timeout_add_seconds(1, self.drain_a_second)
+
+    def drain_a_second(self):
+        self.energy = max(0.0, self.energy - self.drain * 1_000_000 / 3600)
+        self.testbed.set_attribute(self.bat, 'energy_now', str(int(self.energy)))
+        self.testbed.set_attribute(self.bat, 'capacity', str(round(100 * self.energy / ENERGY_FULL)))
+        return True
 
     def on_upowerd_exit(self, _pid, status):
         self.upowerd.returncode = status
@@ -119,6 +140,7 @@ class Driver:
         cmd, rest = words[0], words[1:]
         if cmd == 'battery':
             percentage = float(rest[0])
+            self.energy = ENERGY_FULL * percentage / 100
             self.testbed.set_attribute(self.bat, 'capacity', str(round(percentage)))
             self.testbed.set_attribute(self.bat, 'energy_now', str(int(ENERGY_FULL * percentage / 100)))
             self.testbed.set_attribute(self.bat, 'status', rest[1])
@@ -150,6 +172,8 @@ def main():
     parser.add_argument('--percentage', type=float, default=57.0)
     parser.add_argument('--status', default='Discharging')
     parser.add_argument('--ac-online', type=int, choices=(0, 1), default=0)
+    parser.add_argument('--discharge', type=float, default=0.0, metavar='WATTS',
+                        help='drain the battery at this rate, without uevents')
     parser.add_argument('--log', help="file for upowerd's own output")
     args = parser.parse_args()
     reexec_under_umockdev()
@@ -189,6 +213,7 @@ def main():
                           GLib.IO_IN | GLib.IO_HUP, on_input)
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             GLib.unix_signal_add(GLib.PRIORITY_HIGH, sig, driver.loop.quit)
+        driver.start_drain()
         os.write(sys.stdout.fileno(), b'ready\n')
         driver.loop.run()
     finally:

@@ -3,19 +3,21 @@
 // links, huge files) or for one broken file at a time. Both the readings of
 // the tick and the battery details of the tool tip.
 #include "bus_services.h"
-#include "sysfs_battery_details.h"
 #include "sysfs_power_source.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using tellavo::ChargeState;
+using tellavo::PowerSupplyList;
 using tellavo::SysfsPowerSource;
 namespace power = tellavo::power;
 
@@ -82,6 +84,25 @@ Files operator+(Files a, const Files& b)
     return with(std::move(a), b);
 }
 
+// How many descriptors this process holds on the folder and the files under
+// it, and whether all of them are close-on-exec.
+QPair<int, bool> filesUnder(const QString& dir)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(dir).canonicalFilePath());
+    QPair<int, bool> held(0, true);
+    for (int fd = 0; fd < 1024; ++fd) {
+        char target[4096];
+        const ssize_t len = ::readlink(qPrintable(QStringLiteral("/proc/self/fd/%1").arg(fd)),
+                                       target, sizeof target);
+        const QByteArray path(target, len > 0 ? int(len) : 0);
+        if (path != folder && !path.startsWith(folder + '/'))
+            continue;
+        ++held.first;
+        held.second = held.second && (::fcntl(fd, F_GETFD) & FD_CLOEXEC);
+    }
+    return held;
+}
+
 }  // namespace
 
 class TestSysfsPowerSource : public QObject {
@@ -98,6 +119,12 @@ private slots:
     void suppliesComeAndGo();
     void rootThatIsNoTree_data();
     void rootThatIsNoTree();
+    void listKeptWhileNothingChanges();
+    void listFollowsTheTree_data();
+    void listFollowsTheTree();
+    void listingAloneSeesSuppliesComeAndGo();
+    void aFailedReadMakesTheListAnew();
+    void filesPastTheBoundReadByPath();
 };
 
 void TestSysfsPowerSource::fixtureTrees_data()
@@ -142,7 +169,7 @@ void TestSysfsPowerSource::fixtureTrees()
     QFETCH(ChargeState, state);
     QFETCH(double, toEmpty);
     QFETCH(double, toFull);
-    const tellavo::BatteryDetails details = tellavo::sysfsBatteryDetails(root.toStdString());
+    const tellavo::BatteryDetails details = source.batteryDetails();
     QCOMPARE(details.state, state);
     QCOMPARE(details.secondsToEmpty, toEmpty);
     QCOMPARE(details.secondsToFull, toFull);
@@ -352,7 +379,8 @@ void TestSysfsPowerSource::batteryDetails()
 
     QTemporaryDir root;
     QVERIFY(writeTree(root.path(), files));
-    const tellavo::BatteryDetails details = tellavo::sysfsBatteryDetails(root.path().toStdString());
+    SysfsPowerSource source(root.path().toStdString());
+    const tellavo::BatteryDetails details = source.batteryDetails();
     QCOMPARE(details.state, state);
     QCOMPARE(details.secondsToEmpty, toEmpty);
     QCOMPARE(details.secondsToFull, toFull);
@@ -489,6 +517,161 @@ void TestSysfsPowerSource::rootThatIsNoTree()
     SysfsPowerSource source(root.toStdString());
     QCOMPARE(source.acLineStatus(), kUnknown);
     QCOMPARE(source.batteryLifePercent(), kUnknown);
+}
+
+// Nothing changes: the list is made once, and each file read is kept open
+// (close-on-exec) and read again; the source closes them all.
+void TestSysfsPowerSource::listKeptWhileNothingChanges()
+{
+    QTemporaryDir root;
+    QVERIFY(writeTree(root.path(), battery() + charger("0\n")));
+    {
+        SysfsPowerSource source(root.path().toStdString());
+        for (int tick = 0; tick < 50; ++tick) {
+            QCOMPARE(source.acLineStatus(), kOff);
+            QCOMPARE(source.batteryLifePercent(), 57);
+        }
+        QCOMPARE(source.supplies().scans(), 1ul);
+        // The folder, and online, present, status and capacity.
+        QCOMPARE(filesUnder(root.path()), qMakePair(5, true));
+    }
+    QCOMPARE(filesUnder(root.path()).first, 0);
+}
+
+// A change to the tree after the list was made: two batteries (57 % and 80 %,
+// 50 Wh each, 68 % together) and a charger offline.
+void TestSysfsPowerSource::listFollowsTheTree_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("percent");
+
+    QTest::newRow("nothing") << "" << kOff << 68;
+    QTest::newRow("a battery appears") << "add BAT2" << kOff << 79;
+    QTest::newRow("a battery vanishes") << "remove BAT1" << kOff << 57;
+    QTest::newRow("a kept file removed: energy") << "remove BAT0/capacity" << kOff << 60;
+    QTest::newRow("a kept file replaced by another") << "rename BAT0/capacity" << kOff << 50;
+    QTest::newRow("a kept file rewritten") << "write BAT0/capacity" << kOff << 50;
+    QTest::newRow("the charger online, rewritten") << "write AC/online" << kOn << 68;
+    QTest::newRow("the charger replaced by another") << "rename AC" << kOn << 68;
+    QTest::newRow("a battery becomes a device's") << "write BAT1/scope" << kOff << 57;
+    QTest::newRow("a battery taken out") << "write BAT1/present" << kOff << 57;
+    QTest::newRow("the whole folder replaced") << "rename ." << kOff << 20;
+}
+
+void TestSysfsPowerSource::listFollowsTheTree()
+{
+    QFETCH(QString, change);
+    QFETCH(int, line);
+    QFETCH(int, percent);
+
+    QTemporaryDir tmp;
+    const QString root = tmp.filePath(QStringLiteral("power_supply"));
+    const QString aside = tmp.filePath(QStringLiteral("aside"));
+    QVERIFY(writeTree(
+        root, battery() + with(battery("BAT1"), {{"BAT1/capacity", "80\n"}}) + charger("0\n")));
+    SysfsPowerSource source(root.toStdString());
+    QCOMPARE(source.acLineStatus(), kOff);
+    QCOMPARE(source.batteryLifePercent(), 68);
+
+    const QString what = change.section(QLatin1Char(' '), 0, 0);
+    const QString name = change.section(QLatin1Char(' '), 1);
+    const QString path = name == "." ? root : root + QLatin1Char('/') + name;
+    // What a file or folder holds after the change.
+    const Files now{{"BAT0/capacity", "20\n"},
+                    {"AC/online", "1\n"},
+                    {"BAT1/scope", "Device\n"},
+                    {"BAT1/present", "0\n"}};
+    if (what == "add") {
+        QVERIFY(writeTree(root, with(battery("BAT2"), {{"BAT2/capacity", "100\n"}})));
+    } else if (what == "remove") {
+        QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
+    } else if (what == "write") {
+        QVERIFY(writeFile(path, now.value(name)));
+    } else if (what == "rename") {
+        // Written aside whole, then put in the place of the old one.
+        const Files replacement = name == "." ? with(battery("BAT2"), {{"BAT2/capacity", "20\n"}})
+                                  : name == "AC" ? charger("1\n")
+                                                 : Files{{name, now.value(name)}};
+        QVERIFY(writeTree(aside, replacement));
+        const QString from = name == "." ? aside : aside + QLatin1Char('/') + name;
+        if (QFileInfo(path).isDir())
+            QVERIFY(QDir(path).removeRecursively());
+        QCOMPARE(::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()),
+                 0);
+    }
+    QCOMPARE(source.acLineStatus(), line);
+    QCOMPARE(source.batteryLifePercent(), percent);
+}
+
+// As on sysfs, where inotify tells nothing of supplies that come and go: the
+// folder's listing, taken every relistMs, finds them. Each supply comes and
+// goes whole, as it does there.
+void TestSysfsPowerSource::listingAloneSeesSuppliesComeAndGo()
+{
+    QTemporaryDir tmp;
+    const QString root = tmp.filePath(QStringLiteral("power_supply"));
+    QVERIFY(writeTree(root, battery()));
+    PowerSupplyList list(root.toStdString(), 100, false);
+    const auto names = [&list] {
+        list.refresh();
+        QStringList listed;
+        for (std::size_t i = 0; i < list.count(); ++i)
+            listed << QString::fromStdString(list.name(i));
+        listed.sort();
+        return listed;
+    };
+    QCOMPARE(names(), QStringList{"BAT0"});
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("AC")), {{"type", "Mains\n"}}));
+    QVERIFY(QFile::rename(tmp.filePath(QStringLiteral("AC")), root + QStringLiteral("/AC")));
+    QTRY_COMPARE_WITH_TIMEOUT(names(), (QStringList{"AC", "BAT0"}), 3000);
+    QVERIFY(QDir(root + QStringLiteral("/BAT0")).removeRecursively());
+    QTRY_COMPARE_WITH_TIMEOUT(names(), QStringList{"AC"}, 3000);
+    QCOMPARE(list.scans(), 3ul);  // once at first, then once for each change
+}
+
+// A kept file whose read fails, as sysfs fails them once their supply has
+// gone (here a process's file under /proc, read after the process ended): it
+// is passed over, and the next reading makes the list anew, once.
+void TestSysfsPowerSource::aFailedReadMakesTheListAnew()
+{
+    QProcess child;
+    child.start(QStringLiteral("sleep"), {QStringLiteral("600")});
+    QVERIFY(child.waitForStarted());
+    const QString adjust = QStringLiteral("/proc/%1/oom_score_adj").arg(child.processId());
+    QVERIFY(writeFile(adjust, "42"));
+    QTemporaryDir root;
+    QVERIFY(writeTree(root.path(), without(battery(), {"BAT0/capacity"})));
+    QVERIFY(QFile::link(adjust, root.path() + QStringLiteral("/BAT0/capacity")));
+
+    SysfsPowerSource source(root.path().toStdString());
+    QCOMPARE(source.batteryLifePercent(), 42);
+    child.kill();
+    QVERIFY(child.waitForFinished());
+    QCOMPARE(source.batteryLifePercent(), 40);  // by energy
+    QCOMPARE(source.supplies().scans(), 1ul);
+    for (int tick = 0; tick < 3; ++tick)
+        QCOMPARE(source.batteryLifePercent(), 40);
+    QCOMPARE(source.supplies().scans(), 2ul);
+}
+
+// Twelve batteries need more files than are kept open: the rest are read
+// anew each time, with the same readings.
+void TestSysfsPowerSource::filesPastTheBoundReadByPath()
+{
+    QTemporaryDir root;
+    Files files;
+    for (int i = 0; i < 12; ++i) {
+        const QString name = QStringLiteral("BAT%1").arg(i);
+        files = files + with(battery(name), {{name + "/capacity", i < 6 ? "20\n" : "80\n"}});
+    }
+    QVERIFY(writeTree(root.path(), files));
+    SysfsPowerSource source(root.path().toStdString());
+    for (int tick = 0; tick < 3; ++tick) {
+        QCOMPARE(source.acLineStatus(), kOff);
+        QCOMPARE(source.batteryLifePercent(), 50);
+    }
+    QCOMPARE(filesUnder(root.path()), qMakePair(PowerSupplyList::kMaxOpenFiles + 1, true));
 }
 
 QTEST_GUILESS_MAIN(TestSysfsPowerSource)

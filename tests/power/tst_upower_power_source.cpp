@@ -58,6 +58,8 @@ private slots:
     void details_data();
     void details();
     void livenessAsksOncePerPeriod();
+    void livenessWaitsForSilence_data();
+    void livenessWaitsForSilence();
     void invalidatedPropertiesAreFetched_data();
     void invalidatedPropertiesAreFetched();
     void badValues_data();
@@ -287,6 +289,51 @@ void TestUPowerPowerSource::livenessAsksOncePerPeriod()
     QVERIFY2(qAbs(root - display) <= 1, counts.constData());
     QCOMPARE(m_mock->calls("Get", kDisplayPath), 0);
     QVERIFY(source.isAvailable());
+}
+
+// UPower talks (a signal every 100 ms that changes no reading, as upowerd's
+// refreshes of a discharging battery do) for five periods: no liveness call.
+// Then it falls silent, and the call comes one period after its last word; or
+// it hangs, and is noticed within that period and the reply timeout.
+void TestUPowerPowerSource::livenessWaitsForSilence_data()
+{
+    QTest::addColumn<bool>("hang");
+    QTest::newRow("falls silent") << false;
+    QTest::newRow("hangs") << true;
+}
+
+void TestUPowerPowerSource::livenessWaitsForSilence()
+{
+    QFETCH(bool, hang);
+    constexpr int kPeriod = 1000;
+    constexpr int kTimeout = 500;
+    QVERIFY(startMock());
+    UPowerPowerSource source(quick(kPeriod, kTimeout, 60'000));
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    const auto calls = [this] {
+        return m_mock->calls("GetAll", kRootPath) + m_mock->calls("GetAll", kDisplayPath);
+    };
+    const int before = calls();
+
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; clock.elapsed() < 5 * kPeriod; ++i) {
+        QVERIFY(m_mock->send(QStringLiteral("set display Energy %1").arg(40.0 - i * 0.01)));
+        QTest::qWait(100);
+    }
+    QCOMPARE(calls(), before);
+    clock.restart();
+    if (hang) {
+        m_mock->pause();
+        QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kPeriod + kTimeout + 1000);
+        QVERIFY2(clock.elapsed() >= kTimeout, qPrintable(QString::number(clock.elapsed())));
+        m_mock->resume();
+    } else {
+        QTest::qWait(kPeriod / 2);
+        QCOMPARE(calls(), before);
+        QTRY_COMPARE_WITH_TIMEOUT(calls(), before + 1, kPeriod);
+        QVERIFY(source.isAvailable());
+    }
 }
 
 // A signal that names a property without its value: the source asks for the

@@ -1,6 +1,6 @@
 // The real upowerd, on a private bus, over a fake kernel battery made with
 // umockdev (tests/lib/upowerd_umockdev.py). The battery changes as the kernel
-// would announce it; with the default timings (a liveness call every 30 s)
+// would announce it; with the default timings (a liveness call after 60 s)
 // only upowerd's PropertiesChanged can bring the change within seconds. The
 // times are upowerd's own, from the battery's energy_now and power_now.
 #include "bus_services.h"
