@@ -82,11 +82,11 @@ void checkSingleWriter(float value, const QLocale& locale)
     if (!std::isfinite(value))
         return;  // the store never holds one; only that it does not crash
     const QString point = locale.decimalPoint();
-    // Latin digits, a plain minus, "e+" / "e-", the locale's separator.
+    // Latin digits, a plain minus, "E+" / "E-", the locale's separator.
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') ||
-            c == QLatin1Char('+') || c == QLatin1Char('e'))
+            c == QLatin1Char('+') || c == QLatin1Char('E'))
             continue;
         if (QStringView(text).mid(i).startsWith(point)) {
             i += point.size() - 1;
@@ -101,12 +101,20 @@ void checkSingleWriter(float value, const QLocale& locale)
     if (std::fabs(value) < 1e6f && value == std::trunc(value) &&
         text != QString::number(qint64(value)))
         fail("whole number not written as its digits", locale, text, double(value));
+    // An exponent is "E", its sign and at least two digits.
+    const qsizetype exp = text.indexOf(QLatin1Char('E'));
+    if (exp >= 0) {
+        const QStringView tail = QStringView(text).mid(exp + 1);
+        bool digits = tail.size() >= 3;
+        for (qsizetype i = 1; digits && i < tail.size(); ++i)
+            digits = tail[i] >= QLatin1Char('0') && tail[i] <= QLatin1Char('9');
+        if (!digits || (tail[0] != QLatin1Char('+') && tail[0] != QLatin1Char('-')))
+            fail("exponent not written as E, sign, two digits", locale, text, double(value));
+    }
     // A separator only where a fraction follows it: never last, no trailing 0.
     const qsizetype at = text.indexOf(point);
     if (at >= 0) {
-        qsizetype end = text.indexOf(QLatin1Char('e'));
-        if (end < 0)
-            end = text.size();
+        const qsizetype end = exp >= 0 ? exp : text.size();
         if (at + point.size() >= end || text[end - 1] == QLatin1Char('0'))
             fail("separator without a fraction", locale, text, double(value));
     }
