@@ -1,6 +1,7 @@
 #include "desktop_text.h"
 #include "display_platform.h"
 #include "frm_princ.h"
+#include "message_boxes.h"
 #include "module1.h"
 #include "settings_store.h"
 #include "system_power_status.h"
@@ -27,7 +28,8 @@ int main(int argc, char** argv)
     SystemPowerStatus powerStatus;
     SettingsStore store;
     Module1 module(
-        store, [&powerStatus](Module1& m) { return std::make_unique<FrmPrinc>(m, powerStatus); });
+        store, [&powerStatus](Module1& m) { return std::make_unique<FrmPrinc>(m, powerStatus); },
+        ui::standardBoxes());
     if (const int status = module.Main())
         return status;
     return app.exec();

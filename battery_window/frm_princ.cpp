@@ -28,7 +28,6 @@
 #include <QWindow>
 
 #include <chrono>
-#include <limits>
 
 namespace tellavo {
 
@@ -42,9 +41,6 @@ constexpr TwipRect kLabel1{1800, 0, 255, 255};
 constexpr TwipRect kSliderPerc{1080, 720, 2655, 255};
 
 constexpr int kFramePixels = 1;  // the thin frame we draw round the client area
-// Under openbox a tool window's first position is sometimes lost right after
-// it is mapped; placing it again a little later holds in every run.
-constexpr int kPlaceAgainMs = 200;
 
 const QString kTitle = QStringLiteral("Tellavo");
 
@@ -60,14 +56,6 @@ int buttonNumber(Qt::MouseButton button)
         default:
             return 0;
     }
-}
-
-int clampToX11(int pixels)
-{
-    // X11 window coordinates are 16-bit; a stored place beyond them would wrap.
-    constexpr int lo = std::numeric_limits<qint16>::min();
-    constexpr int hi = std::numeric_limits<qint16>::max();
-    return pixels < lo ? lo : (pixels > hi ? hi : pixels);
 }
 
 QAction* separator(QObject* parent, const QString& name, bool visible)
@@ -594,6 +582,11 @@ void FrmPrinc::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
+void FrmPrinc::setAbove(bool above)
+{
+    stacking::setAbove(this, above);
+}
+
 void FrmPrinc::showWindow()
 {
     stacking::prepareIndicator(this);
@@ -602,8 +595,8 @@ void FrmPrinc::showWindow()
 
 QPoint FrmPrinc::placedPixels() const
 {
-    return QPoint(clampToX11(m_scale.toPixelsX(m_leftTwips)),
-                  clampToX11(m_scale.toPixelsY(m_topTwips)));
+    return stacking::clampPlace(
+        QPoint(m_scale.toPixelsX(m_leftTwips), m_scale.toPixelsY(m_topTwips)));
 }
 
 bool FrmPrinc::movedByUser() const
@@ -617,11 +610,8 @@ void FrmPrinc::moveToTwips(float left, float top)
     m_topTwips = top;
     m_placed = true;
     m_dragStarted = false;
-    move(placedPixels());
-    QTimer::singleShot(kPlaceAgainMs, this, [this] {
-        if (!m_dragStarted && pos() != placedPixels())
-            move(placedPixels());
-    });
+    stacking::placeWindow(
+        this, [this] { return placedPixels(); }, [this] { return !m_dragStarted; });
 }
 
 float FrmPrinc::leftTwips() const

@@ -48,7 +48,7 @@ public:
     ~FrmPrinc() override;
 
     // PrincWindow
-    QWidget* widget() override { return this; }
+    void setAbove(bool above) override;
     void showWindow() override;
     void moveToTwips(float left, float top) override;
     float leftTwips() const override;

@@ -118,7 +118,7 @@ int main(int argc, char** argv)
         boxes);
     if (module.Main() != 0)
         return 1;
-    auto* window = static_cast<FrmPrinc*>(module.frmPrinc()->widget());
+    auto* window = static_cast<FrmPrinc*>(module.frmPrinc());
     // The ticks are driven here, as fast as they go.
     window->Timer1()->stop();
     // Let start-up settle: the bus's answers to the first calls, the watchers'

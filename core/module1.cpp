@@ -2,15 +2,12 @@
 
 #include "princ_window.h"
 #include "settings_store.h"
-#include "window_stacking.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 
 namespace tellavo {
 
 namespace {
-const QString kTitle = QStringLiteral("Tellavo");
 const QString kSoglia = QStringLiteral("Soglia");
 const QString kSipp = QStringLiteral("SIPP");
 const QString kSx = QStringLiteral("Sx");
@@ -19,19 +16,6 @@ const QString kMessaggio = QStringLiteral("Messaggio");
 const QString kDefaultMessaggio = QStringLiteral("Attacca la spina!!");
 }  // namespace
 
-Module1::Boxes Module1::standardBoxes()
-{
-    Boxes boxes;
-    boxes.welcome = [] { QMessageBox::information(nullptr, kTitle, welcomeText()); };
-    boxes.error = [](const QString& text) { QMessageBox::critical(nullptr, kTitle, text); };
-    return boxes;
-}
-
-QString Module1::welcomeText()
-{
-    return QStringLiteral("Mivor Tellavo - Benvenuti. Fare clic su ' > ' per accedere al menu.");
-}
-
 Module1::Module1(SettingsStore& store, WindowFactory makeWindow, Boxes boxes)
     : m_store(store), m_makeWindow(std::move(makeWindow)), m_boxes(std::move(boxes))
 {
@@ -39,11 +23,17 @@ Module1::Module1(SettingsStore& store, WindowFactory makeWindow, Boxes boxes)
 
 Module1::~Module1() = default;
 
+void Module1::showError(const QString& text)
+{
+    if (m_boxes.error)
+        m_boxes.error(text);
+}
+
 int Module1::startupError(ConversionError error, const QString& key, const QString& text)
 {
-    m_boxes.error(QStringLiteral("%1\n\nIl valore di \"%2\" nelle impostazioni non è valido: "
-                                 "\"%3\".\n\nFile delle impostazioni:\n%4")
-                      .arg(conversionErrorText(error), key, text.left(200), m_store.fileName()));
+    showError(QStringLiteral("%1\n\nIl valore di \"%2\" nelle impostazioni non è valido: "
+                             "\"%3\".\n\nFile delle impostazioni:\n%4")
+                  .arg(conversionErrorText(error), key, text.left(200), m_store.fileName()));
     return 1;
 }
 
@@ -53,8 +43,8 @@ int Module1::Main()
 
     QString unreadable;
     if (!m_store.isReadable(&unreadable)) {
-        m_boxes.error(QStringLiteral("%1\n\nFile delle impostazioni:\n%2")
-                          .arg(unreadable, m_store.fileName()));
+        showError(QStringLiteral("%1\n\nFile delle impostazioni:\n%2")
+                      .arg(unreadable, m_store.fileName()));
         return 1;
     }
 
@@ -73,7 +63,8 @@ int Module1::Main()
             m_state.Sipp = kTrue;
             break;
         case SippSetting::FirstRun:
-            m_boxes.welcome();
+            if (m_boxes.welcome)
+                m_boxes.welcome();
             m_state.Sipp = kTrue;
             break;
         case SippSetting::Off:
@@ -96,18 +87,19 @@ int Module1::Main()
     return 0;
 }
 
-void Module1::ImpostaPrimoPiano(QWidget* form, const Boolean& flag)
+void Module1::ImpostaPrimoPiano(PrincWindow* form, const Boolean& flag)
 {
+    if (!form)
+        return;
     if (flag == kTrue)
-        stacking::setAbove(form, true);
+        form->setAbove(true);
     else if (flag == kFalse)
-        stacking::setAbove(form, false);
+        form->setAbove(false);
 }
 
 void Module1::ApplicaPrimoPiano()
 {
-    if (m_frmPrinc)
-        ImpostaPrimoPiano(m_frmPrinc->widget(), m_state.Sipp);
+    ImpostaPrimoPiano(m_frmPrinc.get(), m_state.Sipp);
 }
 
 bool Module1::SalvaImpostazioni()
@@ -124,8 +116,8 @@ bool Module1::SalvaImpostazioni()
     QString reason;
     if (m_store.write(entries, &reason))
         return true;
-    m_boxes.error(QStringLiteral("Impossibile salvare le impostazioni.\n\n%1\n\nFile:\n%2")
-                      .arg(reason, m_store.fileName()));
+    showError(QStringLiteral("Impossibile salvare le impostazioni.\n\n%1\n\nFile:\n%2")
+                  .arg(reason, m_store.fileName()));
     return false;
 }
 

@@ -8,8 +8,6 @@
 #include <functional>
 #include <memory>
 
-class QWidget;
-
 namespace tellavo {
 
 class PrincWindow;
@@ -21,14 +19,15 @@ class Module1 {
 public:
     using WindowFactory = std::function<std::unique_ptr<PrincWindow>(Module1&)>;
 
-    // The message boxes start-up and saving show; replaceable by tests.
+    // The message boxes start-up and saving show, made by whoever owns the
+    // widgets (the program's, or a test's recorder). Both are called only
+    // when set.
     struct Boxes {
         std::function<void()> welcome;
         std::function<void(const QString& text)> error;
     };
-    static Boxes standardBoxes();
 
-    Module1(SettingsStore& store, WindowFactory makeWindow, Boxes boxes = standardBoxes());
+    Module1(SettingsStore& store, WindowFactory makeWindow, Boxes boxes);
     ~Module1();
 
     AppState& state() { return m_state; }
@@ -42,7 +41,7 @@ public:
 
     // Puts form above all other windows (flag -1) or back among them (flag 0),
     // without moving or resizing it; any other flag does nothing.
-    static void ImpostaPrimoPiano(QWidget* form, const Boolean& flag);
+    static void ImpostaPrimoPiano(PrincWindow* form, const Boolean& flag);
     // Applies Sipp to the battery window.
     void ApplicaPrimoPiano();
 
@@ -57,9 +56,8 @@ public:
     // The exit command: save, then end at once (status 1 if the save failed).
     void Esci();
 
-    static QString welcomeText();
-
 private:
+    void showError(const QString& text);
     int startupError(ConversionError error, const QString& key, const QString& text);
 
     SettingsStore& m_store;

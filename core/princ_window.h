@@ -1,7 +1,5 @@
 #pragma once
 
-class QWidget;
-
 namespace tellavo {
 
 // What start-up, saving and the always-on-top procedures need of the battery
@@ -10,7 +8,9 @@ class PrincWindow {
 public:
     virtual ~PrincWindow() = default;
 
-    virtual QWidget* widget() = 0;
+    // Above all other windows, or back among them, without moving or
+    // resizing the window.
+    virtual void setAbove(bool above) = 0;
     // Shows the window, not modal; its load work has run when it was made.
     virtual void showWindow() = 0;
     // Moves the window's top-left corner; its size stays as its layout set it.

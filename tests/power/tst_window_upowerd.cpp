@@ -50,7 +50,7 @@ void TestWindowUpowerd::sleepsAndWakes()
     Module1 module(
         store, [&status](Module1& m) { return std::make_unique<FrmPrinc>(m, status); }, boxes);
     QCOMPARE(module.Main(), 0);
-    auto* w = static_cast<FrmPrinc*>(module.frmPrinc()->widget());
+    auto* w = static_cast<FrmPrinc*>(module.frmPrinc());
     module.state().Soglia = 20;
     int ticks = 0;
     connect(w->Timer1(), &QTimer::timeout, w, [&ticks] { ++ticks; });

@@ -25,7 +25,9 @@ struct Log {
 class FakeWindow : public PrincWindow {
 public:
     explicit FakeWindow(Log& log) : m_log(log) { m_log.events << QStringLiteral("create"); }
-    QWidget* widget() override { return &m_widget; }
+    // Stacked as the real window is, so that the flag's effect is seen on a
+    // real top-level window.
+    void setAbove(bool above) override { stacking::setAbove(&m_widget, above); }
     void showWindow() override { m_log.events << QStringLiteral("show"); }
     void moveToTwips(float left, float top) override
     {
@@ -38,10 +40,10 @@ public:
     void giveFocus() override { m_log.events << QStringLiteral("focus"); }
 
     float m_left = 0, m_top = 0;
+    QWidget m_widget{nullptr, Qt::Tool | Qt::FramelessWindowHint};
 
 private:
     Log& m_log;
-    QWidget m_widget;
 };
 
 struct Fixture {
@@ -146,7 +148,7 @@ void TestModule1::startup()
     QCOMPARE(int(fx.module->state().Soglia), soglia);
     QCOMPARE(fx.module->state().Messaggio, messaggio);
     QCOMPARE(fx.module->state().Avvisato, kFalse);
-    QCOMPARE(stacking::isAbove(fx.window()->widget()), sipp == -1);
+    QCOMPARE(stacking::isAbove(&fx.window()->m_widget), sipp == -1);
     QCOMPARE(fx.bytes(), before);  // start-up writes nothing
 }
 
@@ -281,14 +283,16 @@ void TestModule1::stackingFlag()
     QFETCH(int, start);
     QFETCH(int, flag);
     QFETCH(bool, above);
-    QWidget w(nullptr, Qt::Tool | Qt::FramelessWindowHint);
+    Log log;
+    FakeWindow window(log);
+    QWidget& w = window.m_widget;
     w.resize(131, 19);
     w.move(40, 50);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     stacking::setAbove(&w, start != 0);
     const QRect before = w.geometry();
-    Module1::ImpostaPrimoPiano(&w, Boolean(flag));
+    Module1::ImpostaPrimoPiano(&window, Boolean(flag));
     QCOMPARE(stacking::isAbove(&w), above);
     QCOMPARE(w.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), above);
     QVERIFY(w.isVisible());

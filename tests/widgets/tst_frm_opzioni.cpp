@@ -65,7 +65,7 @@ struct Harness {
         module = std::make_unique<Module1>(
             *store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
         module->Main();
-        static_cast<FrmPrinc*>(module->frmPrinc()->widget())->Timer1()->stop();
+        static_cast<FrmPrinc*>(module->frmPrinc())->Timer1()->stop();
         state().Soglia = quint8(soglia);
         state().Sipp = sipp;
         state().Messaggio = messaggio;
@@ -240,8 +240,8 @@ void TestFrmOpzioni::captionsFit()
     QFETCH(Room, room);
     useTahoma(tahoma);
     Harness h(20, kTrue, QStringLiteral("Attacca la spina!!"));
-    QWidget* window =
-        options ? static_cast<QWidget*>(h.dialog.get()) : h.module->frmPrinc()->widget();
+    QWidget* window = options ? static_cast<QWidget*>(h.dialog.get())
+                              : static_cast<FrmPrinc*>(h.module->frmPrinc());
     QCOMPARE(QFontInfo(window->font()).family(),
              tahoma ? QStringLiteral("Tahoma") : QStringLiteral("DejaVu Sans"));
     // Every text each control shows; the percentage at its widest too.
@@ -462,7 +462,7 @@ void TestFrmOpzioni::okStores()
 void TestFrmOpzioni::okWithoutEditsWritesAll()
 {
     Harness h(20, kTrue, QStringLiteral("ciao"));
-    auto* w = static_cast<FrmPrinc*>(h.module->frmPrinc()->widget());
+    auto* w = static_cast<FrmPrinc*>(h.module->frmPrinc());
     w->moveToTwips(1500.0f, 2250.0f);
     QFile::remove(h.path());
     h.dialog->cmdOK()->click();
@@ -598,7 +598,7 @@ void TestFrmOpzioni::reopeningShowsCurrentState()
 void TestFrmOpzioni::okWakesTheSleepingTickBeforeSaving()
 {
     Harness h(20, kTrue, QStringLiteral("ciao"));
-    auto* w = static_cast<FrmPrinc*>(h.module->frmPrinc()->widget());
+    auto* w = static_cast<FrmPrinc*>(h.module->frmPrinc());
     h.si.announcing = true;
     h.si.set(power::kAcOffline, 57);
     w->Timer1_Timer();

@@ -49,7 +49,7 @@ struct Harness {
         module = std::make_unique<Module1>(
             *store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
         if (module->Main() == 0)
-            w = static_cast<FrmPrinc*>(module->frmPrinc()->widget());
+            w = static_cast<FrmPrinc*>(module->frmPrinc());
         // Ticks are driven by hand.
         if (w)
             w->Timer1()->stop();

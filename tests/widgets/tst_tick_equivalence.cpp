@@ -215,7 +215,8 @@ Timeline run(SettingsStore& store, const Sequence& seq, bool sleeping,
     FakePowerSource si;
     si.set(seq.line, seq.percent);
     si.announcing = sleeping && seq.announcing;
-    Module1 module(store, [](Module1&) { return nullptr; });
+    Module1 module(
+        store, [](Module1&) { return nullptr; }, Module1::Boxes{});
     module.state().Soglia = quint8(seq.soglia);
     module.state().Messaggio = QStringLiteral("Attacca la spina!!");
     VirtualClock clock;

@@ -77,7 +77,7 @@ struct WindowHarness {
             *store, [&si](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
         if (module->Main() != 0)
             return;
-        w = static_cast<FrmPrinc*>(module->frmPrinc()->widget());
+        w = static_cast<FrmPrinc*>(module->frmPrinc());
         if (!productTimer)
             w->Timer1()->stop();
         module->state().Soglia = quint8(soglia);

@@ -1,14 +1,18 @@
 #include "window_stacking.h"
 
-#include "x11_hints.h"
+#include "x11_connection.h"
 
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
+
+#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <memory>
 
 namespace tellavo::stacking {
@@ -16,6 +20,9 @@ namespace tellavo::stacking {
 namespace {
 
 constexpr uint32_t kAllDesktops = 0xFFFFFFFF;
+// Long enough for openbox to have mapped the window; a place lost before it
+// holds when given again (seen in every run).
+constexpr int kPlaceAgainMs = 200;
 
 template <typename T>
 using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
@@ -154,6 +161,26 @@ void prepareIndicator(QWidget* window)
 bool isUnmanaged(const QWidget* window)
 {
     return window && window->windowFlags().testFlag(Qt::X11BypassWindowManagerHint);
+}
+
+QPoint clampPlace(QPoint pixels)
+{
+    const auto clamp = [](int v) {
+        constexpr int lo = std::numeric_limits<qint16>::min();
+        constexpr int hi = std::numeric_limits<qint16>::max();
+        return v < lo ? lo : (v > hi ? hi : v);
+    };
+    return QPoint(clamp(pixels.x()), clamp(pixels.y()));
+}
+
+void placeWindow(QWidget* window, const std::function<QPoint()>& place,
+                 const std::function<bool()>& keep)
+{
+    window->move(place());
+    QTimer::singleShot(kPlaceAgainMs, window, [window, place, keep] {
+        if (keep() && window->pos() != place())
+            window->move(place());
+    });
 }
 
 }  // namespace tellavo::stacking

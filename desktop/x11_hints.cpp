@@ -1,7 +1,12 @@
 #include "x11_hints.h"
 
+#include "x11_connection.h"
+
 #include <QGuiApplication>
+#include <QVector>
 #include <QWidget>
+
+#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -19,29 +24,8 @@ constexpr quint32 kDecorBorder = 1u << 1;
 constexpr quint32 kDecorTitle = 1u << 3;
 }  // namespace mwm
 
-}  // namespace
-
-xcb_connection_t* connection()
-{
-    const auto* x11 =
-        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name)
-{
-    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, quint16(std::strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return result;
-}
-
-bool available()
-{
-    return connection() != nullptr;
-}
-
+// Replaces the window's 32-bit property `name` of type `type` (atom names).
+// False, doing nothing, off X11 or for a window not yet created.
 bool setProperty32(const QWidget* window, const char* name, const char* type,
                    const QVector<quint32>& values)
 {
@@ -56,6 +40,24 @@ bool setProperty32(const QWidget* window, const char* name, const char* type,
                         propertyType, 32, quint32(values.size()), values.constData());
     xcb_flush(c);
     return true;
+}
+
+}  // namespace
+
+xcb_connection_t* connection()
+{
+    const auto* x11 =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+std::uint32_t atom(xcb_connection_t* c, const char* name)
+{
+    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, quint16(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return result;
 }
 
 bool requestTitleOnlyBar(const QWidget* window)

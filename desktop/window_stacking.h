@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
+
+#include <functional>
 
 class QWidget;
 
@@ -41,5 +44,15 @@ void prepareIndicator(QWidget* window);
 // Whether the window manager leaves the window alone: no interactive move,
 // no focus, no stacking from it; the program moves the window itself.
 bool isUnmanaged(const QWidget* window);
+
+// A place in pixels the window system can hold: X11 window coordinates are
+// 16-bit, and a stored place beyond them would wrap.
+QPoint clampPlace(QPoint pixels);
+
+// Moves the window to `place()`, now and once again a little later unless
+// `keep()` then says no: under openbox a tool window's first position is
+// sometimes lost right after it is mapped, and placing it again holds.
+void placeWindow(QWidget* window, const std::function<QPoint()>& place,
+                 const std::function<bool()>& keep);
 
 }  // namespace tellavo::stacking

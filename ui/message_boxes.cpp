@@ -1,0 +1,17 @@
+#include "message_boxes.h"
+
+#include "texts.h"
+
+#include <QMessageBox>
+
+namespace tellavo::ui {
+
+Module1::Boxes standardBoxes()
+{
+    Module1::Boxes boxes;
+    boxes.welcome = [] { QMessageBox::information(nullptr, texts::title(), texts::welcome()); };
+    boxes.error = [](const QString& text) { QMessageBox::critical(nullptr, texts::title(), text); };
+    return boxes;
+}
+
+}  // namespace tellavo::ui
