@@ -132,7 +132,8 @@ FrmPrinc::FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing)
 
 FrmPrinc::~FrmPrinc()
 {
-    m_si.setChangeListener({});
+    // The scheduler goes before the QObject part would drop the connection.
+    disconnect(&m_si, nullptr, this, nullptr);
 }
 
 void FrmPrinc::buildControls()
@@ -219,13 +220,15 @@ void FrmPrinc::setUpTicking(const TickTiming* timing)
         Timer1_Timer();
     });
     if (timing) {
-        m_scheduler = std::make_unique<TickScheduler>(timing->timer, timing->clock);
+        m_scheduler = timing->makeScheduler
+                          ? timing->makeScheduler(timing->timer, timing->clock)
+                          : std::make_unique<TickScheduler>(timing->timer, timing->clock);
     } else {
         m_qtTimer = std::make_unique<QtTickTimer>(*m_timer1, *m_timer1Phase);
         m_steadyClock = std::make_unique<SteadyClock>();
         m_scheduler = std::make_unique<TickScheduler>(*m_qtTimer, *m_steadyClock);
     }
-    m_si.setChangeListener([this](PowerChange change) {
+    connect(&m_si, &PowerSource::changed, this, [this](PowerChange change) {
         m_scheduler->wake(change == PowerChange::Readings ? WakeReason::Readings
                                                           : WakeReason::Source);
     });
@@ -367,11 +370,12 @@ void FrmPrinc::mnuLayout_Click(int index)
 
 void FrmPrinc::Timer1_Timer()
 {
-    const int line = m_si.acLineStatus();
+    const PowerReading now = m_si.read();
+    const int line = now.acLineStatus;
     m_shownLine = line;
     m_state.Rete = reteFromLineStatus(line);
     CambiaImmagine();
-    const int percent = m_si.batteryLifePercent();
+    const int percent = now.batteryLifePercent;
     const PercentReading reading = percentFromReading(percent);
     m_state.Perc = reading.perc;
     if (m_lblPerc->text() != reading.caption) {

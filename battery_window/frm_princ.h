@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -41,6 +42,8 @@ public:
     struct TickTiming {
         TickTimer& timer;
         const TickClock& clock;
+        // The scheduler over them; empty: the window's own.
+        std::function<std::unique_ptr<TickScheduler>(TickTimer&, const TickClock&)> makeScheduler;
     };
 
     // si: the power status the one-second tick reads; it must outlive the window.

@@ -26,10 +26,8 @@ void TickScheduler::ticked(bool repeats)
     }
 }
 
-void TickScheduler::wake(WakeReason reason)
+void TickScheduler::wake(WakeReason /*reason*/)
 {
-    if (m_ignored & (1u << static_cast<unsigned>(reason)))
-        return;
     if (m_asleep)
         startOnGrid();
 }
@@ -41,11 +39,6 @@ void TickScheduler::startOnGrid()
     const int first = elapsed < 0 ? kTickMs : kTickMs - static_cast<int>(elapsed % kTickMs);
     m_asleep = false;
     m_timer.start(first);
-}
-
-void TickScheduler::ignoreForTesting(WakeReason reason)
-{
-    m_ignored |= 1u << static_cast<unsigned>(reason);
 }
 
 }  // namespace tellavo

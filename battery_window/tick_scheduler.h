@@ -45,20 +45,19 @@ constexpr int kWakeReasonCount = 4;
 class TickScheduler {
 public:
     TickScheduler(TickTimer& timer, const TickClock& clock);
+    virtual ~TickScheduler() = default;
 
     // The window is loaded: the first tick comes one period later.
     void load();
     // A tick has run. repeats: the next tick would change nothing, and the
     // source will announce whatever could make it differ.
     void ticked(bool repeats);
-    // Something that can change the next tick's outcome happened.
-    void wake(WakeReason reason);
+    // Something that can change the next tick's outcome happened. Virtual so
+    // that a test can break the scheduler on purpose and see the window go
+    // wrong.
+    virtual void wake(WakeReason reason);
 
     bool asleep() const { return m_asleep; }
-
-    // Drops every wake for one reason: a deliberately broken scheduler, for
-    // the test that proves each reason is needed.
-    void ignoreForTesting(WakeReason reason);
 
 private:
     void startOnGrid();
@@ -67,7 +66,6 @@ private:
     const TickClock& m_clock;
     std::int64_t m_phase = 0;  // an instant the tick fell at (or the load)
     bool m_asleep = false;
-    unsigned m_ignored = 0;
 };
 
 }  // namespace tellavo

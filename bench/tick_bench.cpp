@@ -138,7 +138,7 @@ int main(int argc, char** argv)
     const std::size_t after = heapInUse();
 
     std::printf("source=%s ticks=%ld line=%d percent=%d label=%s", qPrintable(source), ticks,
-                powerStatus.acLineStatus(), powerStatus.batteryLifePercent(),
+                powerStatus.read().acLineStatus, powerStatus.read().batteryLifePercent,
                 qPrintable(window->lblPerc()->text()));
     if (heap)
         std::printf(" heap_growth=%lld",

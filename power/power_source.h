@@ -2,7 +2,7 @@
 
 #include "battery_details.h"
 
-#include <functional>
+#include <QObject>
 
 namespace tellavo {
 
@@ -18,33 +18,43 @@ enum class PowerChange {
     Source,    // the readings now come from elsewhere, or are no longer announced
 };
 
-// A source of the two readings the one-second tick takes. Both calls return at
-// once: a source that talks to another process answers from what it already
-// knows and never waits on it.
-class PowerSource {
-public:
-    virtual ~PowerSource() = default;
+// The two readings of a tick, taken together from one look at the source.
+struct PowerReading {
+    int acLineStatus = power::kUnknown;        // 0 on battery, 1 on mains, 255 unknown
+    int batteryLifePercent = power::kUnknown;  // 0..100, or 255 unknown
 
-    // 0 on battery, 1 on mains, 255 when it cannot be determined.
-    virtual int acLineStatus() = 0;
-    // 0..100, or 255 when it cannot be determined (no battery, no reading).
-    virtual int batteryLifePercent() = 0;
-
-    // True while every change of the two readings is announced to the change
-    // listener, so that a reader may stop asking until it hears of one. A
-    // source that cannot tell (files read on demand) says false.
-    virtual bool announcesChanges() const { return false; }
-    // The one listener, called on the UI thread for each change of the
-    // readings and whenever announcesChanges() changes; empty: none.
-    virtual void setChangeListener(std::function<void(PowerChange)> listener)
+    bool operator==(const PowerReading& o) const
     {
-        static_cast<void>(listener);
+        return acLineStatus == o.acLineStatus && batteryLifePercent == o.batteryLifePercent;
     }
+    bool operator!=(const PowerReading& o) const { return !(*this == o); }
+};
+
+// A source of the readings the one-second tick takes. read() returns at once:
+// a source that talks to another process answers from what it already knows
+// and never waits on it.
+class PowerSource : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Both readings from the same refresh of the source.
+    virtual PowerReading read() = 0;
+
+    // True while every change of the readings is announced by changed(), so
+    // that a reader may stop asking until it hears of one. A source that
+    // cannot tell (files read on demand) says false.
+    virtual bool announcesChanges() const { return false; }
 
     // The battery's state and times, for a reader that asks now and then (the
-    // tool tip): returns at once like the readings, but may read files. Not
-    // part of the tick, and a change of them alone is not announced.
+    // tool tip): returns at once like read(), but may read files. Not part of
+    // the tick, and a change of them alone is not announced.
     virtual BatteryDetails batteryDetails() { return {}; }
+
+signals:
+    // On the UI thread, for each change of the readings and whenever
+    // announcesChanges() changes.
+    void changed(tellavo::PowerChange change);
 };
 
 }  // namespace tellavo

@@ -377,40 +377,7 @@ bool batteryPercent(PowerSupplyList& list, std::size_t i, double& percent)
 
 SysfsPowerSource::SysfsPowerSource(std::string root) : m_supplies(std::move(root)) {}
 
-int SysfsPowerSource::acLineStatus()
-{
-    m_supplies.refresh();
-    bool online = false;
-    bool offline = false;
-    bool discharging = false;
-    bool charged = false;  // Charging, Full or "Not charging": a charger is there
-    for (std::size_t i = 0; i < m_supplies.count() && !online; ++i) {
-        if (!m_supplies.inSlot(i))
-            continue;
-        if (m_supplies.kind(i) == Kind::Charger) {
-            long long state = 0;
-            if (m_supplies.number(i, PowerSupplyList::Online, state)) {
-                // 1 online, 2 online with a programmable voltage
-                (state != 0 ? online : offline) = true;
-            }
-            continue;
-        }
-        PowerSupplyList::Value status;
-        if (m_supplies.text(i, PowerSupplyList::Status, status)) {
-            if (is(status, "Discharging"))
-                discharging = true;
-            else if (is(status, "Charging") || is(status, "Full") || is(status, "Not charging"))
-                charged = true;
-        }
-    }
-    if (online)
-        return power::kAcOnline;
-    if (offline || discharging)
-        return power::kAcOffline;
-    return charged ? power::kAcOnline : power::kUnknown;
-}
-
-int SysfsPowerSource::batteryLifePercent()
+PowerReading SysfsPowerSource::read()
 {
     m_supplies.refresh();
     // With one battery listed no weight is needed, and none is read.
@@ -419,6 +386,12 @@ int SysfsPowerSource::batteryLifePercent()
         listed += m_supplies.kind(i) == Kind::Battery;
     const bool weigh = listed > 1;
 
+    // The line status.
+    bool online = false;
+    bool offline = false;
+    bool discharging = false;
+    bool charged = false;  // Charging, Full or "Not charging": a charger is there
+    // The percentage.
     int batteries = 0;
     int withEnergy = 0;
     int withCharge = 0;
@@ -428,9 +401,26 @@ int SysfsPowerSource::batteryLifePercent()
     double byCharge = 0.0;
     double chargeTotal = 0.0;
     for (std::size_t i = 0; i < m_supplies.count(); ++i) {
+        if (!m_supplies.inSlot(i))
+            continue;
+        if (m_supplies.kind(i) == Kind::Charger) {
+            long long state = 0;
+            if (!online && m_supplies.number(i, PowerSupplyList::Online, state)) {
+                // 1 online, 2 online with a programmable voltage
+                (state != 0 ? online : offline) = true;
+            }
+            continue;
+        }
+        // Once a charger is online the batteries' status cannot change the line.
+        PowerSupplyList::Value status;
+        if (!online && m_supplies.text(i, PowerSupplyList::Status, status)) {
+            if (is(status, "Discharging"))
+                discharging = true;
+            else if (is(status, "Charging") || is(status, "Full") || is(status, "Not charging"))
+                charged = true;
+        }
         double percent = 0.0;
-        if (m_supplies.kind(i) != Kind::Battery || !m_supplies.inSlot(i) ||
-            !batteryPercent(m_supplies, i, percent))
+        if (!batteryPercent(m_supplies, i, percent))
             continue;
         ++batteries;
         plain += percent;
@@ -448,12 +438,19 @@ int SysfsPowerSource::batteryLifePercent()
             chargeTotal += static_cast<double>(full);
         }
     }
-    if (batteries == 0)
-        return power::kUnknown;
-    const double percent = withEnergy == batteries   ? byEnergy / energyTotal
-                           : withCharge == batteries ? byCharge / chargeTotal
-                                                     : plain / batteries;
-    return percent::reading(percent);
+
+    PowerReading reading;
+    reading.acLineStatus = online                   ? power::kAcOnline
+                           : offline || discharging ? power::kAcOffline
+                           : charged                ? power::kAcOnline
+                                                    : power::kUnknown;
+    if (batteries > 0) {
+        reading.batteryLifePercent =
+            percent::reading(withEnergy == batteries   ? byEnergy / energyTotal
+                             : withCharge == batteries ? byCharge / chargeTotal
+                                                       : plain / batteries);
+    }
+    return reading;
 }
 
 BatteryDetails SysfsPowerSource::batteryDetails()

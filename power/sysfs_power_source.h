@@ -156,8 +156,8 @@ public:
 
     explicit SysfsPowerSource(std::string root = kDefaultRoot);
 
-    int acLineStatus() override;
-    int batteryLifePercent() override;
+    // One refresh of the list, then both readings from it.
+    PowerReading read() override;
     // Read from the kept list when asked (see sysfs_battery_details.h).
     BatteryDetails batteryDetails() override;
 

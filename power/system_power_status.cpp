@@ -2,8 +2,6 @@
 
 #include <QFile>
 
-#include <utility>
-
 namespace tellavo {
 namespace {
 
@@ -22,48 +20,24 @@ SystemPowerStatus::SystemPowerStatus(QObject* parent)
 
 SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimings& timings,
                                      QObject* parent)
-    : QObject(parent), m_sysfs(QFile::encodeName(sysfsRoot).toStdString()), m_upower(timings)
+    : PowerSource(parent), m_sysfs(QFile::encodeName(sysfsRoot).toStdString()), m_upower(timings)
 {
-    connect(&m_upower, &UPowerPowerSource::availabilityChanged, this, [this] {
-        emit sourceChanged();
-        announce(PowerChange::Source);
-    });
-    connect(&m_upower, &UPowerPowerSource::readingsChanged, this, [this] {
-        if (m_upower.isAvailable()) {
-            emit readingsChanged();
-            announce(PowerChange::Readings);
-        }
+    connect(&m_upower, &PowerSource::changed, this, [this](PowerChange change) {
+        if (change == PowerChange::Source || m_upower.isAvailable())
+            emit changed(change);
     });
 }
 
-void SystemPowerStatus::setChangeListener(std::function<void(PowerChange)> listener)
-{
-    m_listener = std::move(listener);
-}
-
-void SystemPowerStatus::announce(PowerChange change)
-{
-    if (m_listener)
-        m_listener(change);
-}
-
-// Both reads of a tick come in a row, with no event in between, so they always
-// come from the same source.
-int SystemPowerStatus::acLineStatus()
+PowerReading SystemPowerStatus::read()
 {
     if (m_upower.isAvailable())
-        return m_upower.acLineStatus();
+        return m_upower.read();
     // Without UPower the window reads once a second: UPower's next try rides
     // on this wake-up instead of a timer of its own, which Qt does not line up
     // with the tick. Reads come a second apart give or take the tick's slack,
     // so a try due within one and a half of them is made now.
     m_upower.retryIfDueWithin(kReadEveryMs * 3 / 2);
-    return m_sysfs.acLineStatus();
-}
-
-int SystemPowerStatus::batteryLifePercent()
-{
-    return m_upower.isAvailable() ? m_upower.batteryLifePercent() : m_sysfs.batteryLifePercent();
+    return m_sysfs.read();
 }
 
 BatteryDetails SystemPowerStatus::batteryDetails()

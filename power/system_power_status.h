@@ -13,7 +13,7 @@ namespace tellavo {
 // kernel's power supply files while it does not. The choice is made at every
 // read, so the window follows UPower as it comes, goes or hangs, and never
 // waits for it.
-class SystemPowerStatus : public QObject, public PowerSource {
+class SystemPowerStatus : public PowerSource {
     Q_OBJECT
 public:
     // How often the window reads while UPower is absent.
@@ -26,28 +26,19 @@ public:
     SystemPowerStatus(const QString& sysfsRoot, const UPowerTimings& timings,
                       QObject* parent = nullptr);
 
-    int acLineStatus() override;
-    int batteryLifePercent() override;
     // UPower's cache while it answers, else the power supply files, read now.
+    PowerReading read() override;
     BatteryDetails batteryDetails() override;
-    // UPower tells of every change; the power supply files do not.
+    // UPower tells of every change; the power supply files do not. changed()
+    // tells of UPower's changes while it is in use, and of every switch
+    // between UPower and the files (as a change of source).
     bool announcesChanges() const override { return usingUPower(); }
-    void setChangeListener(std::function<void(PowerChange)> listener) override;
 
     bool usingUPower() const { return m_upower.isAvailable(); }
 
-signals:
-    // UPower's readings changed while they are the ones in use.
-    void readingsChanged();
-    // The source in use switched between UPower and the power supply files.
-    void sourceChanged();
-
 private:
-    void announce(PowerChange change);
-
     SysfsPowerSource m_sysfs;
     UPowerPowerSource m_upower;
-    std::function<void(PowerChange)> m_listener;
 };
 
 }  // namespace tellavo

@@ -124,7 +124,7 @@ UPowerPowerSource::UPowerPowerSource(QObject* parent) : UPowerPowerSource(UPower
 }
 
 UPowerPowerSource::UPowerPowerSource(const UPowerTimings& timings, QObject* parent)
-    : QObject(parent), m_timings(timings), m_connectionName(connectionName(this))
+    : PowerSource(parent), m_timings(timings), m_connectionName(connectionName(this))
 {
     m_timer.setSingleShot(true);
     // A coarse 30 s timer may fire half a second late, and a hung UPower is to
@@ -388,12 +388,13 @@ void UPowerPowerSource::update()
     m_available = available;
     m_line = line;
     m_percent = percent;
+    // A change of availability is one of the source, whatever the readings did.
     if (availabilityChange) {
         qCDebug(lcPower) << "UPower" << (available ? "available" : "unavailable");
-        emit availabilityChanged(available);
+        emit changed(PowerChange::Source);
+    } else if (readingsChange) {
+        emit changed(PowerChange::Readings);
     }
-    if (readingsChange)
-        emit readingsChanged();
 }
 
 // A signal or a reply of UPower shows it alive: the liveness call waits for a

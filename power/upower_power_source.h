@@ -50,15 +50,16 @@ struct UPowerTimings {
 // While unavailable both readings are 255. Wrongly typed or implausible values
 // read as 255, and so does the percentage when the display device is no
 // battery (UPower then reports 0).
-class UPowerPowerSource : public QObject, public PowerSource {
+class UPowerPowerSource : public PowerSource {
     Q_OBJECT
 public:
     explicit UPowerPowerSource(QObject* parent = nullptr);
     explicit UPowerPowerSource(const UPowerTimings& timings, QObject* parent = nullptr);
     ~UPowerPowerSource() override;
 
-    int acLineStatus() override { return m_line; }
-    int batteryLifePercent() override { return m_percent; }
+    PowerReading read() override { return {m_line, m_percent}; }
+    // While UPower answers, it announces every change of the readings.
+    bool announcesChanges() const override { return m_available; }
     // From the cache: the display device's State, TimeToEmpty and TimeToFull.
     BatteryDetails batteryDetails() override;
 
@@ -69,11 +70,6 @@ public:
     // attempt to connect or to ask again that would fall due before then is
     // made now, so that it costs no wake-up of its own.
     void retryIfDueWithin(int withinMs);
-
-signals:
-    void availabilityChanged(bool available);
-    // One of the two readings changed (availability changes included).
-    void readingsChanged();
 
 private slots:
     // QDBusConnection::connect takes slots by signature only.

@@ -2,21 +2,16 @@
 
 #include "power_source.h"
 
-#include <functional>
-#include <utility>
-
 // A power source whose readings and battery details the test sets; counts the
-// reads. While announcing (as UPower does), change() tells the listener.
+// reads. While announcing (as UPower does), change() tells of it.
 class FakePowerSource : public tellavo::PowerSource {
 public:
     bool announcing = false;
-    std::function<void(tellavo::PowerChange)> listener;
 
     int line = tellavo::power::kAcOffline;
     int percent = 57;
     tellavo::BatteryDetails details;
-    int lineReads = 0;
-    int percentReads = 0;
+    int reads = 0;
     int detailsReads = 0;
 
     void set(int acLine, int batteryPercent)
@@ -24,15 +19,10 @@ public:
         line = acLine;
         percent = batteryPercent;
     }
-    int acLineStatus() override
+    tellavo::PowerReading read() override
     {
-        ++lineReads;
-        return line;
-    }
-    int batteryLifePercent() override
-    {
-        ++percentReads;
-        return percent;
+        ++reads;
+        return {line, percent};
     }
     tellavo::BatteryDetails batteryDetails() override
     {
@@ -40,10 +30,6 @@ public:
         return details;
     }
     bool announcesChanges() const override { return announcing; }
-    void setChangeListener(std::function<void(tellavo::PowerChange)> l) override
-    {
-        listener = std::move(l);
-    }
 
     // The readings change; announced when they are UPower's.
     void change(int acLine, int batteryPercent)
@@ -51,8 +37,8 @@ public:
         if (acLine == line && batteryPercent == percent)
             return;
         set(acLine, batteryPercent);
-        if (announcing && listener)
-            listener(tellavo::PowerChange::Readings);
+        if (announcing)
+            emit changed(tellavo::PowerChange::Readings);
     }
     // The readings start or stop coming from a source that announces them.
     void setAnnouncing(bool on)
@@ -60,7 +46,6 @@ public:
         if (on == announcing)
             return;
         announcing = on;
-        if (listener)
-            listener(tellavo::PowerChange::Source);
+        emit changed(tellavo::PowerChange::Source);
     }
 };

@@ -164,8 +164,8 @@ void TestSysfsPowerSource::fixtureTrees()
     const QString root = tellavo::test::fixturesDir() + QLatin1Char('/') + tree;
     QVERIFY2(QFileInfo(root).isDir(), qPrintable(root));
     SysfsPowerSource source(root.toStdString());
-    QCOMPARE(source.acLineStatus(), line);
-    QCOMPARE(source.batteryLifePercent(), percent);
+    QCOMPARE(source.read().acLineStatus, line);
+    QCOMPARE(source.read().batteryLifePercent, percent);
     QFETCH(ChargeState, state);
     QFETCH(double, toEmpty);
     QFETCH(double, toFull);
@@ -319,8 +319,8 @@ void TestSysfsPowerSource::builtTrees()
     QTemporaryDir root;
     QVERIFY(writeTree(root.path(), files));
     SysfsPowerSource source(root.path().toStdString());
-    QCOMPARE(source.acLineStatus(), line);
-    QCOMPARE(source.batteryLifePercent(), percent);
+    QCOMPARE(source.read().acLineStatus, line);
+    QCOMPARE(source.read().batteryLifePercent, percent);
 }
 
 // The state and the times from one broken or unusual figure at a time. The
@@ -454,8 +454,8 @@ void TestSysfsPowerSource::filesThatAreNotValues()
             QSKIP("root reads any file");
     }
     SysfsPowerSource source(root.path().toStdString());
-    QCOMPARE(source.acLineStatus(), line);
-    QCOMPARE(source.batteryLifePercent(), percent);
+    QCOMPARE(source.read().acLineStatus, line);
+    QCOMPARE(source.read().batteryLifePercent, percent);
 }
 
 // Nothing is kept between calls: one source follows the tree as supplies are
@@ -467,8 +467,8 @@ void TestSysfsPowerSource::suppliesComeAndGo()
     QVERIFY(QDir().mkpath(root));
     SysfsPowerSource source(root.toStdString());
     const auto readings = [&source] {
-        const int line = source.acLineStatus();
-        return qMakePair(line, source.batteryLifePercent());
+        const int line = source.read().acLineStatus;
+        return qMakePair(line, source.read().batteryLifePercent);
     };
     using R = QPair<int, int>;
 
@@ -515,8 +515,8 @@ void TestSysfsPowerSource::rootThatIsNoTree()
     else if (kind == "empty path")
         root.clear();
     SysfsPowerSource source(root.toStdString());
-    QCOMPARE(source.acLineStatus(), kUnknown);
-    QCOMPARE(source.batteryLifePercent(), kUnknown);
+    QCOMPARE(source.read().acLineStatus, kUnknown);
+    QCOMPARE(source.read().batteryLifePercent, kUnknown);
 }
 
 // Nothing changes: the list is made once, and each file read is kept open
@@ -528,8 +528,8 @@ void TestSysfsPowerSource::listKeptWhileNothingChanges()
     {
         SysfsPowerSource source(root.path().toStdString());
         for (int tick = 0; tick < 50; ++tick) {
-            QCOMPARE(source.acLineStatus(), kOff);
-            QCOMPARE(source.batteryLifePercent(), 57);
+            QCOMPARE(source.read().acLineStatus, kOff);
+            QCOMPARE(source.read().batteryLifePercent, 57);
         }
         QCOMPARE(source.supplies().scans(), 1ul);
         // The folder, and online, present, status and capacity.
@@ -571,8 +571,8 @@ void TestSysfsPowerSource::listFollowsTheTree()
     QVERIFY(writeTree(
         root, battery() + with(battery("BAT1"), {{"BAT1/capacity", "80\n"}}) + charger("0\n")));
     SysfsPowerSource source(root.toStdString());
-    QCOMPARE(source.acLineStatus(), kOff);
-    QCOMPARE(source.batteryLifePercent(), 68);
+    QCOMPARE(source.read().acLineStatus, kOff);
+    QCOMPARE(source.read().batteryLifePercent, 68);
 
     const QString what = change.section(QLatin1Char(' '), 0, 0);
     const QString name = change.section(QLatin1Char(' '), 1);
@@ -600,8 +600,8 @@ void TestSysfsPowerSource::listFollowsTheTree()
         QCOMPARE(::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()),
                  0);
     }
-    QCOMPARE(source.acLineStatus(), line);
-    QCOMPARE(source.batteryLifePercent(), percent);
+    QCOMPARE(source.read().acLineStatus, line);
+    QCOMPARE(source.read().batteryLifePercent, percent);
 }
 
 // As on sysfs, where inotify tells nothing of supplies that come and go: the
@@ -645,13 +645,13 @@ void TestSysfsPowerSource::aFailedReadMakesTheListAnew()
     QVERIFY(QFile::link(adjust, root.path() + QStringLiteral("/BAT0/capacity")));
 
     SysfsPowerSource source(root.path().toStdString());
-    QCOMPARE(source.batteryLifePercent(), 42);
+    QCOMPARE(source.read().batteryLifePercent, 42);
     child.kill();
     QVERIFY(child.waitForFinished());
-    QCOMPARE(source.batteryLifePercent(), 40);  // by energy
+    QCOMPARE(source.read().batteryLifePercent, 40);  // by energy
     QCOMPARE(source.supplies().scans(), 1ul);
     for (int tick = 0; tick < 3; ++tick)
-        QCOMPARE(source.batteryLifePercent(), 40);
+        QCOMPARE(source.read().batteryLifePercent, 40);
     QCOMPARE(source.supplies().scans(), 2ul);
 }
 
@@ -668,8 +668,8 @@ void TestSysfsPowerSource::filesPastTheBoundReadByPath()
     QVERIFY(writeTree(root.path(), files));
     SysfsPowerSource source(root.path().toStdString());
     for (int tick = 0; tick < 3; ++tick) {
-        QCOMPARE(source.acLineStatus(), kOff);
-        QCOMPARE(source.batteryLifePercent(), 50);
+        QCOMPARE(source.read().acLineStatus, kOff);
+        QCOMPARE(source.read().batteryLifePercent, 50);
     }
     QCOMPARE(filesUnder(root.path()), qMakePair(PowerSupplyList::kMaxOpenFiles + 1, true));
 }

@@ -3,9 +3,9 @@
 // The mock says charging on AC at 66 %, the fixture discharging on battery at
 // 57 %, so every reading, and the battery's state, tells where it came from.
 #include "bus_services.h"
+#include "change_log.h"
 #include "system_power_status.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,8 +31,8 @@ using Readings = QList<int>;
 
 Readings readings(SystemPowerStatus& status)
 {
-    const int line = status.acLineStatus();
-    const int percent = status.batteryLifePercent();
+    const int line = status.read().acLineStatus;
+    const int percent = status.read().batteryLifePercent;
     return {line, percent, int(status.batteryDetails().state)};
 }
 
@@ -82,24 +82,24 @@ void TestSystemPowerStatus::cleanup()
 void TestSystemPowerStatus::followsUPowerAsItComesAndGoes()
 {
     SystemPowerStatus status(fixture("laptop_on_battery"), UPowerTimings());
-    QSignalSpy switched(&status, &SystemPowerStatus::sourceChanged);
+    ChangeLog switched(status);
     QVERIFY(!status.usingUPower());
     QCOMPARE(readings(status), kFromSysfs);
 
     QVERIFY2(m_mock->start(kMockOnAc), qPrintable(m_mock->answer()));
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), kSoon);
     QCOMPARE(readings(status), kFromUPower);
-    QCOMPARE(switched.count(), 1);
+    QCOMPARE(switched.sources(), 1);
 
     m_mock->kill();
     QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), 1000);
     QCOMPARE(readings(status), kFromSysfs);
-    QCOMPARE(switched.count(), 2);
+    QCOMPARE(switched.sources(), 2);
 
     QVERIFY2(m_mock->start(kMockOnAc), qPrintable(m_mock->answer()));
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), kSoon);
     QCOMPARE(readings(status), kFromUPower);
-    QCOMPARE(switched.count(), 3);
+    QCOMPARE(switched.sources(), 3);
 }
 
 void TestSystemPowerStatus::forwardsUPowerChangesOnly()
@@ -107,21 +107,21 @@ void TestSystemPowerStatus::forwardsUPowerChangesOnly()
     QVERIFY2(m_mock->start(kMockOnAc), qPrintable(m_mock->answer()));
     SystemPowerStatus status(fixture("laptop_on_battery"), UPowerTimings());
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), kSoon);
-    QSignalSpy changed(&status, &SystemPowerStatus::readingsChanged);
+    ChangeLog changed(status);
 
     QVERIFY(m_mock->send("percentage 70"));
-    QTRY_COMPARE_WITH_TIMEOUT(status.batteryLifePercent(), 70, kSoon);
-    QCOMPARE(changed.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(status.read().batteryLifePercent, 70, kSoon);
+    QCOMPARE(changed.readings(), 1);
     QVERIFY(m_mock->send("state discharging"));  // no reading changes
     QVERIFY(m_mock->send("on-battery true"));
-    QTRY_COMPARE_WITH_TIMEOUT(status.acLineStatus(), power::kAcOffline, kSoon);
-    QCOMPARE(changed.count(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(status.read().acLineStatus, power::kAcOffline, kSoon);
+    QCOMPARE(changed.readings(), 2);
 
     // UPower going leaves 255s in its cache; those are not the readings now.
     m_mock->kill();
     QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), kSoon);
     QTest::qWait(100);
-    QCOMPARE(changed.count(), 2);
+    QCOMPARE(changed.readings(), 2);
 }
 
 void TestSystemPowerStatus::filesFromTheEnvironment()

@@ -2,10 +2,10 @@
 // system bus: what it reads, that changes come by signal and not by polling,
 // and that no value the service sends, however wrong, gives a wrong reading.
 #include "bus_services.h"
+#include "change_log.h"
 #include "upower_power_source.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -142,8 +142,8 @@ void TestUPowerPowerSource::readsTheDisplayDevice()
     QVERIFY(startMock(mock));
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QCOMPARE(source.acLineStatus(), line);
-    QCOMPARE(source.batteryLifePercent(), percent);
+    QCOMPARE(source.read().acLineStatus, line);
+    QCOMPARE(source.read().batteryLifePercent, percent);
     QFETCH(ChargeState, state);
     QCOMPARE(source.batteryDetails().state, state);
 }
@@ -156,22 +156,22 @@ void TestUPowerPowerSource::changesArriveBySignalAlone()
     QVERIFY(startMock());
     UPowerPowerSource source;  // liveness every 30 s: not within this test
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QCOMPARE(source.batteryLifePercent(), 57);
+    QCOMPARE(source.read().batteryLifePercent, 57);
     QCOMPARE(m_mock->calls("GetAll", kRootPath), 1);
     QCOMPARE(m_mock->calls("GetAll", kDisplayPath), 1);
-    QSignalSpy changed(&source, &UPowerPowerSource::readingsChanged);
+    ChangeLog changed(source);
 
     QVERIFY(m_mock->send("percentage 30"));
-    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), 30, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, 30, 1000);
     QVERIFY(m_mock->send("on-battery false"));
-    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), kOn, 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, kOn, 1000);
     for (int tick = 0; tick < 20; ++tick) {
-        QCOMPARE(source.acLineStatus(), kOn);
-        QCOMPARE(source.batteryLifePercent(), 30);
+        QCOMPARE(source.read().acLineStatus, kOn);
+        QCOMPARE(source.read().batteryLifePercent, 30);
         QTest::qWait(100);
     }
 
-    QCOMPARE(changed.count(), 2);
+    QCOMPARE(changed.readings(), 2);
     QCOMPARE(m_mock->calls("GetAll", kRootPath), 1);
     QCOMPARE(m_mock->calls("GetAll", kDisplayPath), 1);
     QCOMPARE(m_mock->calls("Get", kRootPath), 0);
@@ -183,7 +183,7 @@ void TestUPowerPowerSource::readingsChangedOnlyOnRealChange()
     QVERIFY(startMock());
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QSignalSpy changed(&source, &UPowerPowerSource::readingsChanged);
+    ChangeLog changed(source);
 
     // None of these changes a reading...
     QVERIFY(m_mock->send("percentage 57.3"));
@@ -194,8 +194,8 @@ void TestUPowerPowerSource::readingsChangedOnlyOnRealChange()
     QVERIFY(m_mock->send("set root OnBattery true"));
     // ...this one does, and it comes after them on the same connection.
     QVERIFY(m_mock->send("percentage 58"));
-    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), 58, kSoon);
-    QCOMPARE(changed.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, 58, kSoon);
+    QCOMPARE(changed.readings(), 1);
 }
 
 // The state and the times, by signal (set) or by the GetAll an invalidation
@@ -244,7 +244,7 @@ void TestUPowerPowerSource::details()
     QTRY_COMPARE_WITH_TIMEOUT(source.batteryDetails().secondsToFull, 222.0, kSoon);
     QCOMPARE(source.batteryDetails().state, ChargeState::Discharging);
     QCOMPARE(source.batteryDetails().secondsToEmpty, 111.0);
-    QSignalSpy changed(&source, &UPowerPowerSource::readingsChanged);
+    ChangeLog changed(source);
 
     for (const QString& command : commands)
         QVERIFY2(m_mock->send(command), qPrintable(m_mock->answer()));
@@ -254,8 +254,8 @@ void TestUPowerPowerSource::details()
     };
     QTRY_VERIFY_WITH_TIMEOUT(matches(), kSoon);
     // Neither is a reading: the window's sleeping tick is not woken for them.
-    QCOMPARE(changed.count(), 0);
-    QCOMPARE(source.batteryLifePercent(), 57);
+    QCOMPARE(changed.readings(), 0);
+    QCOMPARE(source.read().batteryLifePercent, 57);
 }
 
 // With a short period: one GetAll per period, of the two objects in turn,
@@ -273,8 +273,8 @@ void TestUPowerPowerSource::livenessAsksOncePerPeriod()
     clock.start();
     int ticks = 0;
     while (clock.elapsed() < 10 * kPeriod) {
-        source.acLineStatus();
-        source.batteryLifePercent();
+        source.read().acLineStatus;
+        source.read().batteryLifePercent;
         ++ticks;
         QTest::qWait(10);
     }
@@ -378,8 +378,8 @@ void TestUPowerPowerSource::invalidatedPropertiesAreFetched()
     const int display0 = m_mock->calls("GetAll", kDisplayPath);
     for (const QString& command : commands)
         QVERIFY2(m_mock->send(command), qPrintable(m_mock->answer()));
-    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), line, kSoon);
-    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), percent, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, line, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, percent, kSoon);
     QTest::qWait(200);  // a second call, if one were made, would show by now
     QCOMPARE(m_mock->calls("GetAll", kRootPath) - root0, rootFetches);
     QCOMPARE(m_mock->calls("GetAll", kDisplayPath) - display0, displayFetches);
@@ -473,8 +473,8 @@ void TestUPowerPowerSource::badValues()
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     for (const QString& command : commands)
         QVERIFY2(m_mock->send(command), qPrintable(m_mock->answer()));
-    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), line, kSoon);
-    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), percent, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, line, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, percent, kSoon);
     QVERIFY(source.isAvailable());
 }
 
@@ -485,45 +485,45 @@ void TestUPowerPowerSource::recoversFromBadValues()
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QVERIFY(m_mock->send("set display Percentage nan"));
     QVERIFY(m_mock->send("set root OnBattery 'yes'"));
-    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), kUnknown, kSoon);
-    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), kUnknown, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, kUnknown, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, kUnknown, kSoon);
     QVERIFY(m_mock->send("percentage 42"));
     QVERIFY(m_mock->send("on-battery false"));
-    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), 42, kSoon);
-    QTRY_COMPARE_WITH_TIMEOUT(source.acLineStatus(), kOn, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, 42, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, kOn, kSoon);
 }
 
 void TestUPowerPowerSource::availabilityFollowsTheName()
 {
     UPowerPowerSource source;
-    QSignalSpy availability(&source, &UPowerPowerSource::availabilityChanged);
+    ChangeLog availability(source);
     QTest::qWait(200);
     QVERIFY(!source.isAvailable());
-    QCOMPARE(source.acLineStatus(), kUnknown);
-    QCOMPARE(source.batteryLifePercent(), kUnknown);
-    QCOMPARE(availability.count(), 0);
+    QCOMPARE(source.read().acLineStatus, kUnknown);
+    QCOMPARE(source.read().batteryLifePercent, kUnknown);
+    QCOMPARE(availability.sources(), 0);
 
     QVERIFY(startMock());
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QCOMPARE(availability.count(), 1);
-    QCOMPARE(availability.at(0).at(0).toBool(), true);
-    QCOMPARE(source.batteryLifePercent(), 57);
+    QCOMPARE(availability.sources(), 1);
+    QCOMPARE(availability.announcing.at(0), true);
+    QCOMPARE(source.read().batteryLifePercent, 57);
 
     m_mock->kill();
     QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
-    QCOMPARE(availability.count(), 2);
-    QCOMPARE(availability.at(1).at(0).toBool(), false);
-    QCOMPARE(source.acLineStatus(), kUnknown);
-    QCOMPARE(source.batteryLifePercent(), kUnknown);
+    QCOMPARE(availability.sources(), 2);
+    QCOMPARE(availability.announcing.at(1), false);
+    QCOMPARE(source.read().acLineStatus, kUnknown);
+    QCOMPARE(source.read().batteryLifePercent, kUnknown);
 
     QVERIFY(startMock({"--percentage", "80", "--on-ac"}));
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QCOMPARE(source.acLineStatus(), kOn);
-    QCOMPARE(source.batteryLifePercent(), 80);
+    QCOMPARE(source.read().acLineStatus, kOn);
+    QCOMPARE(source.read().batteryLifePercent, 80);
 
     m_mock->stop();
     QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
-    QCOMPARE(availability.count(), 4);
+    QCOMPARE(availability.sources(), 4);
 }
 
 // A stopped UPower (A) has a liveness GetAll waiting; another one (B) takes
@@ -540,18 +540,18 @@ void TestUPowerPowerSource::lateReplyFromFormerOwnerIsDropped()
     QTest::qWait(500);  // a liveness call goes out to A and waits there
     ServiceDriver other(QStringLiteral("upower_mock.py"), m_tmp.filePath("other.log"));
     QVERIFY2(other.start({"--percentage", "30"}), qPrintable(other.answer()));
-    QTRY_COMPARE_WITH_TIMEOUT(source.batteryLifePercent(), 30, kSoon);
+    QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, 30, kSoon);
     // B's own liveness answers would soon mend a wrong reading: watch for
     // any change at all instead.
-    QSignalSpy changed(&source, &UPowerPowerSource::readingsChanged);
-    QSignalSpy availability(&source, &UPowerPowerSource::availabilityChanged);
+    ChangeLog changed(source);
+    ChangeLog availability(source);
 
     m_mock->resume();
     QTRY_VERIFY_WITH_TIMEOUT(m_mock->calls("GetAll", kDisplayPath) > answeredBefore, kSoon);
     QTest::qWait(300);  // A's answer reaches the source
-    QCOMPARE(changed.count(), 0);
-    QCOMPARE(availability.count(), 0);
-    QCOMPARE(source.batteryLifePercent(), 30);
+    QCOMPARE(changed.readings(), 0);
+    QCOMPARE(availability.sources(), 0);
+    QCOMPARE(source.read().batteryLifePercent, 30);
 }
 
 // Short timings here; the defaults are tested in tst_power_hung_service.
@@ -562,11 +562,11 @@ void TestUPowerPowerSource::hungServiceCountsAsAbsent()
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     m_mock->pause();
     QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
-    QCOMPARE(source.acLineStatus(), kUnknown);
-    QCOMPARE(source.batteryLifePercent(), kUnknown);
+    QCOMPARE(source.read().acLineStatus, kUnknown);
+    QCOMPARE(source.read().batteryLifePercent, kUnknown);
     m_mock->resume();
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QCOMPARE(source.batteryLifePercent(), 57);
+    QCOMPARE(source.read().batteryLifePercent, 57);
 }
 
 // The name is owned but the display device is gone: the liveness call fails.
@@ -577,8 +577,8 @@ void TestUPowerPowerSource::errorRepliesCountAsAbsent()
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QVERIFY(m_mock->send("remove-object display"));
     QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
-    QCOMPARE(source.acLineStatus(), kUnknown);
-    QCOMPARE(source.batteryLifePercent(), kUnknown);
+    QCOMPARE(source.read().acLineStatus, kUnknown);
+    QCOMPARE(source.read().batteryLifePercent, kUnknown);
 }
 
 QTEST_GUILESS_MAIN(TestUPowerPowerSource)

@@ -1,4 +1,5 @@
 // When the one-second tick sleeps and where it wakes up on its grid.
+#include "deaf_scheduler.h"
 #include "tick_scheduler.h"
 
 #include <QTest>
@@ -162,8 +163,7 @@ void TestTickScheduler::ignoredReasonOnly()
     for (int r = 0; r < kWakeReasonCount; ++r) {
         ManualClock clock;
         RecordingTimer timer;
-        TickScheduler s(timer, clock);
-        s.ignoreForTesting(ignored);
+        DeafScheduler s(timer, clock, ignored);
         s.load();
         clock.now = 1'000;
         s.ticked(true);

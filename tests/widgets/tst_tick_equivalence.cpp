@@ -3,6 +3,7 @@
 // its changes (so its tick may sleep) and one on a source that does not (so it
 // ticks every second). What each window shows must go through the same states,
 // and the sleeping one may show each at most a second later.
+#include "deaf_scheduler.h"
 #include "fake_power_source.h"
 #include "frm_princ.h"
 #include "ini_format.h"
@@ -221,10 +222,13 @@ Timeline run(SettingsStore& store, const Sequence& seq, bool sleeping,
     module.state().Messaggio = QStringLiteral("Attacca la spina!!");
     VirtualClock clock;
     VirtualTimer timer(clock);
-    const FrmPrinc::TickTiming timing{timer, clock};
+    FrmPrinc::TickTiming timing{timer, clock, {}};
+    if (brokenReason) {
+        timing.makeScheduler = [reason = *brokenReason](TickTimer& t, const TickClock& c) {
+            return std::make_unique<DeafScheduler>(t, c, reason);
+        };
+    }
     auto w = std::make_unique<FrmPrinc>(module, si, &timing);
-    if (brokenReason)
-        w->tickScheduler().ignoreForTesting(*brokenReason);
 
     int boxesOpened = 0;
     QList<QPointer<QMessageBox>> known;
