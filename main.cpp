@@ -24,6 +24,7 @@ int main(int argc, char** argv)
     // windows are drawn in. Either may be missing; the program starts anyway.
     desktop_text::installQtItalian(app);
     desktop_text::registerTahoma();
+    desktop_text::useFace();
 
     SystemPowerStatus powerStatus;
     SettingsStore store;

@@ -8,6 +8,7 @@
 #include "pictures.h"
 #include "power_source.h"
 #include "status_words.h"
+#include "texts.h"
 #include "tick_rules.h"
 #include "window_stacking.h"
 
@@ -41,8 +42,6 @@ constexpr TwipRect kLabel1{1800, 0, 255, 255};
 constexpr TwipRect kSliderPerc{1080, 720, 2655, 255};
 
 constexpr int kFramePixels = 1;  // the thin frame we draw round the client area
-
-const QString kTitle = QStringLiteral("Tellavo");
 
 int buttonNumber(Qt::MouseButton button)
 {
@@ -117,9 +116,6 @@ FrmPrinc::FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing)
     // A strip on the desktop is hardly ever the active window; its tips must
     // show all the same.
     setAttribute(Qt::WA_AlwaysShowToolTips);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(8.25);
-    setFont(font);
     setWindowIcon(QIcon(iconPath()));
 
     setUpTicking(timing);
@@ -155,7 +151,7 @@ void FrmPrinc::buildControls()
     m_label1->setTextFormat(Qt::PlainText);
     m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_label1->setAutoFillBackground(true);
-    m_label1->setToolTip(QStringLiteral("Clic per aprire il menu"));
+    m_label1->setToolTip(texts::strip::menuHint());
 
     // The bar has a window of its own and lies above the labels where they overlap.
     m_progressBar = new QProgressBar(m_client);
@@ -257,10 +253,8 @@ void FrmPrinc::buildMenu()
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("mnu2"), false));
 
-    const QString captions[3] = {QStringLiteral("&Layout 1"), QStringLiteral("&Layout 2"),
-                                 QStringLiteral("&Layout 3 con opzioni")};
     for (int i = 0; i < 3; ++i) {
-        auto* item = new QAction(captions[i], m_mnuPrinc);
+        auto* item = new QAction(texts::strip::layout(i + 1), m_mnuPrinc);
         item->setObjectName(QStringLiteral("mnuLayout%1").arg(i + 1));
         item->setCheckable(true);
         item->setVisible(false);
@@ -270,21 +264,21 @@ void FrmPrinc::buildMenu()
         m_mnuPrinc->addAction(item);
     }
 
-    auto* info = new QAction(QStringLiteral("----- &Mivor Tellavo 1.1 -----"), m_mnuPrinc);
+    auto* info = new QAction(texts::strip::info(), m_mnuPrinc);
     info->setObjectName(QStringLiteral("mnuInfoOn"));
     info->setEnabled(false);
     m_mnuPrinc->addAction(info);
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("div2"), true));
 
-    m_mnuOpzioni = new QAction(QStringLiteral("&Opzioni..."), m_mnuPrinc);
+    m_mnuOpzioni = new QAction(texts::strip::options(), m_mnuPrinc);
     m_mnuOpzioni->setObjectName(QStringLiteral("mnuOpzioni"));
     connect(m_mnuOpzioni, &QAction::triggered, this, [this] { mnuOpzioni_Click(); });
     m_mnuPrinc->addAction(m_mnuOpzioni);
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("mnu1"), true));
 
-    m_mnuEsci = new QAction(QStringLiteral("&Esci"), m_mnuPrinc);
+    m_mnuEsci = new QAction(texts::strip::exit(), m_mnuPrinc);
     m_mnuEsci->setObjectName(QStringLiteral("mnuEsci"));
     connect(m_mnuEsci, &QAction::triggered, this, [this] { mnuEsci_Click(); });
     m_mnuPrinc->addAction(m_mnuEsci);
@@ -401,7 +395,8 @@ void FrmPrinc::showWarning()
     // event loop, and the window must keep ticking behind the box. A box still
     // open from an earlier fall stays as it is; this fall gets a box of its own.
     m_warningBoxes.removeAll(nullptr);
-    auto* box = new QMessageBox(QMessageBox::Warning, kTitle, m_state.Messaggio, QMessageBox::Ok);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, texts::title(), m_state.Messaggio, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("warningBox"));
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,5 +1,7 @@
 #include "status_words.h"
 
+#include "texts.h"
+
 #include <cmath>
 
 namespace tellavo {
@@ -145,14 +147,12 @@ StatusWords statusWords(const StatusInput& input)
 {
     StatusWords words;
     words.tip = tipText(input);
-    words.window = {QStringLiteral("Tellavo"),
-                    QStringLiteral("Indicatore della carica della batteria")};
+    words.window = {texts::title(), texts::strip::windowDescription()};
     words.percent = {percentName(input.batteryLifePercent), QString()};
-    words.bar = {QStringLiteral("Carica della batteria"), barDescription(input.batteryLifePercent)};
-    words.picture = {QStringLiteral("Stato dell'alimentazione"), pictureDescription(input.picture)};
-    words.menu = {QStringLiteral("Menu"), QStringLiteral("Clic per aprire il menu")};
-    words.slider = {QStringLiteral("Anteprima dell'immagine di stato"),
-                    QStringLiteral("Sceglie una percentuale e mostra la sua immagine")};
+    words.bar = {texts::strip::barName(), barDescription(input.batteryLifePercent)};
+    words.picture = {texts::strip::pictureName(), pictureDescription(input.picture)};
+    words.menu = {texts::strip::menuName(), texts::strip::menuHint()};
+    words.slider = {texts::strip::sliderName(), texts::strip::sliderDescription()};
     return words;
 }
 

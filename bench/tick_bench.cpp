@@ -14,6 +14,7 @@
 //
 // Runs on any Qt platform; offscreen is enough. Prints one line:
 //   source=sysfs ticks=N line=0 percent=57 label= 57% heap_growth=0
+#include "desktop_text.h"
 #include "frm_princ.h"
 #include "ini_format.h"
 #include "module1.h"
@@ -108,6 +109,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    desktop_text::useFace();
     Module1::Boxes boxes;
     boxes.welcome = [] {};
     boxes.error = [](const QString& text) {

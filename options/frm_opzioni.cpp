@@ -2,6 +2,7 @@
 
 #include "caption_fit.h"
 #include "module1.h"
+#include "texts.h"
 #include "threshold_rules.h"
 #include "twips.h"
 #include "x11_hints.h"
@@ -41,11 +42,8 @@ FrmOpzioni::FrmOpzioni(Module1& module, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_module(module)
 {
     setObjectName(QStringLiteral("frmOpzioni"));
-    setWindowTitle(QStringLiteral("Opzioni"));
+    setWindowTitle(texts::options::title());
     setModal(true);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSizeF(8.25);
-    setFont(font);
     buildControls();
     caption_fit::fitFont(this, caption_fit::captionsOf(this));
     // Qt would centre a dialog without a parent and tell the window manager
@@ -70,11 +68,11 @@ void FrmOpzioni::buildControls()
 
     // Made in the order the dialog declares them, so that where they overlap
     // the later ones lie above (the message box covers part of its label).
-    m_label3 = new QLabel(QStringLiteral("&Messaggio:"), this);
+    m_label3 = new QLabel(texts::options::messageCaption(), this);
     m_label3->setObjectName(QStringLiteral("Label3"));
     m_label2 = new QLabel(QStringLiteral(" % "), this);
     m_label2->setObjectName(QStringLiteral("Label2"));
-    m_label1 = new QLabel(QStringLiteral("&Avvisare a:"), this);
+    m_label1 = new QLabel(texts::options::thresholdCaption(), this);
     m_label1->setObjectName(QStringLiteral("Label1"));
     for (QLabel* l : {m_label1, m_label2, m_label3})
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -83,13 +81,13 @@ void FrmOpzioni::buildControls()
     m_txtMessaggio->setObjectName(QStringLiteral("txtMessaggio"));
     m_txtMessaggio->setMaxLength(std::numeric_limits<int>::max());  // no limit
 
-    m_cmdAnnulla = new QPushButton(QStringLiteral("Annulla"), this);
+    m_cmdAnnulla = new QPushButton(texts::options::cancel(), this);
     m_cmdAnnulla->setObjectName(QStringLiteral("cmdAnnulla"));
-    m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    m_cmdOK = new QPushButton(texts::options::ok(), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
     m_cmdOK->setDefault(true);
 
-    m_chkSipp = new QCheckBox(QStringLiteral("&Sempre in primo piano"), this);
+    m_chkSipp = new QCheckBox(texts::options::alwaysOnTop(), this);
     m_chkSipp->setObjectName(QStringLiteral("chkSipp"));
     m_chkSipp->setEnabled(false);
 
@@ -132,22 +130,21 @@ void FrmOpzioni::buildControls()
 
     // What a screen reader says of each control: a name of its own (the
     // labels' "&" and ":" would be read out) and what it does.
+    namespace said = texts::options;
     const struct {
         QWidget* control;
-        const char* name;
-        const char* description;
+        said::Accessible words;
     } accessible[] = {
-        {m_txtAvvisareA, "Avvisare a",
-         "Percentuale di carica alla quale avvisare, quando si funziona a batteria"},
-        {m_sliderPerc, "Soglia di avviso", "La stessa percentuale, da 0 a 100"},
-        {m_chkSipp, "Sempre in primo piano", "Mostrato soltanto, qui non si può cambiare"},
-        {m_txtMessaggio, "Messaggio", "Testo dell'avviso di batteria scarica"},
-        {m_cmdOK, "OK", "Salva le impostazioni e chiude"},
-        {m_cmdAnnulla, "Annulla", "Chiude senza cambiare nulla"},
+        {m_txtAvvisareA, said::kThreshold},
+        {m_sliderPerc, said::kSlider},
+        {m_chkSipp, said::kAlwaysOnTop},
+        {m_txtMessaggio, said::kMessage},
+        {m_cmdOK, said::kOk},
+        {m_cmdAnnulla, said::kCancel},
     };
     for (const auto& a : accessible) {
-        a.control->setAccessibleName(QString::fromUtf8(a.name));
-        a.control->setAccessibleDescription(QString::fromUtf8(a.description));
+        a.control->setAccessibleName(QString::fromUtf8(a.words.name));
+        a.control->setAccessibleDescription(QString::fromUtf8(a.words.description));
     }
 }
 
@@ -190,7 +187,7 @@ bool FrmOpzioni::eventFilter(QObject* watched, QEvent* event)
 
 QString FrmOpzioni::outOfRangeText()
 {
-    return QStringLiteral("La soglia deve essere un numero compreso tra 0 e 255.");
+    return texts::options::outOfRange();
 }
 
 void FrmOpzioni::cmdOK_Click()
@@ -199,7 +196,7 @@ void FrmOpzioni::cmdOK_Click()
     // leaves every setting as it was.
     const std::optional<quint8> soglia = thresholdForText(m_txtAvvisareA->text());
     if (!soglia) {
-        QMessageBox::warning(this, QStringLiteral("Tellavo"), outOfRangeText());
+        QMessageBox::warning(this, texts::title(), outOfRangeText());
         m_txtAvvisareA->setFocus(Qt::OtherFocusReason);
         m_txtAvvisareA->selectAll();
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktop_text.h"
+
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -12,7 +14,7 @@ class QWidget;
 namespace tellavo::caption_fit {
 
 // The point size our windows are drawn at where their captions fit it.
-constexpr double kLargestPoints = 8.25;
+constexpr double kLargestPoints = desktop_text::kFacePoints;
 // Below this a caption is no longer readable; a face that needs less is used
 // at this size and its captions may be cut.
 constexpr double kSmallestPoints = 6.0;

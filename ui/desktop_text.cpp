@@ -1,6 +1,7 @@
 #include "desktop_text.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QFont>
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -21,6 +22,13 @@ bool installQtItalian(QCoreApplication& app, const QString& folder)
     return true;
 }
 
+void useFace()
+{
+    QFont face(kFace);
+    face.setPointSizeF(kFacePoints);
+    QApplication::setFont(face);
+}
+
 int registerTahoma(const QStringList& files)
 {
     int taken = 0;
@@ -29,7 +37,7 @@ int registerTahoma(const QStringList& files)
         if (id < 0)
             continue;
         // Only a face that calls itself Tahoma may stand in for it.
-        if (!QFontDatabase::applicationFontFamilies(id).contains(QStringLiteral("Tahoma"))) {
+        if (!QFontDatabase::applicationFontFamilies(id).contains(kFace)) {
             QFontDatabase::removeApplicationFont(id);
             continue;
         }

@@ -2,6 +2,7 @@
 // sleeps while the battery holds still, each change wakes it, and when UPower
 // goes it ticks once a second again, on the kernel's files.
 #include "bus_services.h"
+#include "desktop_text.h"
 #include "frm_princ.h"
 #include "ini_format.h"
 #include "module1.h"
@@ -44,6 +45,7 @@ void TestWindowUpowerd::sleepsAndWakes()
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 5000);
     QSettings::setPath(ini::format(), QSettings::UserScope, tmp.path());
     SettingsStore store;
+    desktop_text::useFace();
     Module1::Boxes boxes;
     boxes.welcome = [] {};
     boxes.error = [](const QString& text) { QFAIL(qPrintable(text)); };

@@ -131,6 +131,7 @@ void TestFrmOpzioni::initTestCase()
 {
     // What the program does at start, before any window.
     QVERIFY(desktop_text::installQtItalian(*qApp));
+    desktop_text::useFace();
 }
 
 void TestFrmOpzioni::brokenTextAndFontFilesIgnored_data()
@@ -212,6 +213,8 @@ void useTahoma(bool on)
             QFontDatabase::removeApplicationFont(id);
         ids.clear();
     }
+    // As the program does: the face is set after the fonts are registered.
+    desktop_text::useFace();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The battery window on the offscreen platform: layouts, menu, mouse, slider,
 // and the one-second tick against a fake power source.
+#include "desktop_text.h"
 #include "fake_power_source.h"
 #include "frm_princ.h"
 #include "ini_format.h"
@@ -41,6 +42,7 @@ struct Harness {
 
     Harness()
     {
+        desktop_text::useFace();
         QSettings::setPath(ini::format(), QSettings::UserScope, dir.path());
         store = std::make_unique<SettingsStore>();
         Module1::Boxes boxes;

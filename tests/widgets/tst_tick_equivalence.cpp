@@ -4,6 +4,7 @@
 // ticks every second). What each window shows must go through the same states,
 // and the sleeping one may show each at most a second later.
 #include "deaf_scheduler.h"
+#include "desktop_text.h"
 #include "fake_power_source.h"
 #include "frm_princ.h"
 #include "ini_format.h"
@@ -372,6 +373,7 @@ private:
 
 void TestTickEquivalence::initTestCase()
 {
+    desktop_text::useFace();
     // The offscreen platform says so for every warning box it cannot raise.
     static const QtMessageHandler previous = qInstallMessageHandler(
         [](QtMsgType type, const QMessageLogContext& context, const QString& text) {

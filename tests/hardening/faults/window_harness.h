@@ -3,6 +3,7 @@
 // Module1 with a store of its own, FrmPrinc over the power status given,
 // started through Main(). The hardening tests drive its tick and watch what a
 // user would see: the percentage label, the bar and the warning boxes.
+#include "desktop_text.h"
 #include "frm_princ.h"
 #include "ini_format.h"
 #include "module1.h"
@@ -68,6 +69,7 @@ struct WindowHarness {
     // the test drives the ticks itself.
     WindowHarness(PowerSource& si, int soglia, bool productTimer = false)
     {
+        desktop_text::useFace();
         QSettings::setPath(ini::format(), QSettings::UserScope, dir.path());
         store = std::make_unique<SettingsStore>();
         Module1::Boxes boxes;
