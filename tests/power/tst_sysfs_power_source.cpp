@@ -123,7 +123,7 @@ private slots:
     void listFollowsTheTree_data();
     void listFollowsTheTree();
     void listingAloneSeesSuppliesComeAndGo();
-    void aFailedReadMakesTheListAnew();
+    void aFailedReadOfASupplyGoneMakesTheListAnew();
     void filesPastTheBoundReadByPath();
 };
 
@@ -630,28 +630,35 @@ void TestSysfsPowerSource::listingAloneSeesSuppliesComeAndGo()
     QCOMPARE(list.scans(), 3ul);  // once at first, then once for each change
 }
 
-// A kept file whose read fails, as sysfs fails them once their supply has
-// gone (here a process's file under /proc, read after the process ended): it
-// is passed over, and the next reading makes the list anew, once.
-void TestSysfsPowerSource::aFailedReadMakesTheListAnew()
+// A supply that has gone, as sysfs shows it: its folder missing and the reads
+// of its kept files failing, with no word to inotify. Here BAT1 is a link to
+// a folder through a process's working folder under /proc, and its capacity
+// that process's oom_score_adj: both go when the process ends. The next
+// reading passes BAT1 over, and the one after makes the list anew, once.
+void TestSysfsPowerSource::aFailedReadOfASupplyGoneMakesTheListAnew()
 {
+    QTemporaryDir root;
+    QTemporaryDir work;
     QProcess child;
+    child.setWorkingDirectory(work.path());
     child.start(QStringLiteral("sleep"), {QStringLiteral("600")});
     QVERIFY(child.waitForStarted());
-    const QString adjust = QStringLiteral("/proc/%1/oom_score_adj").arg(child.processId());
-    QVERIFY(writeFile(adjust, "42"));
-    QTemporaryDir root;
-    QVERIFY(writeTree(root.path(), without(battery(), {"BAT0/capacity"})));
-    QVERIFY(QFile::link(adjust, root.path() + QStringLiteral("/BAT0/capacity")));
+    const QString proc = QStringLiteral("/proc/%1").arg(child.processId());
+    const QString adjust = proc + QStringLiteral("/oom_score_adj");
+    QVERIFY(writeFile(adjust, "63"));
+    QVERIFY(writeTree(work.path(), without(battery("BAT1"), {"BAT1/capacity"})));
+    QVERIFY(QFile::link(adjust, work.filePath(QStringLiteral("BAT1/capacity"))));
+    QVERIFY(writeTree(root.path(), battery()));
+    QVERIFY(QFile::link(proc + QStringLiteral("/cwd/BAT1"), root.filePath(QStringLiteral("BAT1"))));
 
     SysfsPowerSource source(root.path().toStdString());
-    QCOMPARE(source.batteryLifePercent(), 42);
+    QCOMPARE(source.batteryLifePercent(), 60);  // 57 and 63, both of 50 Wh
     child.kill();
     QVERIFY(child.waitForFinished());
-    QCOMPARE(source.batteryLifePercent(), 40);  // by energy
+    QCOMPARE(source.batteryLifePercent(), 57);  // BAT0 alone
     QCOMPARE(source.supplies().scans(), 1ul);
     for (int tick = 0; tick < 3; ++tick)
-        QCOMPARE(source.batteryLifePercent(), 40);
+        QCOMPARE(source.batteryLifePercent(), 57);
     QCOMPARE(source.supplies().scans(), 2ul);
 }
 
