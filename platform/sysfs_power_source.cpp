@@ -446,32 +446,35 @@ SysfsPowerSource::SysfsPowerSource(std::string root, int relistMs)
 int SysfsPowerSource::acLineStatus()
 {
     m_supplies.refresh();
-    bool online = false;
+    // A charger that says online or offline decides, whatever the batteries'
+    // status: they are read only when no charger says (some firmware lists
+    // only the battery), which spares two reads a battery at every tick.
     bool offline = false;
+    for (std::size_t i = 0; i < m_supplies.count(); ++i) {
+        long long state = 0;
+        if (m_supplies.kind(i) != Kind::Charger ||
+            !m_supplies.number(i, PowerSupplyList::Online, state))
+            continue;
+        // 1 online, 2 online with a programmable voltage
+        if (state != 0)
+            return power::kAcOnline;
+        offline = true;
+    }
+    if (offline)
+        return power::kAcOffline;
     bool discharging = false;
     bool charged = false;  // Charging, Full or "Not charging": a charger is there
-    for (std::size_t i = 0; i < m_supplies.count() && !online; ++i) {
-        if (!m_supplies.inSlot(i))
-            continue;
-        if (m_supplies.kind(i) == Kind::Charger) {
-            long long state = 0;
-            if (m_supplies.number(i, PowerSupplyList::Online, state)) {
-                // 1 online, 2 online with a programmable voltage
-                (state != 0 ? online : offline) = true;
-            }
-            continue;
-        }
+    for (std::size_t i = 0; i < m_supplies.count(); ++i) {
         PowerSupplyList::Value status;
-        if (m_supplies.text(i, PowerSupplyList::Status, status)) {
-            if (is(status, "Discharging"))
-                discharging = true;
-            else if (is(status, "Charging") || is(status, "Full") || is(status, "Not charging"))
-                charged = true;
-        }
+        if (m_supplies.kind(i) != Kind::Battery || !m_supplies.inSlot(i) ||
+            !m_supplies.text(i, PowerSupplyList::Status, status))
+            continue;
+        if (is(status, "Discharging"))
+            discharging = true;
+        else if (is(status, "Charging") || is(status, "Full") || is(status, "Not charging"))
+            charged = true;
     }
-    if (online)
-        return power::kAcOnline;
-    if (offline || discharging)
+    if (discharging)
         return power::kAcOffline;
     return charged ? power::kAcOnline : power::kUnknown;
 }
