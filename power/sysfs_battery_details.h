@@ -19,7 +19,9 @@ class PowerSupplyList;
 // the energy left over the rate it goes; while charging, the energy still
 // missing over the rate it comes. Each battery gives energy_now, energy_full
 // and power_now, or charge_now, charge_full and current_now (a rate may be
-// written negative, and a battery without one adds nothing to it); all
+// written negative, and a battery without one, or whose driver fails to read
+// it as some ACPI batteries fail power_now, adds nothing to it; such a failed
+// read costs no new listing of the supplies, see PowerSupplyList); all
 // batteries must be in one unit. A battery that is missing its figures, a
 // level far past full, a rate of 0 or a time beyond ten days gives no time.
 BatteryDetails sysfsBatteryDetails(PowerSupplyList& supplies);

@@ -191,13 +191,19 @@ void PowerSupplyList::forget()
                 ::close(file);
     m_supplies.clear();
     m_openFiles = 0;
-    if (m_inotify >= 0)
-        ::close(m_inotify);
-    m_inotify = -1;
+    m_failedFiles = 0;
+    dropInotify();
     if (m_rootFd >= 0)
         ::close(m_rootFd);
     m_rootFd = -1;
     m_trusted = false;
+}
+
+void PowerSupplyList::dropInotify()
+{
+    if (m_inotify >= 0)
+        ::close(m_inotify);
+    m_inotify = -1;
 }
 
 void PowerSupplyList::refresh()
@@ -223,8 +229,26 @@ void PowerSupplyList::refresh()
                         listFolder(m_rootFd, [&](unsigned long long inode, const char* name) {
                             hashEntry(listing, inode, name);
                         });
-    if (!listed || listing != m_listing)
+    if (!listed || listing != m_listing || (m_inotify < 0 && rootReplaced())) {
         scan();
+        return;
+    }
+    // The values that failed are tried again, once a listing.
+    if (m_failedFiles == 0)
+        return;
+    for (Supply& supply : m_supplies)
+        for (int& file : supply.files)
+            if (file == kFailed)
+                file = kNotOpened;
+    m_failedFiles = 0;
+}
+
+bool PowerSupplyList::rootReplaced() const
+{
+    struct stat st;
+    return ::lstat(m_root.c_str(), &st) != 0 ||
+           static_cast<unsigned long long>(st.st_dev) != m_rootDev ||
+           static_cast<unsigned long long>(st.st_ino) != m_rootIno;
 }
 
 void PowerSupplyList::scan()
@@ -235,32 +259,46 @@ void PowerSupplyList::scan()
     m_relistAt = monotonicMs() + m_relistMs;
 
     // A root that is a link could be pointed elsewhere without a word to the
-    // watch on its target; one that is missing may come: both are scanned at
+    // watch or to the listing, both on its target as it was; one that is
+    // missing may come, with no folder to list meanwhile: both are scanned at
     // every refresh.
     struct stat st;
-    bool trusted = ::lstat(m_root.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    const bool folder = ::lstat(m_root.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     // The watches come first, so that a change during the scan is reported.
-    if (trusted && m_useInotify) {
+    // Without them (no inotify left to this user, or a watch refused) the
+    // listing alone follows the folder: scanning at every refresh instead would
+    // cost the most where inotify is taken, on a busy desktop, and sysfs tells
+    // inotify nothing of supplies anyway.
+    if (folder && m_useInotify) {
         m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        trusted = m_inotify >= 0 && ::inotify_add_watch(m_inotify, m_root.c_str(), kWatchMask) >= 0;
+        if (m_inotify >= 0 && ::inotify_add_watch(m_inotify, m_root.c_str(), kWatchMask) < 0)
+            dropInotify();
     }
     m_rootFd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
     if (m_rootFd < 0)
         return;
+    if (::fstat(m_rootFd, &st) == 0) {
+        m_rootDev = static_cast<unsigned long long>(st.st_dev);
+        m_rootIno = static_cast<unsigned long long>(st.st_ino);
+    }
 
     unsigned long long listing = kHashStart;
     int watches = 0;
     std::string path;
     const bool listed = listFolder(m_rootFd, [&](unsigned long long inode, const char* name) {
         hashEntry(listing, inode, name);
-        if (trusted && m_inotify >= 0) {
+        if (m_inotify >= 0) {
             // Each supply's folder too: a file of it removed, added or replaced.
             // An entry that is no folder is no supply; its replacement shows
             // in the root.
             path.assign(m_root).append(1, '/').append(name);
+            // An entry that is no folder is no supply (ENOTDIR), and one gone
+            // since it was listed (ENOENT: also a dangling link) was reported
+            // by the root's own watch: neither calls for giving up inotify.
             if (++watches > kMaxWatches ||
-                (::inotify_add_watch(m_inotify, path.c_str(), kWatchMask) < 0 && errno != ENOTDIR))
-                trusted = false;
+                (::inotify_add_watch(m_inotify, path.c_str(), kWatchMask) < 0 && errno != ENOTDIR &&
+                 errno != ENOENT))
+                dropInotify();
         }
         Value type;
         if (!readOnce(m_rootFd, name, "type", type))
@@ -282,7 +320,7 @@ void PowerSupplyList::scan()
         m_supplies.push_back(std::move(supply));
     });
     m_listing = listing;
-    m_trusted = trusted && listed;
+    m_trusted = folder && listed;
 }
 
 bool PowerSupplyList::read(std::size_t i, Attribute attribute, Value& value)
@@ -300,17 +338,46 @@ bool PowerSupplyList::read(std::size_t i, Attribute attribute, Value& value)
         else
             ++m_openFiles;
     }
-    if (file == kAbsent)
+    if (file == kAbsent || file == kFailed)
         return false;
-    if (file == kByPath)
-        return readOnce(m_rootFd, supply.name.c_str(), name, value);
-    const ssize_t got = readFromStart(file, value);
+    ssize_t got;
+    if (file == kByPath) {
+        char path[kPathSize];
+        const int fd = joinPath(supply.name.c_str(), name, path) ? openValue(m_rootFd, path) : -1;
+        if (fd < 0)
+            return false;
+        got = readFromStart(fd, value);
+        ::close(fd);
+    } else {
+        got = readFromStart(file, value);
+    }
     if (got < 0) {
-        // On sysfs: the supply has gone (ENODEV), or its driver failed.
-        m_stale = true;
+        readFailed(supply, file);
         return false;
     }
     return asText(got, value);
+}
+
+// On sysfs, a supply that has gone fails the reads of its files, and its folder
+// is missing. One that is there fails the read of a value its driver does not
+// know: the file is passed over until the next listing, when it is opened
+// again, so that neither a value missing for good nor one missing for a while
+// makes the list anew.
+void PowerSupplyList::readFailed(const Supply& supply, int& file)
+{
+    if (m_stale)
+        return;
+    struct stat st;
+    if (::fstatat(m_rootFd, supply.name.c_str(), &st, 0) != 0 || !S_ISDIR(st.st_mode)) {
+        m_stale = true;
+        return;
+    }
+    if (file >= 0) {
+        ::close(file);
+        --m_openFiles;
+    }
+    file = kFailed;
+    ++m_failedFiles;
 }
 
 bool PowerSupplyList::text(std::size_t i, Attribute attribute, Value& value)
@@ -375,23 +442,60 @@ bool batteryPercent(PowerSupplyList& list, std::size_t i, double& percent)
 
 }  // namespace
 
-SysfsPowerSource::SysfsPowerSource(std::string root) : m_supplies(std::move(root)) {}
+SysfsPowerSource::SysfsPowerSource(std::string root, int relistMs)
+    : m_supplies(std::move(root), relistMs)
+{
+}
 
 PowerReading SysfsPowerSource::read()
 {
     m_supplies.refresh();
+    return {lineStatus(), batteryLifePercent()};
+}
+
+int SysfsPowerSource::lineStatus()
+{
+    // A charger that says online or offline decides, whatever the batteries'
+    // status: they are read only when no charger says (some firmware lists
+    // only the battery), which spares two reads a battery at every tick.
+    bool offline = false;
+    for (std::size_t i = 0; i < m_supplies.count(); ++i) {
+        long long state = 0;
+        if (m_supplies.kind(i) != Kind::Charger ||
+            !m_supplies.number(i, PowerSupplyList::Online, state))
+            continue;
+        // 1 online, 2 online with a programmable voltage
+        if (state != 0)
+            return power::kAcOnline;
+        offline = true;
+    }
+    if (offline)
+        return power::kAcOffline;
+    bool discharging = false;
+    bool charged = false;  // Charging, Full or "Not charging": a charger is there
+    for (std::size_t i = 0; i < m_supplies.count(); ++i) {
+        PowerSupplyList::Value status;
+        if (m_supplies.kind(i) != Kind::Battery || !m_supplies.inSlot(i) ||
+            !m_supplies.text(i, PowerSupplyList::Status, status))
+            continue;
+        if (is(status, "Discharging"))
+            discharging = true;
+        else if (is(status, "Charging") || is(status, "Full") || is(status, "Not charging"))
+            charged = true;
+    }
+    if (discharging)
+        return power::kAcOffline;
+    return charged ? power::kAcOnline : power::kUnknown;
+}
+
+int SysfsPowerSource::batteryLifePercent()
+{
     // With one battery listed no weight is needed, and none is read.
     int listed = 0;
     for (std::size_t i = 0; i < m_supplies.count(); ++i)
         listed += m_supplies.kind(i) == Kind::Battery;
     const bool weigh = listed > 1;
 
-    // The line status.
-    bool online = false;
-    bool offline = false;
-    bool discharging = false;
-    bool charged = false;  // Charging, Full or "Not charging": a charger is there
-    // The percentage.
     int batteries = 0;
     int withEnergy = 0;
     int withCharge = 0;
@@ -401,26 +505,9 @@ PowerReading SysfsPowerSource::read()
     double byCharge = 0.0;
     double chargeTotal = 0.0;
     for (std::size_t i = 0; i < m_supplies.count(); ++i) {
-        if (!m_supplies.inSlot(i))
-            continue;
-        if (m_supplies.kind(i) == Kind::Charger) {
-            long long state = 0;
-            if (!online && m_supplies.number(i, PowerSupplyList::Online, state)) {
-                // 1 online, 2 online with a programmable voltage
-                (state != 0 ? online : offline) = true;
-            }
-            continue;
-        }
-        // Once a charger is online the batteries' status cannot change the line.
-        PowerSupplyList::Value status;
-        if (!online && m_supplies.text(i, PowerSupplyList::Status, status)) {
-            if (is(status, "Discharging"))
-                discharging = true;
-            else if (is(status, "Charging") || is(status, "Full") || is(status, "Not charging"))
-                charged = true;
-        }
         double percent = 0.0;
-        if (!batteryPercent(m_supplies, i, percent))
+        if (m_supplies.kind(i) != Kind::Battery || !m_supplies.inSlot(i) ||
+            !batteryPercent(m_supplies, i, percent))
             continue;
         ++batteries;
         plain += percent;
@@ -438,19 +525,11 @@ PowerReading SysfsPowerSource::read()
             chargeTotal += static_cast<double>(full);
         }
     }
-
-    PowerReading reading;
-    reading.acLineStatus = online                   ? power::kAcOnline
-                           : offline || discharging ? power::kAcOffline
-                           : charged                ? power::kAcOnline
-                                                    : power::kUnknown;
-    if (batteries > 0) {
-        reading.batteryLifePercent =
-            percent::reading(withEnergy == batteries   ? byEnergy / energyTotal
-                             : withCharge == batteries ? byCharge / chargeTotal
-                                                       : plain / batteries);
-    }
-    return reading;
+    if (batteries == 0)
+        return power::kUnknown;
+    return percent::reading(withEnergy == batteries   ? byEnergy / energyTotal
+                            : withCharge == batteries ? byCharge / chargeTotal
+                                                      : plain / batteries);
 }
 
 BatteryDetails SysfsPowerSource::batteryDetails()

@@ -14,15 +14,29 @@ namespace tellavo {
 // folder and each attribute file is opened once, then read again from offset 0
 // (sysfs produces a fresh value at every read from the start).
 //
-// The list is made anew (every file closed, the folder scanned again) when:
-// - a read of a kept file fails: sysfs fails it once its supply has gone;
+// The list is made anew (every file closed, the folder scanned again) only when:
+// - a read of a kept file fails and its supply's folder is missing: the supply
+//   has gone (sysfs fails the reads of its files from then on);
 // - inotify reports a change in the folder or in a supply's own folder: a
 //   supply or a file added, removed, renamed, rewritten or changed in mode (on
 //   ordinary files, such as a tree given for tests, every change shows);
 // - a fresh listing of the folder, taken every kRelistMs, differs from the last
 //   one (sysfs tells inotify nothing about supplies that come or go);
-// - it cannot be watched at all (no inotify left, the folder missing or no
-//   folder): then at every refresh, as nothing kept could be trusted.
+// - the root is a link or missing (or no folder): then at every refresh, as a
+//   link may be pointed elsewhere and a missing folder may come, and neither
+//   has a folder of its own to list.
+//
+// A read that fails while its supply's folder is there is a driver that does
+// not know that value (an ACPI battery answers ENODEV for power_now,
+// energy_full, current_now ... for a while or for good): the file is closed and
+// the attribute reads as absent until the next listing, when it is opened and
+// read again. A value that fails for good thus costs one open, read and close
+// a listing, and one that comes back is read within kRelistMs.
+//
+// Without inotify (none left to the user, EMFILE, or a watch refused) the
+// listing alone follows the folder, as on sysfs: a file replaced inside a
+// supply's folder is then seen only when the folder's listing changes, which
+// is never on sysfs, where attribute files are not replaced.
 //
 // Own supplies: type Mains, USB..., Wireless (chargers) or Battery, and scope
 // not "Device" (mice, keyboards, headsets are left out). A battery whose
@@ -73,16 +87,16 @@ public:
     static constexpr int kRelistMs = 5000;
 
     // relistMs: how often the folder is listed again. useInotify false leaves
-    // the list to the listings and the failed reads alone, as on sysfs, where
-    // inotify tells nothing of supplies that come and go: for tests.
+    // the list to the listings and to the supplies found gone, as on sysfs,
+    // where inotify tells nothing of supplies that come and go: for tests.
     explicit PowerSupplyList(std::string root, int relistMs = kRelistMs, bool useInotify = true);
     ~PowerSupplyList();
     PowerSupplyList(const PowerSupplyList&) = delete;
     PowerSupplyList& operator=(const PowerSupplyList&) = delete;
 
     // Makes the list anew when one of the causes above says so; otherwise one
-    // system call (an empty read of the inotify descriptor), and the listing
-    // (three) when it is due.
+    // system call (an empty read of the inotify descriptor, none without
+    // inotify), and the listing (three, four without inotify) when it is due.
     void refresh();
 
     std::size_t count() const { return m_supplies.size(); }
@@ -109,6 +123,7 @@ private:
     static constexpr int kNotOpened = -1;  // opened at its first read
     static constexpr int kAbsent = -2;     // missing or no regular file
     static constexpr int kByPath = -3;     // past kMaxOpenFiles: opened at every read
+    static constexpr int kFailed = -4;     // its read failed: absent until the next listing
 
     struct Supply {
         std::string name;
@@ -118,7 +133,10 @@ private:
 
     void scan();
     void forget();
+    void dropInotify();
     bool read(std::size_t i, Attribute attribute, Value& value);
+    void readFailed(const Supply& supply, int& file);
+    bool rootReplaced() const;
 
     const std::string m_root;
     const int m_relistMs;
@@ -127,8 +145,13 @@ private:
     int m_rootFd = -1;
     int m_inotify = -1;
     bool m_trusted = false;  // the list may be kept: its changes would be seen
-    bool m_stale = false;    // a kept file failed: scan at the next refresh
+    bool m_stale = false;    // a supply has gone: scan at the next refresh
     int m_openFiles = 0;
+    int m_failedFiles = 0;
+    // The root folder's device and inode at the scan, for the listing to see
+    // it replaced when no inotify watches it.
+    unsigned long long m_rootDev = 0;
+    unsigned long long m_rootIno = 0;
     unsigned long m_scans = 0;
     // The folder's entries (inode and name) at the last scan, hashed, and the
     // coarse monotonic time in ms when it is due to be listed again.
@@ -154,7 +177,9 @@ class SysfsPowerSource : public PowerSource {
 public:
     static constexpr const char* kDefaultRoot = "/sys/class/power_supply";
 
-    explicit SysfsPowerSource(std::string root = kDefaultRoot);
+    // relistMs: how often the folder is listed again (shorter in tests).
+    explicit SysfsPowerSource(std::string root = kDefaultRoot,
+                              int relistMs = PowerSupplyList::kRelistMs);
 
     // One refresh of the list, then both readings from it.
     PowerReading read() override;
@@ -166,6 +191,10 @@ public:
     PowerSupplyList& supplies() { return m_supplies; }
 
 private:
+    // Each from the list as the last refresh left it.
+    int lineStatus();
+    int batteryLifePercent();
+
     PowerSupplyList m_supplies;
 };
 

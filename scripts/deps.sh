@@ -11,7 +11,7 @@ build_pkgs=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev libx
 run_pkgs=(qt6-translations-l10n fonts-wine)
 test_pkgs=(xvfb openbox xdotool x11-utils x11-xserver-utils imagemagick dbus python3 python3-dbusmock
            python3-gi umockdev gir1.2-umockdev-1.0 upower fonts-dejavu-core at-spi2-core python3-pyatspi
-           clang libclang-rt-14-dev llvm
+           clang libclang-rt-14-dev llvm python3-fusepy fuse3
            xfwm4 i3-wm mutter sway xwayland grim)
 
 package_pkgs=(dpkg-dev file gzip)

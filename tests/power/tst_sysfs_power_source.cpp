@@ -5,7 +5,9 @@
 #include "bus_services.h"
 #include "sysfs_power_source.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
@@ -13,8 +15,11 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 using tellavo::ChargeState;
 using tellavo::PowerSupplyList;
@@ -103,6 +108,80 @@ QPair<int, bool> filesUnder(const QString& dir)
     return held;
 }
 
+// A fixture tree behind a FUSE folder whose reads of chosen files fail with
+// ENODEV (tests/lib/failing_sysfs.py), unmounted at the end even if the
+// driver has died.
+class FailingTree {
+public:
+    FailingTree(const QString& dir, const QString& fixture, const QStringList& failing)
+        : m_mount(dir + QStringLiteral("/power_supply")),
+          m_log(dir + QStringLiteral("/reads.log")),
+          m_driver(QStringLiteral("failing_sysfs.py"), m_log)
+    {
+        QStringList arguments{QStringLiteral("--source"),
+                              tellavo::test::fixturesDir() + QLatin1Char('/') + fixture,
+                              QStringLiteral("--mount"), m_mount};
+        for (const QString& file : failing)
+            arguments << QStringLiteral("--fail") << file;
+        m_started = QDir().mkpath(m_mount) && m_driver.start(arguments);
+    }
+    ~FailingTree()
+    {
+        m_driver.stop();
+        // The driver unmounts as it ends; a mount it left (its folder on
+        // another device than its parent, or no longer answering) is taken
+        // away here.
+        struct stat mount;
+        struct stat parent;
+        if (::stat(QFile::encodeName(m_mount).constData(), &mount) != 0 ||
+            (::stat(QFile::encodeName(m_mount + QStringLiteral("/..")).constData(), &parent) == 0 &&
+             mount.st_dev != parent.st_dev))
+            QProcess::execute(QStringLiteral("fusermount3"),
+                              {QStringLiteral("-u"), QStringLiteral("-z"), m_mount});
+    }
+    FailingTree(const FailingTree&) = delete;
+    FailingTree& operator=(const FailingTree&) = delete;
+
+    bool started() const { return m_started; }
+    QString mount() const { return m_mount; }
+    tellavo::test::ServiceDriver& driver() { return m_driver; }
+    // The reads of a file that reached the FUSE folder so far.
+    int reads(const QString& file) const
+    {
+        return m_driver.calls(QStringLiteral("read"), QLatin1Char('/') + file);
+    }
+
+private:
+    QString m_mount;
+    QString m_log;
+    tellavo::test::ServiceDriver m_driver;
+    bool m_started = false;
+};
+
+// Line status, percentage, state and times in one line, to compare at once.
+QString readings(SysfsPowerSource& source)
+{
+    const int line = source.read().acLineStatus;
+    const int percent = source.read().batteryLifePercent;
+    const tellavo::BatteryDetails details = source.batteryDetails();
+    return QStringLiteral("line %1 percent %2 state %3 empty %4 full %5")
+        .arg(line)
+        .arg(percent)
+        .arg(static_cast<int>(details.state))
+        .arg(details.secondsToEmpty)
+        .arg(details.secondsToFull);
+}
+
+QString readings(int line, int percent, ChargeState state, double toEmpty)
+{
+    return QStringLiteral("line %1 percent %2 state %3 empty %4 full %5")
+        .arg(line)
+        .arg(percent)
+        .arg(static_cast<int>(state))
+        .arg(toEmpty)
+        .arg(0.0);
+}
+
 }  // namespace
 
 class TestSysfsPowerSource : public QObject {
@@ -123,8 +202,12 @@ private slots:
     void listFollowsTheTree_data();
     void listFollowsTheTree();
     void listingAloneSeesSuppliesComeAndGo();
-    void aFailedReadMakesTheListAnew();
+    void aFailedReadOfASupplyGoneMakesTheListAnew();
     void filesPastTheBoundReadByPath();
+    void readsThatFail_data();
+    void readsThatFail();
+    void withoutInotify_data();
+    void withoutInotify();
 };
 
 void TestSysfsPowerSource::fixtureTrees_data()
@@ -532,8 +615,9 @@ void TestSysfsPowerSource::listKeptWhileNothingChanges()
             QCOMPARE(source.read().batteryLifePercent, 57);
         }
         QCOMPARE(source.supplies().scans(), 1ul);
-        // The folder, and online, present, status and capacity.
-        QCOMPARE(filesUnder(root.path()), qMakePair(5, true));
+        // The folder, and online, present and capacity: the battery's status
+        // is not read while the charger says offline.
+        QCOMPARE(filesUnder(root.path()), qMakePair(4, true));
     }
     QCOMPARE(filesUnder(root.path()).first, 0);
 }
@@ -630,28 +714,35 @@ void TestSysfsPowerSource::listingAloneSeesSuppliesComeAndGo()
     QCOMPARE(list.scans(), 3ul);  // once at first, then once for each change
 }
 
-// A kept file whose read fails, as sysfs fails them once their supply has
-// gone (here a process's file under /proc, read after the process ended): it
-// is passed over, and the next reading makes the list anew, once.
-void TestSysfsPowerSource::aFailedReadMakesTheListAnew()
+// A supply that has gone, as sysfs shows it: its folder missing and the reads
+// of its kept files failing, with no word to inotify. Here BAT1 is a link to
+// a folder through a process's working folder under /proc, and its capacity
+// that process's oom_score_adj: both go when the process ends. The next
+// reading passes BAT1 over, and the one after makes the list anew, once.
+void TestSysfsPowerSource::aFailedReadOfASupplyGoneMakesTheListAnew()
 {
+    QTemporaryDir root;
+    QTemporaryDir work;
     QProcess child;
+    child.setWorkingDirectory(work.path());
     child.start(QStringLiteral("sleep"), {QStringLiteral("600")});
     QVERIFY(child.waitForStarted());
-    const QString adjust = QStringLiteral("/proc/%1/oom_score_adj").arg(child.processId());
-    QVERIFY(writeFile(adjust, "42"));
-    QTemporaryDir root;
-    QVERIFY(writeTree(root.path(), without(battery(), {"BAT0/capacity"})));
-    QVERIFY(QFile::link(adjust, root.path() + QStringLiteral("/BAT0/capacity")));
+    const QString proc = QStringLiteral("/proc/%1").arg(child.processId());
+    const QString adjust = proc + QStringLiteral("/oom_score_adj");
+    QVERIFY(writeFile(adjust, "63"));
+    QVERIFY(writeTree(work.path(), without(battery("BAT1"), {"BAT1/capacity"})));
+    QVERIFY(QFile::link(adjust, work.filePath(QStringLiteral("BAT1/capacity"))));
+    QVERIFY(writeTree(root.path(), battery()));
+    QVERIFY(QFile::link(proc + QStringLiteral("/cwd/BAT1"), root.filePath(QStringLiteral("BAT1"))));
 
     SysfsPowerSource source(root.path().toStdString());
-    QCOMPARE(source.read().batteryLifePercent, 42);
+    QCOMPARE(source.read().batteryLifePercent, 60);  // 57 and 63, both of 50 Wh
     child.kill();
     QVERIFY(child.waitForFinished());
-    QCOMPARE(source.read().batteryLifePercent, 40);  // by energy
+    QCOMPARE(source.read().batteryLifePercent, 57);  // BAT0 alone
     QCOMPARE(source.supplies().scans(), 1ul);
     for (int tick = 0; tick < 3; ++tick)
-        QCOMPARE(source.read().batteryLifePercent, 40);
+        QCOMPARE(source.read().batteryLifePercent, 57);
     QCOMPARE(source.supplies().scans(), 2ul);
 }
 
@@ -672,6 +763,205 @@ void TestSysfsPowerSource::filesPastTheBoundReadByPath()
         QCOMPARE(source.read().batteryLifePercent, 50);
     }
     QCOMPARE(filesUnder(root.path()), qMakePair(PowerSupplyList::kMaxOpenFiles + 1, true));
+}
+
+// Reads that fail as an ACPI battery's do while the battery is there: the file
+// opens and its read answers ENODEV, for a while or for good. The readings come
+// from the values that do read, the list is kept (no scan at a tick, nor at a
+// tool tip: the details are read at every other tick), a failing value is
+// tried again once a listing and not at every tick, and read again once it
+// comes back. The fixture two_batteries: 100 % of 20 Wh idle, 50 % of 80 Wh
+// at 15 W, the charger offline; 60 %, four hours to empty.
+void TestSysfsPowerSource::readsThatFail_data()
+{
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QStringList>("failing");
+    QTest::addColumn<QString>("before");
+    // "heal": the failing files read again; else a command to the FUSE folder.
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<unsigned long>("scans");
+
+    using S = ChargeState;
+    const QString healthy = readings(kOff, 60, S::Discharging, 14400.0);
+    QTest::newRow("energy_full of one of two batteries: an equal average, no time")
+        << "two_batteries" << QStringList{"BAT0/energy_full"}
+        << readings(kOff, 75, S::Discharging, 0.0) << "heal" << healthy << 1ul;
+    QTest::newRow("the rate: no time")
+        << "two_batteries" << QStringList{"BAT1/power_now"}
+        << readings(kOff, 60, S::Discharging, 0.0) << "heal" << healthy << 1ul;
+    QTest::newRow("energy_full and the rate")
+        << "two_batteries" << QStringList{"BAT0/energy_full", "BAT1/power_now"}
+        << readings(kOff, 75, S::Discharging, 0.0) << "heal" << healthy << 1ul;
+    QTest::newRow("the discharging battery's status: the idle one's")
+        << "two_batteries" << QStringList{"BAT1/status"} << readings(kOff, 60, S::NotCharging, 0.0)
+        << "heal" << healthy << 1ul;
+    QTest::newRow("the online charger's online: the other charger's")
+        << "usb_c_charger" << QStringList{"ucsi-source-psy-USBC000:001/online"}
+        << readings(kOff, 70, S::Charging, 0.0) << "heal" << readings(kOn, 70, S::Charging, 0.0)
+        << 1ul;
+    QTest::newRow("then a battery gone: its folder missing, the list made anew")
+        << "two_batteries" << QStringList{"BAT1/power_now"}
+        << readings(kOff, 60, S::Discharging, 0.0) << "remove BAT0"
+        << readings(kOff, 50, S::Discharging, 0.0) << 2ul;
+}
+
+void TestSysfsPowerSource::readsThatFail()
+{
+    QFETCH(QString, tree);
+    QFETCH(QStringList, failing);
+    QFETCH(QString, before);
+    QFETCH(QString, change);
+    QFETCH(QString, after);
+    QFETCH(unsigned long, scans);
+    if (!QFileInfo::exists(QStringLiteral("/dev/fuse")))
+        QSKIP("no /dev/fuse: no FUSE folder can be mounted here");
+
+    QTemporaryDir tmp;
+    FailingTree folder(tmp.path(), tree, failing);
+    QVERIFY2(folder.started(), qPrintable(folder.driver().answer()));
+    constexpr int kRelistMs = 200;
+    SysfsPowerSource source(folder.mount().toStdString(), kRelistMs);
+
+    // Ticks for a few listings, the tool tip's details read at every other one.
+    QElapsedTimer clock;
+    clock.start();
+    for (int tick = 0; tick < 40; ++tick) {
+        if (tick % 2 == 0) {
+            QCOMPARE(readings(source), before);
+        } else {
+            const QString line = before.section(QLatin1Char(' '), 0, 3);
+            QCOMPARE(QStringLiteral("line %1 percent %2")
+                         .arg(source.read().acLineStatus)
+                         .arg(source.read().batteryLifePercent),
+                     line);
+        }
+        QTest::qSleep(10);
+    }
+    QCOMPARE(source.supplies().scans(), 1ul);
+    // Once after the scan and once after each listing, at most.
+    const qint64 tries = clock.elapsed() / kRelistMs + 3;
+    for (const QString& file : failing)
+        QVERIFY2(folder.reads(file) <= tries, qPrintable(QStringLiteral("%1 read %2 times in %3 ms")
+                                                             .arg(file)
+                                                             .arg(folder.reads(file))
+                                                             .arg(clock.elapsed())));
+
+    if (change == "heal") {
+        for (const QString& file : failing)
+            QVERIFY2(folder.driver().send(QStringLiteral("heal ") + file),
+                     qPrintable(folder.driver().answer()));
+    } else {
+        QVERIFY2(folder.driver().send(change), qPrintable(folder.driver().answer()));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(readings(source), after, 10 * kRelistMs);
+    QCOMPARE(source.supplies().scans(), scans);
+}
+
+// No inotify for this user: every instance taken (EMFILE, common on a busy
+// desktop) or no watch left. The list is kept between listings and the
+// listing still sees supplies come and go.
+//
+// The limit is made real, by the kernel's own count, in a child process in a
+// user namespace of its own, where the test's user is root and may lower the
+// namespace's limits (/proc/sys/user/max_inotify_*): the child runs this row
+// again there. Filling the user's instances from a helper instead would take
+// inotify from every other test of this user running beside it under
+// ctest -j, and a lower RLIMIT_NOFILE fails every open, not inotify's alone.
+void TestSysfsPowerSource::withoutInotify_data()
+{
+    QTest::addColumn<QString>("limit");
+    QTest::addColumn<int>("value");
+    QTest::newRow("no instance left") << "max_inotify_instances" << 0;
+    QTest::newRow("no watch left") << "max_inotify_watches" << 0;
+    QTest::newRow("no watch left for a supply's folder") << "max_inotify_watches" << 1;
+}
+
+void TestSysfsPowerSource::withoutInotify()
+{
+    QFETCH(QString, limit);
+    QFETCH(int, value);
+    const char* const kInside = "TELLAVO_TEST_INOTIFY_LIMITED";
+    if (!qEnvironmentVariableIsSet(kInside)) {
+        QProcess probe;
+        probe.start(
+            QStringLiteral("unshare"),
+            {QStringLiteral("--user"), QStringLiteral("--map-root-user"), QStringLiteral("true")});
+        if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+            probe.exitCode() != 0)
+            QSKIP(
+                "no user namespace can be made here (unshare --user failed): no way to take "
+                "inotify from this test alone");
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kInside), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        const QString tag = QString::fromUtf8(QTest::currentDataTag());
+        child.start(
+            QStringLiteral("unshare"),
+            {QStringLiteral("--user"), QStringLiteral("--map-root-user"), QStringLiteral("/bin/sh"),
+             QStringLiteral("-c"),
+             QStringLiteral("echo \"$2\" >\"/proc/sys/user/$1\" && shift 2 && exec \"$@\""),
+             QStringLiteral("sh"), limit, QString::number(value),
+             QCoreApplication::applicationFilePath(), QStringLiteral("withoutInotify:") + tag});
+        QVERIFY(child.waitForFinished(20000));
+        const QString output = QString::fromLocal8Bit(child.readAll());
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 qPrintable(output));
+        // The row ran there, and was not skipped.
+        QVERIFY2(output.contains(QStringLiteral("PASS   : TestSysfsPowerSource::withoutInotify(") +
+                                 tag + ')'),
+                 qPrintable(output));
+        return;
+    }
+
+    // In the namespace: inotify fails as the row says.
+    QTemporaryDir tmp;
+    const QString root = tmp.filePath(QStringLiteral("power_supply"));
+    QVERIFY(writeTree(root, battery()));
+    {
+        const int fd = ::inotify_init1(IN_CLOEXEC);
+        if (limit == "max_inotify_instances") {
+            QCOMPARE(fd, -1);
+            QCOMPARE(errno, EMFILE);
+        } else {
+            QVERIFY(fd >= 0);
+            const int rootWatch =
+                ::inotify_add_watch(fd, QFile::encodeName(root).constData(), IN_CREATE);
+            QCOMPARE(rootWatch >= 0, value > 0);
+            QVERIFY(::inotify_add_watch(fd, QFile::encodeName(root + "/BAT0").constData(),
+                                        IN_CREATE) < 0);
+            QCOMPARE(errno, ENOSPC);
+            ::close(fd);
+        }
+    }
+
+    constexpr int kRelistMs = 200;
+    PowerSupplyList list(root.toStdString(), kRelistMs);
+    const auto names = [&list] {
+        list.refresh();
+        QStringList listed;
+        for (std::size_t i = 0; i < list.count(); ++i)
+            listed << QString::fromStdString(list.name(i));
+        listed.sort();
+        return listed;
+    };
+    // Refreshes across a few listings, the battery read at each.
+    for (int tick = 0; tick < 40; ++tick) {
+        QCOMPARE(names(), QStringList{"BAT0"});
+        long long capacity = 0;
+        QVERIFY(list.number(0, PowerSupplyList::Capacity, capacity));
+        QCOMPARE(capacity, 57ll);
+        QTest::qSleep(15);
+    }
+    QCOMPARE(list.scans(), 1ul);
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("AC")), {{"type", "Mains\n"}}));
+    QVERIFY(QFile::rename(tmp.filePath(QStringLiteral("AC")), root + QStringLiteral("/AC")));
+    QTRY_COMPARE_WITH_TIMEOUT(names(), (QStringList{"AC", "BAT0"}), 10 * kRelistMs);
+    QVERIFY(QDir(root + QStringLiteral("/BAT0")).removeRecursively());
+    QTRY_COMPARE_WITH_TIMEOUT(names(), QStringList{"AC"}, 10 * kRelistMs);
+    QCOMPARE(list.scans(), 3ul);  // once at first, then once for each change
 }
 
 QTEST_GUILESS_MAIN(TestSysfsPowerSource)
