@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QTest>
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -177,6 +179,23 @@ int ServiceDriver::calls(const QString& method, const QString& path) const
             ++count;
     }
     return count;
+}
+
+UpowerdOnBus::UpowerdOnBus()
+    : m_bus(m_tmp.path()),
+      m_upowerd(QStringLiteral("upowerd_umockdev.py"),
+                m_tmp.filePath(QStringLiteral("upowerd.log")))
+{
+}
+
+void UpowerdOnBus::start()
+{
+    QVERIFY2(QFileInfo(QStringLiteral("/usr/libexec/upowerd")).isExecutable(),
+             "needs the upower package (scripts/deps.sh test)");
+    QVERIFY2(m_bus.start(), qPrintable(m_bus.error()));
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.address().toUtf8());
+    QVERIFY2(m_upowerd.start({"--percentage", "57", "--status", "Discharging", "--ac-online", "0"}),
+             qPrintable(m_upowerd.answer()));
 }
 
 }  // namespace tellavo::test

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace tellavo::test {
 
@@ -85,6 +86,25 @@ private:
     QString m_script;
     QString m_logFile;
     QString m_answer;
+};
+
+// The real upowerd on a private bus of its own, over a fake battery (BAT0 at
+// 57 %, discharging, the charger out), with DBUS_SYSTEM_BUS_ADDRESS pointing
+// at the bus. start() checks each step with QVERIFY2: call it from the test's
+// init(), so that a step that fails fails the test before it runs.
+class UpowerdOnBus {
+public:
+    UpowerdOnBus();
+    void start();
+
+    ServiceDriver& upowerd() { return m_upowerd; }
+    // The test's own folder, which holds the bus socket and upowerd's log.
+    QString dir() const { return m_tmp.path(); }
+
+private:
+    QTemporaryDir m_tmp;
+    PrivateBus m_bus;
+    ServiceDriver m_upowerd;
 };
 
 }  // namespace tellavo::test
