@@ -20,11 +20,18 @@ void dieWithParent(QProcess& process)
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
+// Never to one that has ended: pid 0 would signal our own process group.
+void sendSignal(const QProcess& process, int sig)
+{
+    if (process.state() != QProcess::NotRunning)
+        ::kill(static_cast<pid_t>(process.processId()), sig);
+}
+
 void stopProcess(QProcess& process, bool closeInput)
 {
     if (process.state() == QProcess::NotRunning)
         return;
-    ::kill(static_cast<pid_t>(process.processId()), SIGCONT);  // a stopped one cannot quit
+    sendSignal(process, SIGCONT);  // a stopped one cannot quit
     if (closeInput) {
         process.closeWriteChannel();
         if (process.waitForFinished(3000))
@@ -79,6 +86,16 @@ bool PrivateBus::start()
     }
     m_process.readAll();
     return true;
+}
+
+void PrivateBus::pause()
+{
+    sendSignal(m_process, SIGSTOP);
+}
+
+void PrivateBus::resume()
+{
+    sendSignal(m_process, SIGCONT);
 }
 
 void PrivateBus::kill()
@@ -145,12 +162,12 @@ bool ServiceDriver::waitForAnswer(int timeoutMs)
 
 void ServiceDriver::pause()
 {
-    ::kill(static_cast<pid_t>(pid()), SIGSTOP);
+    sendSignal(m_process, SIGSTOP);
 }
 
 void ServiceDriver::resume()
 {
-    ::kill(static_cast<pid_t>(pid()), SIGCONT);
+    sendSignal(m_process, SIGCONT);
 }
 
 void ServiceDriver::kill()

@@ -25,7 +25,8 @@ inline const QString kRootPath = QStringLiteral("/org/freedesktop/UPower");
 inline const QString kDisplayPath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
 
 // A dbus-daemon on unix:path=<dir>/system_bus_socket, with the config from
-// tests/lib. The same address serves again after a restart.
+// tests/lib. The same address serves again after a restart (libdbus reads
+// DBUS_SYSTEM_BUS_ADDRESS once per process).
 class PrivateBus {
 public:
     explicit PrivateBus(const QString& dir);
@@ -36,10 +37,13 @@ public:
     // Starts the daemon and waits until it listens; false with the reason in
     // error() when it does not come up.
     bool start();
+    void pause();   // SIGSTOP: the bus hangs with its socket still there
+    void resume();  // SIGCONT
     // SIGKILL: the bus vanishes as in a crash, without a goodbye.
     void kill();
     void stop();
 
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     QString address() const { return QStringLiteral("unix:path=") + m_socket; }
     QString error() const { return m_error; }
 
