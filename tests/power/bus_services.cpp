@@ -27,6 +27,18 @@ void sendSignal(const QProcess& process, int sig)
         ::kill(static_cast<pid_t>(process.processId()), sig);
 }
 
+// Until the process has written a whole line; false when it ends or the
+// time runs out first.
+bool waitForLine(QProcess& process, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!process.canReadLine()) {
+        if (deadline.hasExpired() || !process.waitForReadyRead(int(deadline.remainingTime())))
+            return process.canReadLine();
+    }
+    return true;
+}
+
 void stopProcess(QProcess& process, bool closeInput)
 {
     if (process.state() == QProcess::NotRunning)
@@ -75,14 +87,11 @@ bool PrivateBus::start()
          QStringLiteral("--nopidfile"), QStringLiteral("--nosyslog"),
          QStringLiteral("--print-address=1")});
     // It prints its address once it listens.
-    QDeadlineTimer deadline(10000);
-    while (!m_process.canReadLine()) {
-        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
-            m_error = QStringLiteral("dbus-daemon did not start: ") +
-                      QString::fromLocal8Bit(m_process.readAllStandardError());
-            stop();
-            return false;
-        }
+    if (!waitForLine(m_process, 10000)) {
+        m_error = QStringLiteral("dbus-daemon did not start: ") +
+                  QString::fromLocal8Bit(m_process.readAllStandardError());
+        stop();
+        return false;
     }
     m_process.readAll();
     return true;
@@ -143,18 +152,10 @@ bool ServiceDriver::send(const QString& command)
 
 bool ServiceDriver::waitForAnswer(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!m_process.canReadLine()) {
-        if (m_process.state() == QProcess::NotRunning) {
-            m_answer = QStringLiteral("the driver has ended");
-            return false;
-        }
-        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
-            if (!m_process.canReadLine()) {
-                m_answer = QStringLiteral("no answer");
-                return false;
-            }
-        }
+    if (!waitForLine(m_process, timeoutMs)) {
+        m_answer =
+            isRunning() ? QStringLiteral("no answer") : QStringLiteral("the driver has ended");
+        return false;
     }
     m_answer = QString::fromUtf8(m_process.readLine()).trimmed();
     return true;
