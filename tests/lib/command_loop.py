@@ -4,7 +4,8 @@ upowerd_umockdev.py): one command a line, each answered on stdout with "ok" or
 the answer knows the change is on the bus. "quit" is every driver's.
 
 The loop ends on "quit", at the end of stdin (so a driver goes when whoever
-feeds it goes), and on SIGTERM, SIGINT or SIGHUP.
+feeds it goes), and on the signals the driver names (SIGTERM and SIGINT unless
+it says otherwise).
 """
 
 import os
@@ -18,7 +19,7 @@ def say(text):
     os.write(sys.stdout.fileno(), (text + '\n').encode())
 
 
-def serve(loop, run):
+def serve(loop, run, signals=(signal.SIGTERM, signal.SIGINT)):
     """Prints "ready" and runs the GLib main loop, handing each command line
     but "quit" to run(line); what it raises is the answer's reason."""
     pending = b''
@@ -47,7 +48,7 @@ def serve(loop, run):
         return True
 
     GLib.io_add_watch(sys.stdin.fileno(), GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP, on_input)
-    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+    for sig in signals:
         GLib.unix_signal_add(GLib.PRIORITY_HIGH, sig, loop.quit)
     say('ready')
     loop.run()

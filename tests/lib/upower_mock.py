@@ -39,7 +39,8 @@ signal have been sent:
     quit
 
 Calls the mock receives (Get, GetAll, ...) go to the --log file, one a line,
-"<time> GetAll <path> <interface>". The mock also ends when the bus goes away.
+"<time> GetAll <path> <interface>". The mock ends on "quit", at the end of
+stdin, on SIGTERM or SIGINT, and when the bus goes away.
 """
 
 import argparse

@@ -31,9 +31,10 @@ answered once the uevent has been sent:
     quit
 
 upowerd's own output goes to the --log file (default: nowhere). The driver
-ends upowerd (SIGTERM, then SIGKILL) when it ends, and it ends when upowerd
-ends. upowerd also gets SIGKILL from the kernel if the driver dies without
-cleaning up, so no stray daemon outlives a test.
+ends upowerd (SIGTERM, then SIGKILL) when it ends: on "quit", at the end of
+stdin, on SIGTERM, SIGINT or SIGHUP; and it ends when upowerd ends. upowerd
+also gets SIGKILL from the kernel if the driver dies without cleaning up, so
+no stray daemon outlives a test.
 """
 
 import argparse
@@ -185,7 +186,8 @@ def main():
             sys.stderr.write('upowerd did not take its name on the bus\n')
             sys.exit(1)
         driver.start_drain()
-        command_loop.serve(driver.loop, driver.run)
+        command_loop.serve(driver.loop, driver.run,
+                           (signal.SIGTERM, signal.SIGINT, signal.SIGHUP))
     finally:
         driver.stop()
 
