@@ -10,9 +10,9 @@ Run it with /usr/bin/python3 (the system interpreter has dbusmock and gi):
                                     [--log FILE]
 
 It sets everything up, then claims org.freedesktop.UPower and prints "ready" on
-stdout. Each command is one line on stdin; the answer, "ok" or "error <why>",
-comes on stdout once the change and its PropertiesChanged signal have been
-sent, so a test that waits for it knows the change is on the bus:
+stdout. Commands, one a line on stdin (the loop and its answers are
+command_loop.py's), are answered once the change and its PropertiesChanged
+signal have been sent:
 
     percentage <number>        Percentage of the battery and the display device
                                (any double: 30, 88.5, nan, inf, -5, 1e308),
@@ -39,17 +39,14 @@ sent, so a test that waits for it knows the change is on the bus:
     quit
 
 Calls the mock receives (Get, GetAll, ...) go to the --log file, one a line,
-"<time> GetAll <path> <interface>".
-
-The mock ends on "quit", at the end of stdin (so it goes when whoever feeds it
-goes), on SIGTERM or SIGINT, and when the bus goes away.
+"<time> GetAll <path> <interface>". The mock ends on "quit", at the end of
+stdin, on SIGTERM or SIGINT, and when the bus goes away.
 """
 
 import argparse
 import os
-import signal
-import sys
 
+import command_loop
 import dbus
 import dbus.mainloop.glib
 import dbus.service
@@ -209,8 +206,6 @@ class Mock:
             path, _ = self.obj(rest[0])
             self.root.RemoveObject(path)
             self.has_battery = self.has_battery and path != BATTERY
-        elif cmd == 'quit':
-            self.loop.quit()
         else:
             raise ValueError(f'unknown command {cmd}')
 
@@ -228,34 +223,7 @@ def main():
 
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     mock = Mock(args)
-
-    pending = b''
-
-    def on_input(fd, _condition):
-        nonlocal pending
-        data = os.read(fd, 4096)
-        if not data:
-            mock.loop.quit()
-            return False
-        pending += data
-        while b'\n' in pending:
-            line, pending = pending.split(b'\n', 1)
-            line = line.decode().strip()
-            if not line:
-                continue
-            try:
-                mock.run(line)
-                answer = 'ok'
-            except Exception as e:  # the test reads the reason
-                answer = f'error {type(e).__name__}: {e}'
-            os.write(sys.stdout.fileno(), (answer + '\n').encode())
-        return True
-
-    GLib.io_add_watch(sys.stdin.fileno(), GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP, on_input)
-    for sig in (signal.SIGTERM, signal.SIGINT):
-        GLib.unix_signal_add(GLib.PRIORITY_HIGH, sig, mock.loop.quit)
-    os.write(sys.stdout.fileno(), b'ready\n')
-    mock.loop.run()
+    command_loop.serve(mock.loop, mock.run)
 
 
 if __name__ == '__main__':

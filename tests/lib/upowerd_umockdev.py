@@ -20,8 +20,8 @@ discharges). At 20 W the 50 Wh battery loses 1 % every 90 s.
 
 It runs itself again under umockdev-wrapper when it is not already preloaded.
 Once upowerd owns org.freedesktop.UPower it prints "ready" on stdout. Commands,
-one a line on stdin, each answered with "ok" or "error <why>" once the uevent
-has been sent:
+one a line on stdin (the loop and its answers are command_loop.py's), are
+answered once the uevent has been sent:
 
     battery <percentage> <status>   capacity, energy_now and status of BAT0
                                     (status as the kernel writes it: Charging,
@@ -33,8 +33,8 @@ has been sent:
 upowerd's own output goes to the --log file (default: nowhere). The driver
 ends upowerd (SIGTERM, then SIGKILL) when it ends: on "quit", at the end of
 stdin, on SIGTERM, SIGINT or SIGHUP; and it ends when upowerd ends. upowerd
-also gets SIGKILL from the kernel if the driver dies without cleaning up, so no
-stray daemon outlives a test.
+also gets SIGKILL from the kernel if the driver dies without cleaning up, so
+no stray daemon outlives a test.
 """
 
 import argparse
@@ -45,6 +45,9 @@ import signal
 import subprocess
 import sys
 import tempfile
+
+import command_loop
+from gi.repository import GLib
 
 UPOWERD = '/usr/libexec/upowerd'
 SERVICE = 'org.freedesktop.UPower'
@@ -68,8 +71,7 @@ class Driver:
     def __init__(self, args):
         import gi
         gi.require_version('UMockdev', '1.0')
-        from gi.repository import GLib, UMockdev
-        self.GLib = GLib
+        from gi.repository import UMockdev
         self.loop = GLib.MainLoop()
         self.testbed = UMockdev.Testbed.new()
         self.bat = self.testbed.add_device('power_supply', 'BAT0', None, [
@@ -108,7 +110,7 @@ class Driver:
         if not self.drain:
             return
         self.testbed.set_attribute(self.bat, 'power_now', str(int(self.drain * 1_000_000)))
-        self.GLib.timeout_add_seconds(1, self.drain_a_second)
+        GLib.timeout_add_seconds(1, self.drain_a_second)
 
     def drain_a_second(self):
         self.energy = max(0.0, self.energy - self.drain * 1_000_000 / 3600)
@@ -129,7 +131,7 @@ class Driver:
                 return False
             if bus.name_has_owner(SERVICE):
                 return True
-            self.GLib.usleep(50_000)
+            GLib.usleep(50_000)
         return False
 
     def uevent(self, device):
@@ -151,8 +153,6 @@ class Driver:
         elif cmd == 'set':
             self.testbed.set_attribute(self.bat, rest[0], rest[1])
             self.uevent(self.bat)
-        elif cmd == 'quit':
-            self.loop.quit()
         else:
             raise ValueError(f'unknown command {cmd}')
 
@@ -180,42 +180,14 @@ def main():
     # Until the main loop takes over, SIGTERM still runs the clean-up below.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 
-    from gi.repository import GLib
     driver = Driver(args)
     try:
         if not driver.wait_ready():
             sys.stderr.write('upowerd did not take its name on the bus\n')
             sys.exit(1)
-
-        pending = b''
-
-        def on_input(fd, _condition):
-            nonlocal pending
-            data = os.read(fd, 4096)
-            if not data:
-                driver.loop.quit()
-                return False
-            pending += data
-            while b'\n' in pending:
-                line, pending = pending.split(b'\n', 1)
-                line = line.decode().strip()
-                if not line:
-                    continue
-                try:
-                    driver.run(line)
-                    answer = 'ok'
-                except Exception as e:  # the test reads the reason
-                    answer = f'error {type(e).__name__}: {e}'
-                os.write(sys.stdout.fileno(), (answer + '\n').encode())
-            return True
-
-        GLib.io_add_watch(sys.stdin.fileno(), GLib.PRIORITY_DEFAULT,
-                          GLib.IO_IN | GLib.IO_HUP, on_input)
-        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-            GLib.unix_signal_add(GLib.PRIORITY_HIGH, sig, driver.loop.quit)
         driver.start_drain()
-        os.write(sys.stdout.fileno(), b'ready\n')
-        driver.loop.run()
+        command_loop.serve(driver.loop, driver.run,
+                           (signal.SIGTERM, signal.SIGINT, signal.SIGHUP))
     finally:
         driver.stop()
 

@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QTest>
 
 #include <signal.h>
 #include <sys/prctl.h>
@@ -18,11 +20,30 @@ void dieWithParent(QProcess& process)
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
+// Never to one that has ended: pid 0 would signal our own process group.
+void sendSignal(const QProcess& process, int sig)
+{
+    if (process.state() != QProcess::NotRunning)
+        ::kill(static_cast<pid_t>(process.processId()), sig);
+}
+
+// Until the process has written a whole line; false when it ends or the
+// time runs out first.
+bool waitForLine(QProcess& process, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!process.canReadLine()) {
+        if (deadline.hasExpired() || !process.waitForReadyRead(int(deadline.remainingTime())))
+            return process.canReadLine();
+    }
+    return true;
+}
+
 void stopProcess(QProcess& process, bool closeInput)
 {
     if (process.state() == QProcess::NotRunning)
         return;
-    ::kill(static_cast<pid_t>(process.processId()), SIGCONT);  // a stopped one cannot quit
+    sendSignal(process, SIGCONT);  // a stopped one cannot quit
     if (closeInput) {
         process.closeWriteChannel();
         if (process.waitForFinished(3000))
@@ -66,17 +87,24 @@ bool PrivateBus::start()
          QStringLiteral("--nopidfile"), QStringLiteral("--nosyslog"),
          QStringLiteral("--print-address=1")});
     // It prints its address once it listens.
-    QDeadlineTimer deadline(10000);
-    while (!m_process.canReadLine()) {
-        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
-            m_error = QStringLiteral("dbus-daemon did not start: ") +
-                      QString::fromLocal8Bit(m_process.readAllStandardError());
-            stop();
-            return false;
-        }
+    if (!waitForLine(m_process, 10000)) {
+        m_error = QStringLiteral("dbus-daemon did not start: ") +
+                  QString::fromLocal8Bit(m_process.readAllStandardError());
+        stop();
+        return false;
     }
     m_process.readAll();
     return true;
+}
+
+void PrivateBus::pause()
+{
+    sendSignal(m_process, SIGSTOP);
+}
+
+void PrivateBus::resume()
+{
+    sendSignal(m_process, SIGCONT);
 }
 
 void PrivateBus::kill()
@@ -124,18 +152,10 @@ bool ServiceDriver::send(const QString& command)
 
 bool ServiceDriver::waitForAnswer(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!m_process.canReadLine()) {
-        if (m_process.state() == QProcess::NotRunning) {
-            m_answer = QStringLiteral("the driver has ended");
-            return false;
-        }
-        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime()))) {
-            if (!m_process.canReadLine()) {
-                m_answer = QStringLiteral("no answer");
-                return false;
-            }
-        }
+    if (!waitForLine(m_process, timeoutMs)) {
+        m_answer =
+            isRunning() ? QStringLiteral("no answer") : QStringLiteral("the driver has ended");
+        return false;
     }
     m_answer = QString::fromUtf8(m_process.readLine()).trimmed();
     return true;
@@ -143,12 +163,12 @@ bool ServiceDriver::waitForAnswer(int timeoutMs)
 
 void ServiceDriver::pause()
 {
-    ::kill(static_cast<pid_t>(pid()), SIGSTOP);
+    sendSignal(m_process, SIGSTOP);
 }
 
 void ServiceDriver::resume()
 {
-    ::kill(static_cast<pid_t>(pid()), SIGCONT);
+    sendSignal(m_process, SIGCONT);
 }
 
 void ServiceDriver::kill()
@@ -177,6 +197,23 @@ int ServiceDriver::calls(const QString& method, const QString& path) const
             ++count;
     }
     return count;
+}
+
+UpowerdOnBus::UpowerdOnBus()
+    : m_bus(m_tmp.path()),
+      m_upowerd(QStringLiteral("upowerd_umockdev.py"),
+                m_tmp.filePath(QStringLiteral("upowerd.log")))
+{
+}
+
+void UpowerdOnBus::start()
+{
+    QVERIFY2(QFileInfo(QStringLiteral("/usr/libexec/upowerd")).isExecutable(),
+             "needs the upower package (scripts/deps.sh test)");
+    QVERIFY2(m_bus.start(), qPrintable(m_bus.error()));
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.address().toUtf8());
+    QVERIFY2(m_upowerd.start({"--percentage", "57", "--status", "Discharging", "--ac-online", "0"}),
+             qPrintable(m_upowerd.answer()));
 }
 
 }  // namespace tellavo::test

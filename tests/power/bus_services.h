@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace tellavo::test {
 
@@ -24,7 +25,8 @@ inline const QString kRootPath = QStringLiteral("/org/freedesktop/UPower");
 inline const QString kDisplayPath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
 
 // A dbus-daemon on unix:path=<dir>/system_bus_socket, with the config from
-// tests/lib. The same address serves again after a restart.
+// tests/lib. The same address serves again after a restart (libdbus reads
+// DBUS_SYSTEM_BUS_ADDRESS once per process).
 class PrivateBus {
 public:
     explicit PrivateBus(const QString& dir);
@@ -35,10 +37,13 @@ public:
     // Starts the daemon and waits until it listens; false with the reason in
     // error() when it does not come up.
     bool start();
+    void pause();   // SIGSTOP: the bus hangs with its socket still there
+    void resume();  // SIGCONT
     // SIGKILL: the bus vanishes as in a crash, without a goodbye.
     void kill();
     void stop();
 
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     QString address() const { return QStringLiteral("unix:path=") + m_socket; }
     QString error() const { return m_error; }
 
@@ -85,6 +90,25 @@ private:
     QString m_script;
     QString m_logFile;
     QString m_answer;
+};
+
+// The real upowerd on a private bus of its own, over a fake battery (BAT0 at
+// 57 %, discharging, the charger out), with DBUS_SYSTEM_BUS_ADDRESS pointing
+// at the bus. start() checks each step with QVERIFY2: call it from the test's
+// init(), so that a step that fails fails the test before it runs.
+class UpowerdOnBus {
+public:
+    UpowerdOnBus();
+    void start();
+
+    ServiceDriver& upowerd() { return m_upowerd; }
+    // The test's own folder, which holds the bus socket and upowerd's log.
+    QString dir() const { return m_tmp.path(); }
+
+private:
+    QTemporaryDir m_tmp;
+    PrivateBus m_bus;
+    ServiceDriver m_upowerd;
 };
 
 }  // namespace tellavo::test

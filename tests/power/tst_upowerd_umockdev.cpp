@@ -7,35 +7,25 @@
 #include "change_log.h"
 #include "upower_power_source.h"
 
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 using tellavo::ChargeState;
 using tellavo::UPowerPowerSource;
-using tellavo::test::PrivateBus;
-using tellavo::test::ServiceDriver;
 namespace power = tellavo::power;
 
 class TestUpowerdUmockdev : public QObject {
     Q_OBJECT
 private slots:
+    void init() { m_services.start(); }
     void followsTheKernelBattery();
+
+private:
+    tellavo::test::UpowerdOnBus m_services;
 };
 
 void TestUpowerdUmockdev::followsTheKernelBattery()
 {
-    QVERIFY2(QFileInfo(QStringLiteral("/usr/libexec/upowerd")).isExecutable(),
-             "needs the upower package (scripts/deps.sh test)");
-    QTemporaryDir tmp;
-    PrivateBus bus(tmp.path());
-    QVERIFY2(bus.start(), qPrintable(bus.error()));
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
-    ServiceDriver upowerd(QStringLiteral("upowerd_umockdev.py"),
-                          tmp.filePath(QStringLiteral("upowerd.log")));
-    QVERIFY2(upowerd.start({"--percentage", "57", "--status", "Discharging", "--ac-online", "0"}),
-             qPrintable(upowerd.answer()));
-
+    tellavo::test::ServiceDriver& upowerd = m_services.upowerd();
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), 5000);
     QCOMPARE(source.read().acLineStatus, power::kAcOffline);

@@ -9,41 +9,31 @@
 #include "settings_store.h"
 #include "system_power_status.h"
 
-#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 using namespace tellavo;
-using tellavo::test::PrivateBus;
-using tellavo::test::ServiceDriver;
 
 class TestWindowUpowerd : public QObject {
     Q_OBJECT
 private slots:
+    void init() { m_services.start(); }
     void sleepsAndWakes();
+
+private:
+    test::UpowerdOnBus m_services;
 };
 
 void TestWindowUpowerd::sleepsAndWakes()
 {
-    QVERIFY2(QFileInfo(QStringLiteral("/usr/libexec/upowerd")).isExecutable(),
-             "needs the upower package (scripts/deps.sh test)");
-    QTemporaryDir tmp;
-    PrivateBus bus(tmp.path());
-    QVERIFY2(bus.start(), qPrintable(bus.error()));
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
-    ServiceDriver upowerd(QStringLiteral("upowerd_umockdev.py"),
-                          tmp.filePath(QStringLiteral("upowerd.log")));
-    QVERIFY2(upowerd.start({"--percentage", "57", "--status", "Discharging", "--ac-online", "0"}),
-             qPrintable(upowerd.answer()));
-
+    test::ServiceDriver& upowerd = m_services.upowerd();
     // The kernel's files say something else (mains, 88 %), to see the switch.
     SystemPowerStatus status(tellavo::test::fixturesDir() + QStringLiteral("/laptop_charging"),
                              UPowerTimings());
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 5000);
-    QSettings::setPath(ini::format(), QSettings::UserScope, tmp.path());
+    QSettings::setPath(ini::format(), QSettings::UserScope, m_services.dir());
     SettingsStore store;
     desktop_text::useFace();
     Module1::Boxes boxes;

@@ -14,16 +14,13 @@
 #include "window_harness.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QSignalSpy>
-
-#include <signal.h>
-#include <sys/prctl.h>
 
 #include <memory>
 
 using namespace tellavo;
 using tellavo::test::BoxCounter;
+using tellavo::test::PrivateBus;
 using tellavo::test::ServiceDriver;
 using tellavo::test::Ticker;
 using tellavo::test::WindowHarness;
@@ -52,54 +49,6 @@ QString filesTree()
 {
     return tellavo::test::fixturesDir() + QStringLiteral("/laptop_charging");
 }
-
-// A dbus-daemon of our own, so that it can be stopped (SIGSTOP) as well as
-// killed; the address stays the same across restarts (libdbus reads
-// DBUS_SYSTEM_BUS_ADDRESS once per process).
-class Bus {
-public:
-    explicit Bus(const QString& dir) : m_socket(dir + QStringLiteral("/system_bus_socket"))
-    {
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    }
-    ~Bus() { kill(); }
-    QString address() const { return QStringLiteral("unix:path=") + m_socket; }
-    bool start()
-    {
-        kill();
-        QFile::remove(m_socket);
-        m_process.start(QStringLiteral("dbus-daemon"),
-                        {QStringLiteral("--config-file=") + tellavo::test::libDir() +
-                             QStringLiteral("/private_bus.conf"),
-                         QStringLiteral("--address=") + address(), QStringLiteral("--nofork"),
-                         QStringLiteral("--nopidfile"), QStringLiteral("--nosyslog"),
-                         QStringLiteral("--print-address=1")});
-        // It prints its address once it listens.
-        QDeadlineTimer deadline(10'000);
-        while (!m_process.canReadLine()) {
-            if (!running() || deadline.hasExpired())
-                return false;
-            m_process.waitForReadyRead(200);
-        }
-        m_process.readAll();
-        return true;
-    }
-    bool running() const { return m_process.state() != QProcess::NotRunning; }
-    void pause() { ::kill(pid_t(m_process.processId()), SIGSTOP); }
-    void resume() { ::kill(pid_t(m_process.processId()), SIGCONT); }
-    void kill()
-    {
-        if (!running())
-            return;
-        resume();
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-
-private:
-    QProcess m_process;
-    QString m_socket;
-};
 
 // Counts the turns of the event loop: a timer that fires every 10 ms records
 // the longest gap between two of its firings.
@@ -148,7 +97,7 @@ private:
     bool startWindow(bool productTimer = false);
 
     QTemporaryDir m_tmp;
-    std::unique_ptr<Bus> m_bus;
+    std::unique_ptr<PrivateBus> m_bus;
     std::unique_ptr<ServiceDriver> m_mock;
     std::unique_ptr<SystemPowerStatus> m_status;
     std::unique_ptr<WindowHarness> m_h;
@@ -161,7 +110,7 @@ private:
 void TestWindowUPowerFaults::initTestCase()
 {
     QVERIFY(m_tmp.isValid());
-    m_bus = std::make_unique<Bus>(m_tmp.path());
+    m_bus = std::make_unique<PrivateBus>(m_tmp.path());
     // Before any connection is made; the bus itself starts in the first case.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus->address().toUtf8());
 }
@@ -172,7 +121,7 @@ void TestWindowUPowerFaults::init()
     m_boxes = std::make_unique<BoxCounter>();
     m_mock = std::make_unique<ServiceDriver>(QStringLiteral("upower_mock.py"),
                                              m_tmp.filePath(QStringLiteral("mock.log")));
-    if (QTest::currentTestFunction() != QByteArray("noSystemBusThenOne") && !m_bus->running())
+    if (QTest::currentTestFunction() != QByteArray("noSystemBusThenOne") && !m_bus->isRunning())
         QVERIFY2(m_bus->start(), "dbus-daemon did not start");
 }
 
@@ -213,7 +162,7 @@ bool TestWindowUPowerFaults::startWindow(bool productTimer)
 // hold nothing up. Then the bus and UPower come, go with the bus, and come back.
 void TestWindowUPowerFaults::noSystemBusThenOne()
 {
-    QVERIFY(!m_bus->running());
+    QVERIFY(!m_bus->isRunning());
     m_status = std::make_unique<SystemPowerStatus>(filesTree(), quick());
     m_h = std::make_unique<WindowHarness>(*m_status, kSoglia);
     QVERIFY(m_h->w);
@@ -343,7 +292,7 @@ void TestWindowUPowerFaults::badValues()
     QFETCH(QString, settled);
     QFETCH(QStringList, recovery);
 
-    QVERIFY(m_bus->running() || m_bus->start());
+    QVERIFY(m_bus->isRunning() || m_bus->start());
     QVERIFY(startMock());
     QVERIFY(startWindow());
     Ticker ticker{*m_h};

@@ -1,8 +1,12 @@
 #pragma once
-// Shared by the settings hardening tests: a settings folder of the test's own,
-// file helpers that work on raw bytes and modes, and the driver (the program's
-// start-up and exit path in a child process) with a watchdog, so that a hang
-// or a crash is a failed row and never a stuck or dead test.
+// Shared by the settings hardening tests: their QObject with its figures, a
+// settings folder of the test's own, file helpers that work on raw bytes and
+// modes, and the driver (the program's start-up and exit path in a child
+// process) with a watchdog, so that a hang or a crash is a failed row and
+// never a stuck or dead test.
+#include "../figures.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -28,6 +33,23 @@ inline bool isRoot()
 {
     return geteuid() == 0;
 }
+
+// The tests' QObject. A row sets inputs_ and faults_ to what it has tried;
+// cleanup() counts them into the figures, filed under the test's executable
+// name, which is what figures.sh looks for.
+class CountedTest : public QObject {
+    Q_OBJECT
+protected:
+    int inputs_ = 0;
+    int faults_ = 0;
+
+private slots:
+    void cleanup() { figures_.row(inputs_, faults_); }
+    void cleanupTestCase() { figures_.write(); }
+
+private:
+    Figures figures_{QCoreApplication::applicationName()};
+};
 
 // A settings home (what XDG_CONFIG_HOME points at) that an unprivileged
 // child can walk into: QTemporaryDir makes its folder 0700.
@@ -112,6 +134,16 @@ inline bool setAge(const QString& path, int ageSeconds)
     return ::lutimes(QFile::encodeName(path).constData(), times) == 0;
 }
 
+// Seeded, so that a failing row can be rerun with the same bytes.
+inline QByteArray garbage(int size, quint32 seed)
+{
+    QRandomGenerator gen(seed);
+    QByteArray out(size, '\0');
+    for (char& c : out)
+        c = char(gen.bounded(256));
+    return out;
+}
+
 // The names in a folder, hidden ones included.
 inline QStringList listing(const QString& folder)
 {
@@ -171,6 +203,16 @@ inline QProcessEnvironment driverEnvironment(const QString& configHome, const QS
     env.insert(QStringLiteral("LC_ALL"), locale);
     env.insert(QStringLiteral("LANG"), locale);
     return env;
+}
+
+// A start that leaves through the exit command, which saves, after setting
+// these values (--soglia 42 ...); as the user nobody when asked.
+inline QStringList saving(const QStringList& values, bool asNobody = false)
+{
+    QStringList args = QStringList{QStringLiteral("start"), QStringLiteral("--esci")} + values;
+    if (asNobody)
+        args << QStringLiteral("--as-nobody");
+    return args;
 }
 
 inline DriverRun runDriver(const QStringList& args, const QString& configHome,

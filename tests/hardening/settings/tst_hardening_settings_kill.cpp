@@ -5,12 +5,10 @@
 // mix of two, never a torn, short or empty file, never an older turn of the
 // same run than one already seen. A killed copy starts again on that file, and
 // the saves must go on past the lock it left.
-#include "../figures.h"
 #include "harness.h"
 #include "ini_format.h"
 #include "loop_text.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QHash>
 #include <QRandomGenerator>
@@ -103,23 +101,14 @@ Seen readSave(const QByteArray& bytes)
 
 }  // namespace
 
-class TestKill : public QObject {
+class TestKill : public CountedTest {
     Q_OBJECT
-public:
-    TestKill() : figures_(QStringLiteral("hardening_settings_kill")) {}
-
 private slots:
-    void cleanup() { figures_.row(0, faults_); }
-    void cleanupTestCase() { figures_.write(); }
-
     void killedWhileSaving_data();
     void killedWhileSaving();
 
 private:
     bool startCopy(Copy& copy, const QString& configHome, QString* why);
-
-    Figures figures_;
-    int faults_ = 0;
 };
 
 bool TestKill::startCopy(Copy& copy, const QString& configHome, QString* why)
@@ -249,10 +238,7 @@ void TestKill::killedWhileSaving()
     qInfo("left in the settings folder after %d kills: %s", kills,
           qPrintable(left.join(QLatin1String(", "))));
     // A new start on what is left, and a new save through it.
-    const DriverRun saved =
-        runDriver({QStringLiteral("start"), QStringLiteral("--esci"), QStringLiteral("--soglia"),
-                   QStringLiteral("99"), QStringLiteral("--messaggio"), QStringLiteral("dopo")},
-                  home.base);
+    const DriverRun saved = runDriver(saving({"--soglia", "99", "--messaggio", "dopo"}), home.base);
     QVERIFY2(saved.trouble().isEmpty(), qPrintable(saved.trouble()));
     QCOMPARE(saved.out.value(QLatin1String("mainStatus")).toInt(), 0);
     QCOMPARE(saved.out.value(QLatin1String("esciStatus")).toInt(), 0);
@@ -261,11 +247,6 @@ void TestKill::killedWhileSaving()
     QCOMPARE(map.value(QStringLiteral("Generale/Messaggio")).toString(), QStringLiteral("dopo"));
 }
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    TestKill test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestKill)
 
 #include "tst_hardening_settings_kill.moc"

@@ -5,11 +5,8 @@
 // the lock still needs to reach QLockFile's stale age (30 s), plus slack: a
 // lock newer than that may be a live save's, so waiting for it is right, and
 // waiting longer is a hang.
-#include "../figures.h"
 #include "harness.h"
 
-#include <QCoreApplication>
-#include <QRandomGenerator>
 #include <QSysInfo>
 #include <QTest>
 
@@ -41,33 +38,13 @@ QByteArray killedHoldersLock(const QString& lockPath, QString* why)
     return f.readAll();
 }
 
-QByteArray garbage(int size)
-{
-    QByteArray out(size, '\0');
-    QRandomGenerator gen(7);
-    for (char& c : out)
-        c = char(gen.bounded(256));
-    return out;
-}
-
 }  // namespace
 
-class TestLock : public QObject {
+class TestLock : public CountedTest {
     Q_OBJECT
-public:
-    TestLock() : figures_(QStringLiteral("hardening_settings_lock")) {}
-
 private slots:
-    void cleanup() { figures_.row(inputs_, faults_); }
-    void cleanupTestCase() { figures_.write(); }
-
     void leftLock_data();
     void leftLock();
-
-private:
-    Figures figures_;
-    int inputs_ = 0;
-    int faults_ = 0;
 };
 
 void TestLock::leftLock_data()
@@ -102,9 +79,7 @@ void TestLock::leftLock()
     if (asNobody && !isRoot())
         QSKIP("needs root: the lock must be another user's than the saving one's");
     Home home;
-    const DriverRun made = runDriver({QStringLiteral("start"), QStringLiteral("--esci"),
-                                      QStringLiteral("--messaggio"), QStringLiteral("vecchio")},
-                                     home.base);
+    const DriverRun made = runDriver(saving({"--messaggio", "vecchio"}), home.base);
     QVERIFY2(made.trouble().isEmpty(), qPrintable(made.trouble()));
     QCOMPARE(made.exitCode, 0);
     const QString lockPath = home.path + QStringLiteral(".lock");
@@ -134,9 +109,9 @@ void TestLock::leftLock()
         }
         QVERIFY(writeBytes(lockPath, lines.join('\n')));
     } else if (lock == QLatin1String("garbage") || lock == QLatin1String("garbage+rmlock")) {
-        QVERIFY(writeBytes(lockPath, garbage(300)));
+        QVERIFY(writeBytes(lockPath, garbage(300, 7)));
         if (lock.endsWith(QLatin1String("rmlock"))) {
-            QVERIFY(writeBytes(lockPath + QStringLiteral(".rmlock"), garbage(40)));
+            QVERIFY(writeBytes(lockPath + QStringLiteral(".rmlock"), garbage(40, 7)));
             QVERIFY(setAge(lockPath + QStringLiteral(".rmlock"), ageSeconds));
         }
     } else if (lock == QLatin1String("empty")) {
@@ -153,11 +128,7 @@ void TestLock::leftLock()
         QVERIFY(giveToNobody(home.path));
     }
 
-    QStringList args{QStringLiteral("start"),       QStringLiteral("--esci"),
-                     QStringLiteral("--soglia"),    QStringLiteral("42"),
-                     QStringLiteral("--messaggio"), QStringLiteral("nuovo")};
-    if (asNobody)
-        args << QStringLiteral("--as-nobody");
+    const QStringList args = saving({"--soglia", "42", "--messaggio", "nuovo"}, asNobody);
     const int untilStale =
         ageSeconds >= 0 && ageSeconds < kStaleSeconds ? kStaleSeconds - ageSeconds : 0;
     const DriverRun saved =
@@ -179,11 +150,6 @@ void TestLock::leftLock()
     QCOMPARE(listing(home.folder), QStringList{QStringLiteral("Ambrovia.ini")});
 }
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    TestLock test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestLock)
 
 #include "tst_hardening_settings_lock.moc"

@@ -3,7 +3,6 @@
 // byte for byte and nothing may be left beside it; once the cause is gone the
 // next save must work. Full and read-only disks are small tmpfs mounts in a
 // mount namespace of this test's own, which its driver children share.
-#include "../figures.h"
 #include "harness.h"
 
 #include <QCoreApplication>
@@ -85,33 +84,15 @@ struct SmallDisk {
     }
 };
 
-QStringList saveArgs(bool asNobody)
-{
-    QStringList args{QStringLiteral("start"), QStringLiteral("--esci")};
-    if (asNobody)
-        args << QStringLiteral("--as-nobody");
-    return args;
-}
-
 }  // namespace
 
-class TestSave : public QObject {
+class TestSave : public CountedTest {
     Q_OBJECT
-public:
-    TestSave() : figures_(QStringLiteral("hardening_settings_save")) {}
-
 private slots:
-    void cleanup() { figures_.row(0, faults_); }
-    void cleanupTestCase() { figures_.write(); }
-
     void refusedSave_data();
     void refusedSave();
     void unusualButWritable_data();
     void unusualButWritable();
-
-private:
-    Figures figures_;
-    int faults_ = 0;
 };
 
 void TestSave::refusedSave_data()
@@ -158,9 +139,7 @@ void TestSave::refusedSave()
 
     if (oldFile) {
         const DriverRun made = runDriver(
-            {QStringLiteral("start"), QStringLiteral("--esci"), QStringLiteral("--soglia"),
-             QStringLiteral("33"), QStringLiteral("--place"), QStringLiteral("735"),
-             QStringLiteral("-120"), QStringLiteral("--messaggio"), QStringLiteral("vecchio")},
+            saving({"--soglia", "33", "--place", "735", "-120", "--messaggio", "vecchio"}),
             home.base);
         QVERIFY2(made.trouble().isEmpty(), qPrintable(made.trouble()));
         QCOMPARE(made.exitCode, 0);
@@ -205,11 +184,9 @@ void TestSave::refusedSave()
     QCOMPARE(readBytes(home.path).has_value(), oldFile);
     const QByteArray old = bytesOrNote(home.path);
     const QStringList before = listing(home.folder);
-    QStringList args = saveArgs(asNobody);
-    args << QStringLiteral("--soglia") << QStringLiteral("77") << QStringLiteral("--sipp")
-         << QStringLiteral("0") << QStringLiteral("--place") << QStringLiteral("1500")
-         << QStringLiteral("2500") << QStringLiteral("--messaggio-len")
-         << QString::number(messaggioLen);
+    const QStringList args = saving({"--soglia", "77", "--sipp", "0", "--place", "1500", "2500",
+                                     "--messaggio-len", QString::number(messaggioLen)},
+                                    asNobody);
 
     const DriverRun refused = runDriver(args, home.base);
     if (refused.finished && refused.exitCode == 65)
@@ -254,9 +231,7 @@ void TestSave::unusualButWritable()
     QFETCH(QString, kind);
     faults_ = 0;
     Home home;
-    const DriverRun made = runDriver({QStringLiteral("start"), QStringLiteral("--esci"),
-                                      QStringLiteral("--messaggio"), QStringLiteral("vecchio")},
-                                     home.base);
+    const DriverRun made = runDriver(saving({"--messaggio", "vecchio"}), home.base);
     QVERIFY2(made.trouble().isEmpty(), qPrintable(made.trouble()));
     QCOMPARE(made.exitCode, 0);
     bool asNobody = false;
@@ -277,10 +252,8 @@ void TestSave::unusualButWritable()
         QVERIFY(writeBytes(stray, "[Generale]\nSoglia=9"));
     }
 
-    QStringList args = saveArgs(asNobody);
-    args << QStringLiteral("--soglia") << QStringLiteral("42") << QStringLiteral("--messaggio")
-         << QStringLiteral("nuovo");
-    const DriverRun saved = runDriver(args, home.base);
+    const DriverRun saved =
+        runDriver(saving({"--soglia", "42", "--messaggio", "nuovo"}, asNobody), home.base);
     if (saved.finished && saved.exitCode == 65)
         QSKIP("cannot become the user nobody here");
     faults_ = 1;

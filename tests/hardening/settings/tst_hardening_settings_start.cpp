@@ -2,12 +2,8 @@
 // starts normally with exactly the values it names, or shows the one error box
 // it names and ends with status 1; never a crash or a hang, and the file is
 // left byte for byte as it was unless the row saves.
-#include "../figures.h"
 #include "harness.h"
-#include "ini_format.h"
 
-#include <QCoreApplication>
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -43,16 +39,6 @@ QByteArray section(const QByteArray& body)
     return "[Generale]\n" + body;
 }
 
-// Seeded, so that a failing row can be rerun with the same bytes.
-QByteArray garbage(int size, quint32 seed)
-{
-    QRandomGenerator gen(seed);
-    QByteArray out(size, '\0');
-    for (char& c : out)
-        c = char(gen.bounded(256));
-    return out;
-}
-
 QString lettersOf(int size)
 {
     QString s;
@@ -77,15 +63,9 @@ struct Outcome {
 
 Q_DECLARE_METATYPE(Outcome)
 
-class TestStart : public QObject {
+class TestStart : public CountedTest {
     Q_OBJECT
-public:
-    TestStart() : figures_(QStringLiteral("hardening_settings_start")) {}
-
 private slots:
-    void cleanup() { figures_.row(inputs_, faults_); }
-    void cleanupTestCase() { figures_.write(); }
-
     void storedValues_data();
     void storedValues();
     void notAPlainFile_data();
@@ -93,10 +73,6 @@ private slots:
 
 private:
     void checkStart(const DriverRun& run, const Outcome& want, const QString& path);
-
-    Figures figures_;
-    int inputs_ = 0;
-    int faults_ = 0;
 };
 
 namespace {
@@ -495,8 +471,7 @@ void TestStart::storedValues()
 
     // Out through the exit command, then a new start: the same values, no
     // welcome, and the file holds each of the five keys once.
-    const DriverRun saved =
-        runDriver({QStringLiteral("start"), QStringLiteral("--esci")}, home.base, locale);
+    const DriverRun saved = runDriver(saving({}), home.base, locale);
     QVERIFY2(saved.trouble().isEmpty(), qPrintable(saved.trouble()));
     QCOMPARE(saved.out.value(QLatin1String("esciStatus")).toInt(), 0);
     QCOMPARE(saved.strings("saveErrors"), QStringList());
@@ -599,11 +574,6 @@ void TestStart::notAPlainFile()
         QVERIFY(QFileInfo(home.path).isSymLink());
 }
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    TestStart test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestStart)
 
 #include "tst_hardening_settings_start.moc"
