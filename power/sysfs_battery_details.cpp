@@ -1,7 +1,7 @@
 #include "sysfs_battery_details.h"
 
 #include "percent_reading.h"
-#include "sysfs_power_source.h"
+#include "power_supply_list.h"
 
 #include <cstring>
 
