@@ -10,23 +10,14 @@ E2E_TMP=$(mktemp -d /tmp/tellavo-e2e.XXXXXX)
 # shellcheck source=../../tests/lib/private_bus.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../tests/lib/private_bus.sh"
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-note() {
-    echo "-- $*"
-}
+fail() { echo "FAIL: $*" >&2 && exit 1; }
+note() { echo "-- $*"; }
 
 stop_all() {
     set +e
     private_bus_stop_all
-    local pid
-    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
-        pid=${E2E_PIDS[$i]}
-        kill "$pid" 2>/dev/null
-    done
+    local pid i
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do kill "${E2E_PIDS[$i]}" 2>/dev/null; done
     sleep 0.2
     for pid in "${E2E_PIDS[@]}"; do
         kill -9 "$pid" 2>/dev/null

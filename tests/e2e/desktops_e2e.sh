@@ -14,7 +14,7 @@ source "$(dirname "$0")/wayland_compositors.sh"
 DESKTOP=$1
 OUT=$3
 mkdir -p "$OUT"
-rm -f "$OUT/$DESKTOP".*
+rm -f "$OUT/$DESKTOP".* "$OUT/$DESKTOP"-*
 
 desktop_settings
 case $DESKTOP in
@@ -31,12 +31,12 @@ PLACE= ABOVE= WORKSPACES= DRAG= MENU= HINTS= BOXCELL= SIPPOFF=
 # What each desktop offers.
 HAS_ABOVE=yes
 case $DESKTOP in i3 | sway) HAS_ABOVE= ;; esac
+MSG=i3-msg
+[ "$DESKTOP" = sway ] && MSG=swaymsg
 has_state() { xprop -id "$1" _NET_WM_STATE | grep -q "_NET_WM_STATE_$2\b"; }
 # The tiling compositors' own view of a window: its "floating" field.
 tree_floating() {
-    local msg=i3-msg
-    [ "$DESKTOP" = sway ] && msg=swaymsg
-    $msg -t get_tree | python3 -c '
+    $MSG -t get_tree | python3 -c '
 import json, sys
 def walk(n):
     if n.get("window") == int(sys.argv[1]):
@@ -62,7 +62,7 @@ screen_crop() {
 # a window in front changes nearly all of them.
 alike() {
     local n
-    n=$(compare -metric AE -fuzz 10% "$1" "$2" null: 2>&1)
+    n=$(pixels_off "$1" "$2" 10)
     [[ $n =~ ^[0-9]+$ ]] && ((n <= $3))
 }
 # The ">" label and the frame at the strip's right end never change while it
@@ -136,7 +136,7 @@ else
 fi
 if [ -n "$CAN_SHOOT" ]; then
     wait_for 30 strip_on_screen || fail "the strip is hidden by another window" \
-        "($(compare -metric AE -fuzz 10% "$E2E_TMP/ref.png" "$E2E_TMP/now.png" null: 2>&1) pixels differ)"
+        "($(pixels_off "$E2E_TMP/ref.png" "$E2E_TMP/now.png" 10) pixels differ)"
     ABOVE="yes ($how)"
 else
     ABOVE="yes ($how; no screen capture here)"
@@ -149,10 +149,8 @@ note "above: $how"
 switch_workspace() {
     case $DESKTOP in
     i3 | sway)
-        local msg=i3-msg
-        [ "$DESKTOP" = sway ] && msg=swaymsg
-        $msg -q workspace $(($1 + 1))
-        wait_for 30 sh -c "$msg -t get_workspaces | python3 -c 'import json, sys
+        $MSG -q workspace $(($1 + 1))
+        wait_for 30 sh -c "$MSG -t get_workspaces | python3 -c 'import json, sys
 sys.exit(not any(w[\"focused\"] and w[\"name\"] == \"$(($1 + 1))\" for w in json.load(sys.stdin)))'"
         ;;
     *)
@@ -214,28 +212,23 @@ MENU="yes (at the pointer)"
 # --- The options dialog: a screenshot with its title bar, and its hints.
 xdotool key o
 D=$(wait_window $APID '^Opzioni$' 50) || fail "no options dialog"
-# The screenshot once the dialog has drawn itself: two pictures of it alike.
+# The screenshot once the dialog has drawn itself: two in a row alike (a text
+# cursor may blink between them). KWin draws the title bar outside the X server.
 SHOT=$OUT/$DESKTOP-options.png
 dialog_shot() {
-    if [ "$DESKTOP" = sway ]; then
-        local dx dy dw dh
-        read -r dx dy dw dh < <(geometry "$D")
-        grim -g "$((dx - 10)),$((dy - 40)) $((dw + 20))x$((dh + 50))" "$1"
-    elif [ "$DESKTOP" = kwin-wayland ]; then
-        # KWin draws the title bar itself, outside the X server.
-        import -window "$D" "PNG32:$1"
-    else
-        import -frame -window "$D" "PNG32:$1"
-    fi
+    local dx dy dw dh
+    read -r dx dy dw dh < <(geometry "$D")
+    case $DESKTOP in
+    sway) screen_crop $((dx - 10)) $((dy - 40)) $((dw + 20)) $((dh + 50)) "$1" ;;
+    kwin-wayland) import -window "$D" "PNG32:$1" ;;
+    *) import -frame -window "$D" "PNG32:$1" ;;
+    esac
 }
 drawn() {
-    dialog_shot "$E2E_TMP/dialog.png" || return 1
-    # A text cursor may blink between the two.
-    [ -f "$SHOT" ] && alike "$SHOT" "$E2E_TMP/dialog.png" 20 && return 0
-    mv "$E2E_TMP/dialog.png" "$SHOT"
+    dialog_shot "$E2E_TMP/dialog.png" && [ -f "$SHOT" ] && alike "$SHOT" "$E2E_TMP/dialog.png" 20 && return
+    mv "$E2E_TMP/dialog.png" "$SHOT" 2>/dev/null
     return 1
 }
-rm -f "$SHOT"
 wait_for 50 drawn || fail "no screenshot of the dialog, or one that kept changing"
 HINTS="hints $(xprop -id "$D" _MOTIF_WM_HINTS | sed 's/^[^=]*= *//')"
 [ "$DESKTOP" != kwin-wayland ] || HINTS+=" (title bar not in the screenshot)"

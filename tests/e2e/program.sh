@@ -9,9 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb_session.sh"
 # own_by_desktop_user hands that user the files the program must write.
 DESKTOP_USER=
 AS_DESKTOP_USER=()
-own_by_desktop_user() {
-    [ -z "$DESKTOP_USER" ] || chown -R "$DESKTOP_USER:" "$@"
-}
+own_by_desktop_user() { [ -z "$DESKTOP_USER" ] || chown -R "$DESKTOP_USER:" "$@"; }
 
 # program_under_test <path>: APP; a settings folder of the test's own, STORE
 # the program's store in it (not written: see write_store); and the kernel's
@@ -46,13 +44,11 @@ mocked_upower() {
 # box), the given keys in place of the defaults.
 write_store() {
     local -A keys=([Soglia]=30 [SIPP]=1 [Sx]=1500 [Top]=1500 [Messaggio]='Attacca la spina!!')
-    local kv k
+    local kv
     for kv; do keys[${kv%%=*}]=${kv#*=}; done
     mkdir -p "$(dirname "$STORE")"
-    {
-        echo '[Generale]'
-        for k in Soglia SIPP Sx Top Messaggio; do echo "$k=${keys[$k]}"; done
-    } >"$STORE"
+    printf '[Generale]\nSoglia=%s\nSIPP=%s\nSx=%s\nTop=%s\nMessaggio=%s\n' "${keys[Soglia]}" "${keys[SIPP]}" \
+        "${keys[Sx]}" "${keys[Top]}" "${keys[Messaggio]}" >"$STORE"
     own_by_desktop_user "$XDG_CONFIG_HOME"
 }
 
@@ -71,9 +67,7 @@ start_app() {
 first_window() {
     local pid=$1 w
     shift
-    for w in $(windows_of "$pid"); do
-        "$@" "$w" && FOUND=$w && return 0
-    done
+    for w in $(windows_of "$pid"); do "$@" "$w" && FOUND=$w && return 0; done
     return 1
 }
 titled() { xdotool getwindowname "$2" 2>/dev/null | grep -Eq -- "$1"; }
@@ -106,12 +100,12 @@ drag_step() {
     xdotool mousemove $(($1 + JIGGLE)) "$2"
     right_of "$W" "$3"
 }
+# pixels_off <a.png> <b.png> [fuzz %]: how many pixels differ (by more than the fuzz).
+pixels_off() { compare -metric AE -fuzz "${3:-0}%" "$1" "$2" null: 2>&1; }
 # gone <window>: no longer shown.
 gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 
-is_above() {
-    xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE
-}
+is_above() { xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
 
 # open_menu: a right press on the strip W; returns once the menu (a second
 # window of the program) is shown.
