@@ -183,7 +183,7 @@ elif [ "$DESKTOP" = kwin-wayland ]; then
     DRAG="SKIP (not driven: KWin offers its fake input only to programs installed with a desktop entry that asks for it; Esci saves the place)"
     note "$DRAG"
 else
-    xdotool mousemove --window "$W" 10 8 mousedown 1
+    start_drag || fail "the strip did not start moving with the pointer: $(geometry "$W")"
     wait_for 30 drag_step 500 450 300 || fail "the strip did not follow the pointer to 500,450: $(geometry "$W")"
     wait_for 30 drag_step 900 800 600 || fail "the strip did not follow the pointer to 900,800: $(geometry "$W")"
     xdotool mouseup 1

@@ -100,6 +100,15 @@ drag_step() {
     xdotool mousemove $(($1 + JIGGLE)) "$2"
     right_of "$W" "$3"
 }
+# start_drag: a left press on the strip W, then the pointer a few pixels on
+# until the strip follows. KWin starts the move from where the pointer is when
+# the request comes: a long motion before that would be lost.
+start_drag() {
+    local x y
+    read -r x y _ _ < <(geometry "$W")
+    xdotool mousemove --window "$W" 10 8 mousedown 1
+    wait_for 30 drag_step $((x + 15)) $((y + 8)) "$x"
+}
 # pixels_off <a.png> <b.png> [fuzz %]: how many pixels differ (by more than the fuzz).
 pixels_off() { compare -metric AE -fuzz "${3:-0}%" "$1" "$2" null: 2>&1; }
 # gone <window>: no longer shown.

@@ -21,7 +21,7 @@ note "battery window $W at $(geometry $W)"
 wait_for 30 is_above "$W" || fail "battery window not above others: $(xprop -id $W _NET_WM_STATE)"
 
 # --- Drag with the left button.
-xdotool mousemove --window "$W" 10 8 mousedown 1
+start_drag || fail "the window did not start moving with the pointer: $(geometry $W)"
 wait_for 30 drag_step 200 300 100 || fail "the window did not follow the pointer to 200,300: $(geometry $W)"
 wait_for 30 drag_step 400 500 300 || fail "the window did not follow the pointer to 400,500: $(geometry $W)"
 xdotool mouseup 1
@@ -51,8 +51,8 @@ if wait_window $APID '^Tellavo$' 10 >/dev/null; then fail "welcome box with SIPP
 # settled them.
 if is_above "$W"; then fail "window above others with SIPP=-1"; fi
 note "second start at $(geometry $W), not above"
-xdotool mousemove --window "$W" 10 8 mousedown 1
-wait_for 30 drag_step 600 600 "$DX" || fail "the window did not follow the second drag: $(geometry $W)"
+start_drag || fail "the window did not start moving with the pointer again: $(geometry $W)"
+wait_for 30 drag_step 600 600 $((DX + 100)) || fail "the window did not follow the second drag: $(geometry $W)"
 xdotool mouseup 1
 xdotool windowactivate --sync "$W" key --clearmodifiers alt+F4
 wait_exit $APID 50 || fail "the program did not end when its window was closed"
