@@ -1,8 +1,6 @@
-# Sourced by the benchmark and the end-to-end tests: a private X server
-# (Xvfb) with a window manager, a fixture battery in the kernel's layout, and
-# the private system bus with a UPower on it (tests/lib/private_bus.sh, whose
-# drivers live there). Every process started is stopped on exit by its PID:
-# add a PID to E2E_PIDS to have it stopped too.
+# Sourced by the benchmark and the end-to-end tests: Xvfb with a window manager,
+# a fixture battery, and tests/lib's private system bus with a UPower on it.
+# Every PID in E2E_PIDS is stopped on exit.
 
 set -u
 E2E_PIDS=()

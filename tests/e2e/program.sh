@@ -1,20 +1,16 @@
-# Sourced by the end-to-end tests: the program under test, started on the X
-# session of scripts/lib/xvfb_session.sh (or a desktop's), with a settings
-# store and a power source of the test's own; helpers to wait on and read its
-# windows and its store.
+# Sourced by the end-to-end tests: the program under test with a store and a
+# power source of the test's own; helpers to wait on and read its windows.
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb_session.sh"
 
-# Where a desktop runs as a plain user (wayland_compositors.sh), the program
-# does too: "${AS_DESKTOP_USER[@]}" cmd & keeps cmd's PID in $!, and
-# own_by_desktop_user hands that user the files the program must write.
+# Where a desktop runs as a plain user (wayland_compositors.sh), so does the
+# program; own_by_desktop_user hands that user the files it must write.
 DESKTOP_USER=
 AS_DESKTOP_USER=()
 own_by_desktop_user() { [ -z "$DESKTOP_USER" ] || chown -R "$DESKTOP_USER:" "$@"; }
 
-# program_under_test <path>: APP; a settings folder of the test's own, STORE
-# the program's store in it (not written: see write_store); and the kernel's
-# files of a fixture battery (57 %, discharging) with no system bus, so no
-# UPower (mocked_upower replaces them).
+# program_under_test <path>: APP, STORE (not written: see write_store) in a
+# settings folder of the test's own, and a fixture battery (57 %, discharging)
+# in the kernel's files with no system bus (mocked_upower replaces them).
 program_under_test() {
     APP=$(readlink -f "$1")
     [ -x "$APP" ] || fail "no program at $1"
@@ -91,9 +87,8 @@ at_x() { [ "$(geometry "$1" | cut -d' ' -f1)" = "$2" ]; }
 # right_of <window> <x>: the window's left edge is beyond x.
 right_of() { [ "$(geometry "$1" | cut -d' ' -f1)" -gt "$2" ]; }
 # drag_step <x> <y> <left>: a button held, the pointer to x,y; true once the
-# strip W's left edge is beyond <left>. The window manager moves the strip
-# once the program has asked it to, after the press: a pixel off every other
-# try makes each try a motion, for a move that began after the last one.
+# strip W's left edge is beyond <left>. A pixel off every other try makes each
+# try a motion, for a move the window manager began after the last one.
 JIGGLE=0
 drag_step() {
     JIGGLE=$((1 - JIGGLE))
