@@ -53,13 +53,10 @@ for exe in tellavo bench/tellavo_tick_bench bench/tellavo_bare_label bench/tella
 done
 XWATCH=$BUILD/bench/tellavo_xwatch
 
-# The X session and the private bus of the end-to-end tests; their traps stop
-# everything started here.
-# shellcheck source=../tests/e2e/x_session.sh
-source "$ROOT/tests/e2e/x_session.sh"
-# shellcheck source=../tests/lib/private_bus.sh
-source "$ROOT/tests/lib/private_bus.sh"
-trap 'set +e; private_bus_stop_all; stop_all' EXIT
+# The X session and the private bus, as the end-to-end tests have them; its
+# trap stops everything started here.
+# shellcheck source=lib/xvfb_session.sh
+source "$ROOT/scripts/lib/xvfb_session.sh"
 TMP=$E2E_TMP
 
 # --- the fixture battery ------------------------------------------------------

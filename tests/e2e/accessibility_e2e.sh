@@ -5,42 +5,23 @@
 # description follow the battery; a hover brings the tip, with the state and
 # the time left, into the tree as a tool tip.
 # Usage: accessibility_e2e.sh <path to tellavo>
-source "$(dirname "$0")/x_session.sh"
-source "$(dirname "$0")/../lib/private_bus.sh"
-trap 'private_bus_stop_all; stop_all' EXIT
-APP=$(readlink -f "$1")
+source "$(dirname "$0")/program.sh"
 TREE=$(cd "$(dirname "$0")" && pwd)/atspi_tree.py
-[ -x "$APP" ] || fail "no program at $1"
 LAUNCHER=$(dpkg -L at-spi2-core 2>/dev/null | grep 'at-spi-bus-launcher$' | head -n 1)
 [ -n "$LAUNCHER" ] || fail "needs at-spi2-core (scripts/deps.sh test)"
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || fail "needs python3-pyatspi (scripts/deps.sh test)"
 
 start_x
-private_bus_start "$E2E_TMP/bus" || fail "no private bus"
-upower_mock_start --percentage 57 --state discharging --on-battery || fail "no mocked UPower"
+program_under_test "$1"
+mocked_upower --percentage 57 --state discharging --on-battery
 upower_mock_send "set display TimeToEmpty @x 10260" || fail "mock"
-
 # A session bus of the test's own, and the accessibility bus on it.
-dbus-daemon --session --nofork --nopidfile --address="unix:path=$E2E_TMP/session_bus_socket" \
-    --print-address=1 >"$E2E_TMP/session.address" 2>"$E2E_TMP/session.log" &
-E2E_PIDS+=($!)
-wait_for 50 test -s "$E2E_TMP/session.address" || fail "no session bus: $(cat "$E2E_TMP/session.log")"
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$E2E_TMP/session_bus_socket
+start_session_bus
 "$LAUNCHER" --launch-immediately >"$E2E_TMP/atspi.log" 2>&1 &
 E2E_PIDS+=($!)
-
-export XDG_CONFIG_HOME=$E2E_TMP/config
-mkdir -p "$XDG_CONFIG_HOME/Ambrovia"
-printf '[Generale]\nSoglia=30\nSIPP=1\nSx=1500\nTop=1500\nMessaggio=Attacca la spina!!\n' \
-    >"$XDG_CONFIG_HOME/Ambrovia/Ambrovia.ini"
-# An empty power supply folder: the readings can only come from UPower.
-mkdir -p "$E2E_TMP/no-power"
-export TELLAVO_POWER_SUPPLY_DIR=$E2E_TMP/no-power
-unset QT_QPA_PLATFORM
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$APP" >"$E2E_TMP/app.log" 2>&1 &
-APID=$!
-E2E_PIDS+=($APID)
-W=$(wait_sized $APID "131 19" 150) || fail "no battery window"
+write_store
+start_app QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+W=$(wait_strip) || fail "no battery window"
 
 # has <line>...: the tree, as read now, holds each line (indentation aside).
 has() {

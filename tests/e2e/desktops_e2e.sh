@@ -8,29 +8,22 @@
 # not have (an above state, a screen capture) is said in the row.
 # Usage: desktops_e2e.sh <desktop> <path to tellavo> <output folder>
 #   desktop: openbox, xfwm4, i3, mutter-x11, kwin-x11, mutter-wayland, sway, kwin-wayland
-source "$(dirname "$0")/x_session.sh"
+source "$(dirname "$0")/program.sh"
+source "$(dirname "$0")/x_desktops.sh"
+source "$(dirname "$0")/wayland_compositors.sh"
 DESKTOP=$1
-APP=$(readlink -f "$2")
 OUT=$3
-[ -x "$APP" ] || fail "no program at $2"
 mkdir -p "$OUT"
-rm -f "$OUT/$DESKTOP".*
+rm -f "$OUT/$DESKTOP".* "$OUT/$DESKTOP"-*
 
-start_desktop "$DESKTOP"
-if [ -n "$DESKTOP_USER" ]; then
-    # The build folder may lie where the plain user cannot reach (under /root).
-    cp "$APP" "$E2E_TMP/tellavo"
-    APP=$E2E_TMP/tellavo
-fi
-export XDG_CONFIG_HOME=$E2E_TMP/config
-STORE=$XDG_CONFIG_HOME/Ambrovia/Ambrovia.ini
-mkdir -p "$(dirname "$STORE")"
-printf '[Generale]\nSoglia=30\nSIPP=1\nSx=1500\nTop=1500\nMessaggio=Attacca la spina!!\n' >"$STORE"
-own_by_desktop_user "$XDG_CONFIG_HOME"
-make_battery "$E2E_TMP/power" 57 Discharging 0
-export TELLAVO_POWER_SUPPLY_DIR=$E2E_TMP/power
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$E2E_TMP/no-bus
-unset QT_QPA_PLATFORM   # on the Wayland compositors the program itself asks for xcb
+desktop_settings
+case $DESKTOP in
+mutter-wayland | sway | kwin-wayland) start_wayland_desktop "${DESKTOP%-wayland}" ;;
+*) start_x_desktop "$DESKTOP" ;;
+esac
+note "$DESKTOP on $DISPLAY"
+program_under_test "$2"
+write_store
 
 # The row's cells, filled in as the cases pass.
 PLACE= ABOVE= WORKSPACES= DRAG= MENU= HINTS= BOXCELL= SIPPOFF=
@@ -38,12 +31,12 @@ PLACE= ABOVE= WORKSPACES= DRAG= MENU= HINTS= BOXCELL= SIPPOFF=
 # What each desktop offers.
 HAS_ABOVE=yes
 case $DESKTOP in i3 | sway) HAS_ABOVE= ;; esac
+MSG=i3-msg
+[ "$DESKTOP" = sway ] && MSG=swaymsg
 has_state() { xprop -id "$1" _NET_WM_STATE | grep -q "_NET_WM_STATE_$2\b"; }
 # The tiling compositors' own view of a window: its "floating" field.
 tree_floating() {
-    local msg=i3-msg
-    [ "$DESKTOP" = sway ] && msg=swaymsg
-    $msg -t get_tree | python3 -c '
+    $MSG -t get_tree | python3 -c '
 import json, sys
 def walk(n):
     if n.get("window") == int(sys.argv[1]):
@@ -62,36 +55,46 @@ screen_crop() {
     *) import -window root -crop "$3x$4+$1+$2" +repage "PNG32:$5" 2>/dev/null ;;
     esac
 }
+# alike <a.png> <b.png> <budget>: at most <budget> pixels differ by more than
+# 10 % of the colour range. What a compositor draws besides the window's own
+# pixels (a shadow's edge, a blended pixel where two windows meet, the last
+# frames of a window fading in) touches a few pixels or changes them a little;
+# a window in front changes nearly all of them.
+alike() {
+    local n
+    n=$(pixels_off "$1" "$2" 10)
+    [[ $n =~ ^[0-9]+$ ]] && ((n <= $3))
+}
 # The ">" label and the frame at the strip's right end never change while it
-# runs: on screen they show that the strip is there and uncovered.
+# runs: on screen they show that the strip is there and uncovered. The
+# reference is the window's own picture of them, which no compositor touches.
 strip_shot() {
     local x y
     read -r x y _ _ < <(geometry "$W")
     screen_crop $((x + 119)) "$y" 12 19 "$1"
 }
-strip_on_screen() {
-    strip_shot "$E2E_TMP/now.png" && [ "$(compare -metric AE "$E2E_TMP/ref.png" "$E2E_TMP/now.png" null: 2>&1)" = 0 ]
-}
+strip_on_screen() { strip_shot "$E2E_TMP/now.png" && alike "$E2E_TMP/ref.png" "$E2E_TMP/now.png" 12; }
 CAN_SHOOT=yes
 case $DESKTOP in mutter-wayland | kwin-wayland) CAN_SHOOT= ;; esac
 
-"${AS_DESKTOP_USER[@]}" "$APP" >"$E2E_TMP/app.log" 2>&1 &
-APID=$!
-E2E_PIDS+=($APID)
+start_app
 
 # --- Place and size.
-W=$(wait_sized $APID "131 19" 150) ||
-    fail "no strip of 131x19: $(for w in $(windows_of $APID); do geometry $w; done)"
-wait_for 30 sh -c "xwininfo -id $W | grep -q 'Absolute upper-left X: *100$'" ||
-    fail "strip not at its saved place 100,100: $(geometry "$W")"
+W=$(wait_strip) || fail "no strip of 131x19: $(for w in $(windows_of $APID); do geometry $w; done)"
+wait_for 30 at_x "$W" 100 || fail "strip not at its saved place 100,100: $(geometry "$W")"
 read -r X Y WW WH < <(geometry "$W")
 [ "$X $Y" = "100 100" ] || fail "strip at $X,$Y, not 100,100"
 MANAGED=yes KIND=managed
 xwininfo -id "$W" | grep -q 'Override Redirect State: yes' && MANAGED= KIND=unmanaged
 note "strip $W at $X,$Y ${WW}x$WH, $KIND"
 # The reference, once the strip has painted its label (more than two colours).
-painted() { strip_shot "$E2E_TMP/ref.png" && [ "$(convert "$E2E_TMP/ref.png" -format %k info:)" -gt 2 ]; }
+painted() {
+    import -window "$W" -crop 12x19+119+0 +repage "PNG32:$E2E_TMP/ref.png" 2>/dev/null &&
+        [ "$(convert "$E2E_TMP/ref.png" -format %k info:)" -gt 2 ]
+}
 [ -z "$CAN_SHOOT" ] || wait_for 50 painted || fail "no screenshot of the painted strip"
+[ -z "$CAN_SHOOT" ] || wait_for 50 strip_on_screen ||
+    fail "the screen does not show the strip as it paints itself"
 PLACE="$X,$Y ${WW}x$WH"
 
 # --- No taskbar or pager entry, on every workspace: indicator_states <when>.
@@ -100,7 +103,7 @@ PLACE="$X,$Y ${WW}x$WH"
 on_all_desktops() { xprop -id "$W" _NET_WM_DESKTOP | grep -q '= 4294967295$'; }
 indicator_states() {
     local s
-    for s in SKIP_TASKBAR SKIP_PAGER; do has_state "$W" $s || fail "$1: no $s"; done
+    for s in SKIP_TASKBAR SKIP_PAGER; do wait_for 20 has_state "$W" $s || fail "$1: no $s"; done
     [ -z "$MANAGED" ] || wait_for 20 on_all_desktops ||
         fail "$1: not on all desktops: $(xprop -id "$W" _NET_WM_STATE _NET_WM_DESKTOP)"
 }
@@ -111,18 +114,12 @@ indicator_states "at start"
 xmessage -geometry 600x400+0+0 -name cover "Una finestra sopra" >/dev/null 2>&1 &
 COVER_PID=$!
 E2E_PIDS+=($COVER_PID)
-C=
-for ((n = 0; n < 100; n++)); do
-    C=$(xdotool search --onlyvisible --classname '^cover$' 2>/dev/null | head -1)
-    [ -n "$C" ] && break
-    sleep 0.1
-done
-[ -n "$C" ] || fail "the cover window did not come up"
+cover_window() { C=$(xdotool search --onlyvisible --classname '^cover$' 2>/dev/null | head -1) && [ -n "$C" ]; }
+wait_for 100 cover_window || fail "the cover window did not come up"
 xdotool windowactivate "$C" 2>/dev/null
 # The cover is on the screen once the spot left of the strip has changed.
 cover_shown() {
-    screen_crop $((X - 20)) $((Y + 5)) 4 4 "$E2E_TMP/spot.png" &&
-        [ "$(compare -metric AE "$E2E_TMP/bare.png" "$E2E_TMP/spot.png" null: 2>&1)" != 0 ]
+    screen_crop $((X - 20)) $((Y + 5)) 4 4 "$E2E_TMP/spot.png" && ! alike "$E2E_TMP/bare.png" "$E2E_TMP/spot.png" 2
 }
 [ -z "$CAN_SHOOT" ] || wait_for 50 cover_shown || fail "the cover window is not on the screen"
 read -r cx cy cw ch < <(geometry "$C")
@@ -138,7 +135,8 @@ else
     how="unmanaged, drawn over managed windows"
 fi
 if [ -n "$CAN_SHOOT" ]; then
-    wait_for 30 strip_on_screen || fail "the strip is hidden by another window"
+    wait_for 30 strip_on_screen || fail "the strip is hidden by another window" \
+        "($(pixels_off "$E2E_TMP/ref.png" "$E2E_TMP/now.png" 10) pixels differ)"
     ABOVE="yes ($how)"
 else
     ABOVE="yes ($how; no screen capture here)"
@@ -151,10 +149,8 @@ note "above: $how"
 switch_workspace() {
     case $DESKTOP in
     i3 | sway)
-        local msg=i3-msg
-        [ "$DESKTOP" = sway ] && msg=swaymsg
-        $msg -q workspace $(($1 + 1))
-        wait_for 30 sh -c "$msg -t get_workspaces | python3 -c 'import json, sys
+        $MSG -q workspace $(($1 + 1))
+        wait_for 30 sh -c "$MSG -t get_workspaces | python3 -c 'import json, sys
 sys.exit(not any(w[\"focused\"] and w[\"name\"] == \"$(($1 + 1))\" for w in json.load(sys.stdin)))'"
         ;;
     *)
@@ -175,28 +171,25 @@ note "on every workspace"
 
 # --- Drag with the left button.
 # On the Wayland compositors XTest would move only Xwayland's idea of the
-# pointer: the drag is made with the compositor's own pointer.
+# pointer: the drag is made with the compositor's own pointer. Each step waits
+# for the strip to follow, as a hand on a mouse does.
 if [ "$DESKTOP" = mutter-wayland ]; then
-    "${AS_DESKTOP_USER[@]}" python3 - $((X + 10)) $((Y + 8)) 900 800 <"$(dirname "$0")/mutter_drag.py" ||
+    "${AS_DESKTOP_USER[@]}" python3 - $((X + 10)) $((Y + 8)) 900 800 "$W" <"$(dirname "$0")/mutter_drag.py" ||
         fail "no drag through mutter's remote desktop interface"
 elif [ "$DESKTOP" = sway ]; then
-    "${AS_DESKTOP_USER[@]}" python3 - $((X + 10)) $((Y + 8)) 900 800 1280 1024 \
+    "${AS_DESKTOP_USER[@]}" python3 - $((X + 10)) $((Y + 8)) 900 800 1280 1024 "$W" \
         <"$(dirname "$0")/wlroots_drag.py" || fail "no drag with a virtual pointer"
 elif [ "$DESKTOP" = kwin-wayland ]; then
     DRAG="SKIP (not driven: KWin offers its fake input only to programs installed with a desktop entry that asks for it; Esci saves the place)"
     note "$DRAG"
 else
-    xdotool mousemove --window "$W" 10 8 mousedown 1
-    sleep 0.2
-    xdotool mousemove 500 450
-    sleep 0.1
-    xdotool mousemove 900 800
-    sleep 0.2
+    start_drag || fail "the strip did not start moving with the pointer: $(geometry "$W")"
+    wait_for 30 drag_step 500 450 300 || fail "the strip did not follow the pointer to 500,450: $(geometry "$W")"
+    wait_for 30 drag_step 900 800 600 || fail "the strip did not follow the pointer to 900,800: $(geometry "$W")"
     xdotool mouseup 1
 fi
 if [ -z "$DRAG" ]; then
-    wait_for 30 sh -c "xwininfo -id $W | awk '/Absolute upper-left X/{exit !(\$NF > 600)}'" ||
-        fail "the strip did not follow the drag: $(geometry "$W")"
+    wait_for 30 right_of "$W" 600 || fail "the strip did not follow the drag: $(geometry "$W")"
     DRAG="yes"
     # Sway keeps no grab for an unmanaged window: a pointer that outruns the strip drops it.
     [ -n "$MANAGED" ] || DRAG="yes, at 3 px a motion (moved by the program; no grab from sway)"
@@ -208,13 +201,8 @@ note "strip at $DX,$DY"
 # --- The menu at the pointer.
 xdotool mousemove --window "$W" 10 8 click 3
 read -r PX PY < <(xdotool getmouselocation --shell | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}')
-M=
-for ((n = 0; n < 30; n++)); do
-    M=$(windows_of $APID | grep -vx "$W" | head -1)
-    [ -n "$M" ] && break
-    sleep 0.1
-done
-[ -n "$M" ] || fail "no menu after a right press"
+not_strip() { [ "$1" != "$W" ]; }
+M=$(wait_for 30 first_window $APID not_strip && echo "$FOUND") || fail "no menu after a right press"
 read -r MX MY _ _ < <(geometry "$M")
 ((MX - PX <= 2 && PX - MX <= 2 && MY - PY <= 2 && PY - MY <= 2)) ||
     fail "menu at $MX,$MY, the pointer at $PX,$PY"
@@ -224,35 +212,40 @@ MENU="yes (at the pointer)"
 # --- The options dialog: a screenshot with its title bar, and its hints.
 xdotool key o
 D=$(wait_window $APID '^Opzioni$' 50) || fail "no options dialog"
-sleep 0.5
+# The screenshot once the dialog has drawn itself: two in a row alike (a text
+# cursor may blink between them). KWin draws the title bar outside the X server.
 SHOT=$OUT/$DESKTOP-options.png
-HINTS="hints $(xprop -id "$D" _MOTIF_WM_HINTS | sed 's/^[^=]*= *//')"
-if [ "$DESKTOP" = sway ]; then
+dialog_shot() {
+    local dx dy dw dh
     read -r dx dy dw dh < <(geometry "$D")
-    grim -g "$((dx - 10)),$((dy - 40)) $((dw + 20))x$((dh + 50))" "$SHOT"
-elif [ "$DESKTOP" = kwin-wayland ]; then
-    # KWin draws the title bar itself, outside the X server.
-    HINTS+=" (title bar not in the screenshot)"
-    import -window "$D" "PNG32:$SHOT"
-else
-    import -frame -window "$D" "PNG32:$SHOT"
-fi || fail "no screenshot of the dialog"
+    case $DESKTOP in
+    sway) screen_crop $((dx - 10)) $((dy - 40)) $((dw + 20)) $((dh + 50)) "$1" ;;
+    kwin-wayland) import -window "$D" "PNG32:$1" ;;
+    *) import -frame -window "$D" "PNG32:$1" ;;
+    esac
+}
+drawn() {
+    dialog_shot "$E2E_TMP/dialog.png" && [ -f "$SHOT" ] && alike "$SHOT" "$E2E_TMP/dialog.png" 20 && return
+    mv "$E2E_TMP/dialog.png" "$SHOT" 2>/dev/null
+    return 1
+}
+wait_for 50 drawn || fail "no screenshot of the dialog, or one that kept changing"
+HINTS="hints $(xprop -id "$D" _MOTIF_WM_HINTS | sed 's/^[^=]*= *//')"
+[ "$DESKTOP" != kwin-wayland ] || HINTS+=" (title bar not in the screenshot)"
 
 echo "$DESKTOP: options dialog _MOTIF_WM_HINTS: $HINTS; screenshot $SHOT"
 for s in STICKY SKIP_TASKBAR; do
     ! has_state "$D" $s || fail "the options dialog has $s: it should be a normal window"
 done
 xdotool key --clearmodifiers Escape
-wait_for 50 sh -c "! xwininfo -id $D 2>/dev/null | grep -q IsViewable" || fail "Esc did not close the dialog"
+wait_for 50 gone "$D" || fail "Esc did not close the dialog"
 # The dialog's end reapplies always-on-top; the other states stay.
-sleep 0.3
 indicator_states "after the dialog"
-[ -z "$HAS_ABOVE" ] || [ -z "$MANAGED" ] || has_state "$W" ABOVE || fail "above lost after the dialog"
+[ -z "$HAS_ABOVE" ] || [ -z "$MANAGED" ] || wait_for 30 has_state "$W" ABOVE || fail "above lost after the dialog"
 
 # --- The warning box, above.
 echo 20 >"$E2E_TMP/power/BAT0/capacity"
-for ((n = 0; n < 50; n++)); do BOX=$(wait_window $APID '^Tellavo$' 1) && break; done
-[ -n "${BOX:-}" ] || fail "no warning box at 20 % with the threshold at 30 %"
+BOX=$(wait_window $APID '^Tellavo$' 50) || fail "no warning box at 20 % with the threshold at 30 %"
 if [ -n "$HAS_ABOVE" ]; then
     wait_for 20 has_state "$BOX" ABOVE || fail "the warning box is not above: $(xprop -id "$BOX" _NET_WM_STATE)"
     BOXCELL="yes (_NET_WM_STATE_ABOVE)"
@@ -261,32 +254,27 @@ else
     BOXCELL="yes (no above state; floats over tiles)"
 fi
 ! has_state "$BOX" SKIP_TASKBAR || fail "the warning box has no taskbar entry"
-xdotool windowactivate "$BOX" 2>/dev/null
-sleep 0.2
+# Return once the box has the keyboard.
+box_active() { xdotool windowactivate "$BOX" 2>/dev/null; [ "$(xdotool getactivewindow 2>/dev/null)" = "$BOX" ]; }
+wait_for 30 box_active || fail "the warning box cannot be activated"
 xdotool key --clearmodifiers Return
-wait_for 30 sh -c "! xwininfo -id $BOX 2>/dev/null | grep -q IsViewable" || fail "the warning box did not close"
+wait_for 30 gone "$BOX" || fail "the warning box did not close"
 note "warning box: $BOXCELL"
 
 # --- Esci saves the place.
-xdotool mousemove --window "$W" 10 8 click 3
-wait_for 30 sh -c "[ \$(xdotool search --onlyvisible --pid $APID | wc -l) -ge 2 ]" || fail "no menu for Esci"
-xdotool key e
-wait_exit $APID 50 || fail "the program did not end on Esci"
-[ "$EXIT_STATUS" -eq 0 ] || fail "exit status $EXIT_STATUS after Esci"
+quit_by_esci
 [ "$(ini_value "$STORE" Sx) $(ini_value "$STORE" Top)" = "$((DX * 15)) $((DY * 15))" ] ||
     fail "saved Sx/Top $(ini_value "$STORE" Sx)/$(ini_value "$STORE" Top), strip at $DX,$DY"
 
 # --- Always-on-top off: still on every workspace, no taskbar entry, not above.
 sed -i 's/^SIPP=.*/SIPP=-1/' "$STORE"
-"${AS_DESKTOP_USER[@]}" "$APP" >"$E2E_TMP/app2.log" 2>&1 &
-APID=$!
-E2E_PIDS+=($APID)
-W=$(wait_sized $APID "131 19" 150) || fail "no strip with SIPP=-1"
-wait_for 30 sh -c "xwininfo -id $W | grep -q 'Absolute upper-left X: *$DX$'" ||
-    fail "SIPP=-1: not at the saved place $DX,$DY: $(geometry "$W")"
+start_app
+W=$(wait_strip) || fail "no strip with SIPP=-1"
+wait_for 30 at_x "$W" "$DX" || fail "SIPP=-1: not at the saved place $DX,$DY: $(geometry "$W")"
 indicator_states "SIPP=-1"
 if [ -n "$MANAGED" ]; then
-    sleep 0.3
+    # The program sets every state of the strip before it maps it, so the
+    # window manager has settled the above state with those just seen.
     ! has_state "$W" ABOVE || fail "SIPP=-1: the strip is above"
     SIPPOFF="yes, not above"
 else

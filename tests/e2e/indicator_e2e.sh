@@ -3,29 +3,14 @@
 # system bus: the status picture for 57 % on battery, the warning box once at
 # the threshold, and the window still ticking behind it.
 # Usage: indicator_e2e.sh <path to tellavo> <source dir>
-source "$(dirname "$0")/x_session.sh"
-source "$(dirname "$0")/../lib/private_bus.sh"
-trap 'private_bus_stop_all; stop_all' EXIT
-APP=$(readlink -f "$1")
+source "$(dirname "$0")/program.sh"
 SRC=$(readlink -f "$2")
-[ -x "$APP" ] || fail "no program at $1"
-
 start_x
-private_bus_start "$E2E_TMP/bus" || fail "no private bus"
-upower_mock_start --percentage 57 --state discharging --on-battery || fail "no mocked UPower"
-export XDG_CONFIG_HOME=$E2E_TMP/config
-STORE=$XDG_CONFIG_HOME/Ambrovia/Ambrovia.ini
-mkdir -p "$(dirname "$STORE")"
-printf '[Generale]\nSoglia=30\nSIPP=1\nSx=1500\nTop=1500\nMessaggio=<b>Attacca</b> la spina!!\n' >"$STORE"
-# An empty power supply folder: the readings can only come from UPower.
-mkdir -p "$E2E_TMP/no-power"
-export TELLAVO_POWER_SUPPLY_DIR=$E2E_TMP/no-power
-unset QT_QPA_PLATFORM
-
-"$APP" >"$E2E_TMP/app.log" 2>&1 &
-APID=$!
-E2E_PIDS+=($APID)
-W=$(wait_sized $APID "131 19" 150) || fail "no battery window"
+program_under_test "$1"
+mocked_upower --percentage 57 --state discharging --on-battery
+write_store 'Messaggio=<b>Attacca</b> la spina!!'
+start_app
+W=$(wait_strip) || fail "no battery window"
 
 # The picture lies one frame pixel in from imgStato's place (102,0).
 picture_region() { import -window "$W" -crop 16x16+103+1 +repage "PNG32:$1" 2>/dev/null; }
@@ -37,9 +22,10 @@ shows_picture() {
     # The background, from the pixel right of the picture inside its control.
     bg=$(import -window "$W" -crop 1x1+119+1 +repage -format '%[pixel:p{0,0}]' info: 2>/dev/null)
     convert "$SRC/assets/$n.xpm" -background "$bg" -flatten "PNG32:$ref"
-    [ "$(compare -metric AE "$shot" "$ref" null: 2>&1)" = 0 ]
+    [ "$(pixels_off "$shot" "$ref")" = 0 ]
 }
 box_windows() { for w in $(windows_of $APID); do [ "$(xdotool getwindowname "$w")" = Tellavo ] && echo "$w"; done; }
+no_box() { [ -z "$(box_windows)" ]; }
 
 # 57 % on battery: picture 5, from the second tick on.
 wait_for 50 shows_picture 5 || fail "the picture for 57 % on battery is not picture 5"
@@ -55,19 +41,17 @@ wait_for 50 shows_picture 5 || fail "back on battery: not picture 5"
 
 # Falling to the threshold on battery: one warning box, above other windows.
 upower_mock_send "percentage 30" || fail "mock"
-for ((n = 0; n < 50; n++)); do BOX=$(box_windows | head -1); [ -n "$BOX" ] && break; sleep 0.1; done
-[ -n "$BOX" ] || fail "no warning box at the threshold"
+BOX=$(wait_window $APID '^Tellavo$' 50) || fail "no warning box at the threshold"
 wait_for 20 is_above "$BOX" || fail "the warning box is not above other windows"
 note "warning box $BOX at 30 %"
 label_region "$E2E_TMP/label30.png"
-[ "$(compare -metric AE "$E2E_TMP/label57.png" "$E2E_TMP/label30.png" null: 2>&1)" != 0 ] ||
+[ "$(pixels_off "$E2E_TMP/label57.png" "$E2E_TMP/label30.png")" != 0 ] ||
     fail "the label did not change from 57 % to 30 %"
 
 # Behind the open box the window keeps ticking, and no second box comes.
 upower_mock_send "percentage 20" || fail "mock"
-wait_for 30 sh -c "import -window $W -crop 30x15+1+2 +repage PNG32:$E2E_TMP/label20.png 2>/dev/null &&
-    [ \"\$(compare -metric AE $E2E_TMP/label30.png $E2E_TMP/label20.png null: 2>&1)\" != 0 ]" ||
-    fail "the label stopped changing behind the warning box"
+label_left_30() { label_region "$E2E_TMP/label20.png" && [ "$(pixels_off "$E2E_TMP/label30.png" "$E2E_TMP/label20.png")" != 0 ]; }
+wait_for 30 label_left_30 || fail "the label stopped changing behind the warning box"
 wait_for 50 shows_picture 8 || fail "the picture stopped changing behind the warning box"
 sleep 1.5
 [ "$(box_windows | wc -l)" -eq 1 ] || fail "a second warning box for one crossing"
@@ -76,8 +60,7 @@ note "label and picture change behind the box; still one box"
 # Closing it leaves the program running; plugging in and out below the
 # threshold brings no new box; rising above and falling again does.
 xdotool windowactivate --sync "$BOX" key --clearmodifiers Return
-for ((n = 0; n < 30; n++)); do [ -z "$(box_windows)" ] && break; sleep 0.1; done
-[ -z "$(box_windows)" ] || fail "the warning box did not close"
+wait_for 30 no_box || fail "the warning box did not close"
 kill -0 $APID || fail "closing the warning box ended the program"
 upower_mock_send "on-battery false" || fail "mock"
 sleep 1.5
@@ -87,7 +70,6 @@ sleep 2.5
 upower_mock_send "percentage 45" || fail "mock"
 sleep 1.5
 upower_mock_send "percentage 25" || fail "mock"
-for ((n = 0; n < 50; n++)); do BOX=$(box_windows | head -1); [ -n "$BOX" ] && break; sleep 0.1; done
-[ -n "$BOX" ] || fail "no warning box after rising above the threshold and falling again"
+BOX=$(wait_window $APID '^Tellavo$' 50) || fail "no warning box after rising above the threshold and falling again"
 note "re-armed above the threshold: a new box at 25 %"
 echo PASS

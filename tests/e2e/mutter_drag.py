@@ -3,11 +3,14 @@
 D-Bus interface on the session bus: what a user's mouse does under GNOME on
 Wayland, where XTest moves only Xwayland's idea of the pointer.
 
-Usage: mutter_drag.py <from x> <from y> <to x> <to y>   (screen pixels)
+Usage: mutter_drag.py <from x> <from y> <to x> <to y> <X window>   (screen pixels)
 
 Without a screen cast stream only relative motion is offered, so the pointer
 is first pushed into the top-left corner, where mutter stops it at 0,0.
+Mutter moves the window once the program has asked it to, after the press:
+the first step is repeated, a pixel there and back, until the window follows.
 """
+import subprocess
 import sys
 import time
 
@@ -20,6 +23,7 @@ SESSION = SERVICE + ".Session"
 
 def main():
     x0, y0, x1, y1 = (float(a) for a in sys.argv[1:5])
+    window = sys.argv[5]
     bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 
     def call(path, interface, method, args=None):
@@ -32,19 +36,29 @@ def main():
 
     def move(dx, dy):
         call(session, SESSION, "NotifyPointerMotionRelative", GLib.Variant("(dd)", (dx, dy)))
-        time.sleep(0.05)
 
     def button(pressed):
         call(session, SESSION, "NotifyPointerButton", GLib.Variant("(ib)", (BTN_LEFT, pressed)))
-        time.sleep(0.2)
+
+    def place():
+        info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+        return [line.split()[-1] for line in info.splitlines() if "Absolute upper-left" in line]
 
     move(-100000, -100000)
     move(x0, y0)
+    start = place()
     button(True)
     steps = 10
-    for _ in range(steps):
+    move((x1 - x0) / steps, (y1 - y0) / steps)
+    deadline = time.monotonic() + 5
+    while place() == start:
+        if time.monotonic() > deadline:
+            raise SystemExit("the window did not follow the pointer")
+        move(1, 0)
+        move(-1, 0)
+        time.sleep(0.05)
+    for _ in range(steps - 1):
         move((x1 - x0) / steps, (y1 - y0) / steps)
-    time.sleep(0.2)
     button(False)
     call(session, SESSION, "Stop")
 

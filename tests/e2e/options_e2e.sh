@@ -3,29 +3,16 @@
 # a threshold and a message typed in, OK, then "Esci": the store holds them,
 # and the battery window is still above other windows after the dialog.
 # Usage: options_e2e.sh <path to tellavo>
-source "$(dirname "$0")/x_session.sh"
-APP=$(readlink -f "$1")
-[ -x "$APP" ] || fail "no program at $1"
-
+source "$(dirname "$0")/program.sh"
 start_x
-export XDG_CONFIG_HOME=$E2E_TMP/config
-STORE=$XDG_CONFIG_HOME/Ambrovia/Ambrovia.ini
-mkdir -p "$(dirname "$STORE")"
-printf '[Generale]\nSoglia=20\nSIPP=1\nSx=1500\nTop=1500\nMessaggio=Attacca la spina!!\n' >"$STORE"
-make_battery "$E2E_TMP/power" 57 Discharging 0
-export TELLAVO_POWER_SUPPLY_DIR=$E2E_TMP/power
-export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$E2E_TMP/no-bus
-unset QT_QPA_PLATFORM
-
-"$APP" >"$E2E_TMP/app.log" 2>&1 &
-APID=$!
-E2E_PIDS+=($APID)
-W=$(wait_sized $APID "131 19" 150) || fail "no battery window"
+program_under_test "$1"
+write_store Soglia=20
+start_app
+W=$(wait_strip) || fail "no battery window"
 wait_for 30 is_above "$W" || fail "battery window not above at start"
 
 # Menu, then "Opzioni..." by its access key.
-xdotool mousemove --window "$W" 10 8 click 3
-wait_for 30 sh -c "[ \$(xdotool search --onlyvisible --pid $APID | wc -l) -ge 2 ]" || fail "no menu"
+open_menu || fail "no menu"
 xdotool key o
 D=$(wait_window $APID '^Opzioni$' 50) || fail "no options dialog"
 read -r _ _ DW DH < <(geometry "$D")
@@ -47,41 +34,32 @@ import -window root -crop "$((DW + fl + fr))x$((DH + ft + fb))+$((DX - fl))+$((D
     "$SHOTS/options.png" || fail "no screenshot of the dialog"
 note "screenshot: $SHOTS/options.png"
 xdotool windowactivate --sync "$D"
-sleep 0.2
 # The focus starts in the threshold box.
 xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 30 "35"
 xdotool key --clearmodifiers alt+m ctrl+a
 xdotool type --delay 30 "Presto, la spina!"
 xdotool key --clearmodifiers Return
-wait_for 50 sh -c "! xwininfo -id $D 2>/dev/null | grep -q IsViewable" || fail "the dialog did not close on Enter"
+wait_for 50 gone "$D" || fail "the dialog did not close on Enter"
 [ "$(ini_value "$STORE" Soglia)" = 35 ] || fail "OK did not save Soglia: $(cat "$STORE")"
 [ "$(ini_value "$STORE" Messaggio)" = "Presto, la spina!" ] || fail "OK did not save Messaggio: $(cat "$STORE")"
 note "OK saved: $(tr '\n' ' ' <"$STORE")"
-sleep 0.3
-is_above "$W" || fail "battery window not above after the dialog: $(xprop -id $W _NET_WM_STATE)"
+wait_for 30 is_above "$W" || fail "battery window not above after the dialog: $(xprop -id $W _NET_WM_STATE)"
 
 # Annulla after edits changes nothing.
 cp "$STORE" "$E2E_TMP/before.ini"
-xdotool mousemove --window "$W" 10 8 click 3
-wait_for 30 sh -c "[ \$(xdotool search --onlyvisible --pid $APID | wc -l) -ge 2 ]" || fail "no menu"
+open_menu || fail "no menu"
 xdotool key o
 D=$(wait_window $APID '^Opzioni$' 50) || fail "no options dialog the second time"
 xdotool windowactivate --sync "$D"
-sleep 0.2
 xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 30 "90"
 xdotool key --clearmodifiers Escape
-wait_for 50 sh -c "! xwininfo -id $D 2>/dev/null | grep -q IsViewable" || fail "Esc did not close the dialog"
+wait_for 50 gone "$D" || fail "Esc did not close the dialog"
 cmp -s "$STORE" "$E2E_TMP/before.ini" || fail "Esc wrote the store"
-sleep 0.3
-is_above "$W" || fail "battery window not above after Esc"
+wait_for 30 is_above "$W" || fail "battery window not above after Esc"
 
-xdotool mousemove --window "$W" 10 8 click 3
-wait_for 30 sh -c "[ \$(xdotool search --onlyvisible --pid $APID | wc -l) -ge 2 ]" || fail "no menu"
-xdotool key e
-wait_exit $APID 50 || fail "no exit on Esci"
-[ "$EXIT_STATUS" -eq 0 ] || fail "exit status $EXIT_STATUS"
+quit_by_esci
 [ "$(ini_value "$STORE" Soglia)" = 35 ] || fail "Esci lost Soglia: $(cat "$STORE")"
 [ "$(ini_value "$STORE" Messaggio)" = "Presto, la spina!" ] || fail "Esci lost Messaggio"
 echo "PASS"

@@ -4,15 +4,16 @@
 a mouse would, so the events take the compositor's path to Xwayland. Plain
 Wayland wire protocol, to need no binding library.
 
-Usage: wlroots_drag.py <from x> <from y> <to x> <to y> <screen width> <screen height>
+Usage: wlroots_drag.py <from x> <from y> <to x> <to y> <screen width> <screen height> <X window>
 
 The pointer moves 3 pixels at a time: a window that the program moves itself
 gets no grab from sway 1.7, so it follows only while the pointer stays on it
-from one motion to the next.
+from one motion to the next. Each motion waits until the window has followed.
 """
 import os
 import socket
 import struct
+import subprocess
 import sys
 import time
 
@@ -72,6 +73,7 @@ class Wayland:
 
 def main():
     x0, y0, x1, y1, width, height = (int(a) for a in sys.argv[1:7])
+    window = sys.argv[7]
     wl = Wayland()
     registry = wl.new_id()
     wl.send(1, 1, "u", registry)  # wl_display.get_registry
@@ -93,7 +95,6 @@ def main():
     pointer = wl.new_id()
     wl.send(manager, 0, "uu", 0, pointer)  # create_virtual_pointer on the default seat
     wl.roundtrip()
-    time.sleep(0.3)  # the seat announces the new pointer to its clients
 
     def now():
         return int(time.monotonic() * 1000) & 0xFFFFFFFF
@@ -102,20 +103,44 @@ def main():
         wl.send(pointer, 1, "uuuuu", now(), x, y, width, height)  # motion_absolute
         wl.send(pointer, 4)  # frame
         wl.roundtrip()
-        time.sleep(0.01)
 
     def button(pressed):
         wl.send(pointer, 2, "uuu", now(), BTN_LEFT, 1 if pressed else 0)
         wl.send(pointer, 4)
         wl.roundtrip()
-        time.sleep(0.2)
 
+    def place():
+        info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
+        return [int(line.split()[-1]) for line in info.splitlines() if "Absolute upper-left" in line]
+
+    def followed(x, y):
+        # The program moves the window after the pointer, a motion behind at
+        # the most: the pointer is then still on it after the next one.
+        px, py = place()
+        return abs(px + x0 - wx - x) <= 4 and abs(py + y0 - wy - y) <= 4
+
+    def until(done, retry, failure):
+        deadline = time.monotonic() + 5
+        while not done():
+            if time.monotonic() > deadline:
+                raise SystemExit(failure())
+            time.sleep(0.02)
+            retry()
+
+    def pointer_at(x, y):
+        shell = subprocess.run(["xdotool", "getmouselocation", "--shell"], capture_output=True, text=True).stdout
+        return f"X={x}\nY={y}\n" in shell
+
+    wx, wy = place()
+    # Until the seat has announced the new pointer, its motions go nowhere.
     move(x0, y0)
+    until(lambda: pointer_at(x0, y0), lambda: move(x0, y0), lambda: f"the pointer did not come to {x0},{y0}")
     button(True)
     steps = max(abs(x1 - x0), abs(y1 - y0)) // 3 + 1
     for i in range(1, steps + 1):
-        move(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
-    time.sleep(0.2)
+        x, y = x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps
+        move(x, y)
+        until(lambda: followed(x, y), lambda: move(x, y), lambda: f"the window is at {place()}, the pointer at {x},{y}")
     button(False)
 
 
