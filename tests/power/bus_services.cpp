@@ -68,6 +68,11 @@ QString fixturesDir()
     return QStringLiteral(TELLAVO_POWER_FIXTURES_DIR);
 }
 
+QString fixture(const char* tree)
+{
+    return fixturesDir() + QLatin1Char('/') + QLatin1String(tree);
+}
+
 PrivateBus::PrivateBus(const QString& dir) : m_socket(dir + QStringLiteral("/system_bus_socket"))
 {
     dieWithParent(m_process);
@@ -214,6 +219,29 @@ void UpowerdOnBus::start()
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.address().toUtf8());
     QVERIFY2(m_upowerd.start({"--percentage", "57", "--status", "Discharging", "--ac-online", "0"}),
              qPrintable(m_upowerd.answer()));
+}
+
+MockOnBus::MockOnBus()
+    : m_bus(m_tmp.path()),
+      m_mock(QStringLiteral("upower_mock.py"), m_tmp.filePath(QStringLiteral("mock.log")))
+{
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.address().toUtf8());
+}
+
+bool MockOnBus::startBus()
+{
+    const bool ok = m_tmp.isValid() && m_bus.start();
+    if (!ok)
+        qWarning("%s", qPrintable(m_tmp.isValid() ? m_bus.error() : m_tmp.errorString()));
+    return ok;
+}
+
+bool MockOnBus::startMock(const QStringList& arguments)
+{
+    if (m_mock.start(arguments))
+        return true;
+    qWarning("upower_mock.py: %s", qPrintable(m_mock.answer()));
+    return false;
 }
 
 }  // namespace tellavo::test
