@@ -7,6 +7,7 @@
 
 #include <signal.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace tellavo::test {
 namespace {
@@ -14,10 +15,16 @@ namespace {
 // The system interpreter: the first python3 on PATH may lack dbusmock and gi.
 const QString kPython = QStringLiteral("/usr/bin/python3");
 
-// Run in the child between fork and exec: the kernel ends it if we die.
+// Run in the child between fork and exec: the kernel ends it if we die. It
+// gets a process group of its own: a stopped child in the test's group would
+// get SIGHUP from the kernel once that group is orphaned (a test run from a
+// shell that has gone), and a hung service would end instead of hanging.
 void dieWithParent(QProcess& process)
 {
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process.setChildProcessModifier([] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::setpgid(0, 0);
+    });
 }
 
 // Never to one that has ended: pid 0 would signal our own process group.
