@@ -145,6 +145,7 @@ ServiceDriver::~ServiceDriver()
 bool ServiceDriver::start(const QStringList& arguments)
 {
     stop();
+    m_unanswered = 0;
     m_process.start(kPython, QStringList{m_script, QStringLiteral("--log"), m_logFile} + arguments);
     // upowerd takes a moment to load its devices; dbusmock is quicker.
     if (!waitForAnswer(20000))
@@ -158,8 +159,23 @@ bool ServiceDriver::start(const QStringList& arguments)
 
 bool ServiceDriver::send(const QString& command)
 {
+    post(command);
+    return answered();
+}
+
+void ServiceDriver::post(const QString& command)
+{
     m_process.write(command.toUtf8() + '\n');
-    return waitForAnswer(10000) && m_answer == QLatin1String("ok");
+    ++m_unanswered;
+}
+
+bool ServiceDriver::answered()
+{
+    bool ok = true;
+    for (; ok && m_unanswered > 0; --m_unanswered)
+        ok = waitForAnswer(10000) && m_answer == QLatin1String("ok");
+    m_unanswered = 0;
+    return ok;
 }
 
 bool ServiceDriver::waitForAnswer(int timeoutMs)

@@ -70,6 +70,11 @@ public:
     bool start(const QStringList& arguments = {});
     // Sends one command and waits for its answer; true for "ok".
     bool send(const QString& command);
+    // Sends one command without waiting; answered() waits for the answers to
+    // all such commands, true if each was "ok". The test's event loop goes on
+    // meanwhile, as the code under test needs it to.
+    void post(const QString& command);
+    bool answered();
     // The last answer, or why there was none.
     QString answer() const { return m_answer; }
 
@@ -92,6 +97,7 @@ private:
     QString m_script;
     QString m_logFile;
     QString m_answer;
+    int m_unanswered = 0;
 };
 
 // The real upowerd on a private bus of its own, over a fake battery (BAT0 at
