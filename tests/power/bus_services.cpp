@@ -7,6 +7,7 @@
 
 #include <signal.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace tellavo::test {
 namespace {
@@ -14,10 +15,16 @@ namespace {
 // The system interpreter: the first python3 on PATH may lack dbusmock and gi.
 const QString kPython = QStringLiteral("/usr/bin/python3");
 
-// Run in the child between fork and exec: the kernel ends it if we die.
+// Run in the child between fork and exec: the kernel ends it if we die. It
+// gets a process group of its own: a stopped child in the test's group would
+// get SIGHUP from the kernel once that group is orphaned (a test run from a
+// shell that has gone), and a hung service would end instead of hanging.
 void dieWithParent(QProcess& process)
 {
-    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process.setChildProcessModifier([] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::setpgid(0, 0);
+    });
 }
 
 // Never to one that has ended: pid 0 would signal our own process group.
@@ -66,6 +73,11 @@ QString libDir()
 QString fixturesDir()
 {
     return QStringLiteral(TELLAVO_POWER_FIXTURES_DIR);
+}
+
+QString fixture(const char* tree)
+{
+    return fixturesDir() + QLatin1Char('/') + QLatin1String(tree);
 }
 
 PrivateBus::PrivateBus(const QString& dir) : m_socket(dir + QStringLiteral("/system_bus_socket"))
@@ -133,6 +145,7 @@ ServiceDriver::~ServiceDriver()
 bool ServiceDriver::start(const QStringList& arguments)
 {
     stop();
+    m_unanswered = 0;
     m_process.start(kPython, QStringList{m_script, QStringLiteral("--log"), m_logFile} + arguments);
     // upowerd takes a moment to load its devices; dbusmock is quicker.
     if (!waitForAnswer(20000))
@@ -146,8 +159,23 @@ bool ServiceDriver::start(const QStringList& arguments)
 
 bool ServiceDriver::send(const QString& command)
 {
+    post(command);
+    return answered();
+}
+
+void ServiceDriver::post(const QString& command)
+{
     m_process.write(command.toUtf8() + '\n');
-    return waitForAnswer(10000) && m_answer == QLatin1String("ok");
+    ++m_unanswered;
+}
+
+bool ServiceDriver::answered()
+{
+    bool ok = true;
+    for (; ok && m_unanswered > 0; --m_unanswered)
+        ok = waitForAnswer(10000) && m_answer == QLatin1String("ok");
+    m_unanswered = 0;
+    return ok;
 }
 
 bool ServiceDriver::waitForAnswer(int timeoutMs)
@@ -214,6 +242,29 @@ void UpowerdOnBus::start()
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.address().toUtf8());
     QVERIFY2(m_upowerd.start({"--percentage", "57", "--status", "Discharging", "--ac-online", "0"}),
              qPrintable(m_upowerd.answer()));
+}
+
+MockOnBus::MockOnBus()
+    : m_bus(m_tmp.path()),
+      m_mock(QStringLiteral("upower_mock.py"), m_tmp.filePath(QStringLiteral("mock.log")))
+{
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.address().toUtf8());
+}
+
+bool MockOnBus::startBus()
+{
+    const bool ok = m_tmp.isValid() && m_bus.start();
+    if (!ok)
+        qWarning("%s", qPrintable(m_tmp.isValid() ? m_bus.error() : m_tmp.errorString()));
+    return ok;
+}
+
+bool MockOnBus::startMock(const QStringList& arguments)
+{
+    if (m_mock.start(arguments))
+        return true;
+    qWarning("upower_mock.py: %s", qPrintable(m_mock.answer()));
+    return false;
 }
 
 }  // namespace tellavo::test

@@ -19,6 +19,8 @@ namespace tellavo::test {
 // The folder of the shared helpers (tests/lib) and of the sysfs fixtures.
 QString libDir();
 QString fixturesDir();
+// One of the sysfs fixture trees, by name.
+QString fixture(const char* tree);
 
 // UPower's two objects, as the mock's call log names them.
 inline const QString kRootPath = QStringLiteral("/org/freedesktop/UPower");
@@ -68,6 +70,11 @@ public:
     bool start(const QStringList& arguments = {});
     // Sends one command and waits for its answer; true for "ok".
     bool send(const QString& command);
+    // Sends one command without waiting; answered() waits for the answers to
+    // all such commands, true if each was "ok". The test's event loop goes on
+    // meanwhile, as the code under test needs it to.
+    void post(const QString& command);
+    bool answered();
     // The last answer, or why there was none.
     QString answer() const { return m_answer; }
 
@@ -90,6 +97,7 @@ private:
     QString m_script;
     QString m_logFile;
     QString m_answer;
+    int m_unanswered = 0;
 };
 
 // The real upowerd on a private bus of its own, over a fake battery (BAT0 at
@@ -109,6 +117,31 @@ private:
     QTemporaryDir m_tmp;
     PrivateBus m_bus;
     ServiceDriver m_upowerd;
+};
+
+// python3-dbusmock's UPower (upower_mock.py) on a private bus, in a folder of
+// its own. DBUS_SYSTEM_BUS_ADDRESS names the bus from construction on, before
+// the code under test connects: libdbus reads it once per process, so one
+// object serves the whole run and its bus may go and come back at the same
+// address. Neither process starts by itself; each start logs why it failed.
+class MockOnBus {
+public:
+    MockOnBus();
+
+    bool startBus();
+    // Starts the mock with upower_mock.py's arguments (on battery at 57 % when
+    // none) and waits until it owns its name; any mock before it is stopped.
+    bool startMock(const QStringList& arguments = {});
+
+    PrivateBus& bus() { return m_bus; }
+    ServiceDriver& mock() { return m_mock; }
+    // A file in the fixture's folder: the bus socket and mock.log are there.
+    QString filePath(const QString& name) const { return m_tmp.filePath(name); }
+
+private:
+    QTemporaryDir m_tmp;
+    PrivateBus m_bus;
+    ServiceDriver m_mock;
 };
 
 }  // namespace tellavo::test

@@ -7,14 +7,11 @@
 #include "system_power_status.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using tellavo::SystemPowerStatus;
 using tellavo::UPowerPowerSource;
 using tellavo::UPowerTimings;
-using tellavo::test::PrivateBus;
-using tellavo::test::ServiceDriver;
 namespace power = tellavo::power;
 
 class TestPowerBusRestart : public QObject {
@@ -25,32 +22,26 @@ private slots:
     void retryRidesOnAReader();
 
 private:
-    // One bus address for the whole run: libdbus reads it once per process.
-    QTemporaryDir m_dir;
+    tellavo::test::MockOnBus m_env;
 };
 
 void TestPowerBusRestart::upowerComesBackWithTheBus()
 {
-    QTemporaryDir tmp;
-    PrivateBus bus(m_dir.path());
-    QVERIFY2(bus.start(), qPrintable(bus.error()));
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
-    ServiceDriver mock(QStringLiteral("upower_mock.py"), tmp.filePath(QStringLiteral("mock.log")));
-    QVERIFY2(mock.start({"--percentage", "66", "--on-ac"}), qPrintable(mock.answer()));
+    QVERIFY(m_env.startBus());
+    QVERIFY(m_env.startMock({"--percentage", "66", "--on-ac"}));
 
-    SystemPowerStatus status(tellavo::test::fixturesDir() + QStringLiteral("/laptop_on_battery"),
-                             UPowerTimings());
+    SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), UPowerTimings());
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 3000);
     QCOMPARE(status.read().batteryLifePercent, 66);
 
-    bus.kill();
+    m_env.bus().kill();
     QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), 2000);
     QCOMPARE(status.read().acLineStatus, power::kAcOffline);
     QCOMPARE(status.read().batteryLifePercent, 57);
-    QTRY_VERIFY_WITH_TIMEOUT(!mock.isRunning(), 3000);  // the mock leaves with its bus
+    QTRY_VERIFY_WITH_TIMEOUT(!m_env.mock().isRunning(), 3000);  // the mock leaves with its bus
 
-    QVERIFY2(bus.start(), qPrintable(bus.error()));
-    QVERIFY2(mock.start({"--percentage", "77", "--on-ac"}), qPrintable(mock.answer()));
+    QVERIFY(m_env.startBus());
+    QVERIFY(m_env.startMock({"--percentage", "77", "--on-ac"}));
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 20000);
     QCOMPARE(status.read().acLineStatus, power::kAcOnline);
     QCOMPARE(status.read().batteryLifePercent, 77);
@@ -70,18 +61,15 @@ void TestPowerBusRestart::retryRidesOnAReader()
 {
     QFETCH(int, withinMs);
     QFETCH(bool, triedNow);
-    QTemporaryDir tmp;
-    // A killed bus leaves its socket behind.
-    QFile::remove(m_dir.filePath(QStringLiteral("system_bus_socket")));
-    PrivateBus bus(m_dir.path());
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
+    // No bus, not even the socket a killed one leaves behind.
+    m_env.bus().kill();
+    QFile::remove(m_env.filePath(QStringLiteral("system_bus_socket")));
     UPowerTimings slow;
     slow.reconnectMs = 30'000;
     UPowerPowerSource upower(slow);
     QVERIFY(!upower.isAvailable());
-    QVERIFY2(bus.start(), qPrintable(bus.error()));
-    ServiceDriver mock(QStringLiteral("upower_mock.py"), tmp.filePath(QStringLiteral("mock.log")));
-    QVERIFY2(mock.start({"--percentage", "66", "--on-ac"}), qPrintable(mock.answer()));
+    QVERIFY(m_env.startBus());
+    QVERIFY(m_env.startMock({"--percentage", "66", "--on-ac"}));
 
     upower.retryIfDueWithin(withinMs);
     if (triedNow) {

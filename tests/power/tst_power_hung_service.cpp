@@ -6,13 +6,10 @@
 #include "system_power_status.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTest>
 
 using tellavo::SystemPowerStatus;
 using tellavo::UPowerTimings;
-using tellavo::test::PrivateBus;
-using tellavo::test::ServiceDriver;
 namespace power = tellavo::power;
 
 class TestPowerHungService : public QObject {
@@ -56,16 +53,13 @@ struct Ticker {
 
 void TestPowerHungService::readsGoOnWhileUPowerHangs()
 {
-    QTemporaryDir tmp;
-    PrivateBus bus(tmp.path());
-    QVERIFY2(bus.start(), qPrintable(bus.error()));
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().toUtf8());
-    ServiceDriver mock(QStringLiteral("upower_mock.py"), tmp.filePath(QStringLiteral("mock.log")));
-    QVERIFY2(mock.start({"--percentage", "66", "--on-ac"}), qPrintable(mock.answer()));
+    tellavo::test::MockOnBus env;
+    QVERIFY(env.startBus());
+    QVERIFY(env.startMock({"--percentage", "66", "--on-ac"}));
+    tellavo::test::ServiceDriver& mock = env.mock();
 
     const UPowerTimings defaults;
-    SystemPowerStatus status(tellavo::test::fixturesDir() + QStringLiteral("/laptop_on_battery"),
-                             defaults);
+    SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), defaults);
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 3000);
     QCOMPARE(status.read().batteryLifePercent, 66);
 

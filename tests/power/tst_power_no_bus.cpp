@@ -31,7 +31,7 @@ void TestPowerNoBus::initTestCase()
 void TestPowerNoBus::filesAtOnce()
 {
     qputenv("TELLAVO_POWER_SUPPLY_DIR",
-            QFile::encodeName(tellavo::test::fixturesDir() + QStringLiteral("/laptop_charging")));
+            QFile::encodeName(tellavo::test::fixture("laptop_charging")));
     SystemPowerStatus status;  // as the program makes it
     qunsetenv("TELLAVO_POWER_SUPPLY_DIR");
     QVERIFY(!status.usingUPower());
@@ -44,8 +44,7 @@ void TestPowerNoBus::retriesHoldNothingUp()
     UPowerTimings often;
     often.reconnectMs = 100;
     UPowerPowerSource upower(often);
-    SystemPowerStatus status(tellavo::test::fixturesDir() + QStringLiteral("/laptop_on_battery"),
-                             often);
+    SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), often);
     ChangeLog availability(upower);
     qint64 longestTurn = 0;
     for (int turn = 0; turn < 20; ++turn) {

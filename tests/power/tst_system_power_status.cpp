@@ -6,26 +6,17 @@
 #include "change_log.h"
 #include "system_power_status.h"
 
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 using tellavo::SystemPowerStatus;
 using tellavo::UPowerTimings;
-using tellavo::test::PrivateBus;
-using tellavo::test::ServiceDriver;
+using tellavo::test::fixture;
 namespace power = tellavo::power;
 
 namespace {
 
 constexpr int kSoon = 3000;
 const QStringList kMockOnAc{"--percentage", "66", "--state", "charging", "--on-ac"};
-
-QString fixture(const char* tree)
-{
-    return tellavo::test::fixturesDir() + QLatin1Char('/') + QLatin1String(tree);
-}
 
 using Readings = QList<int>;
 
@@ -44,38 +35,16 @@ const Readings kFromSysfs{power::kAcOffline, 57, int(tellavo::ChargeState::Disch
 class TestSystemPowerStatus : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase() { QVERIFY(m_env.startBus()); }
+    void cleanup() { m_env.mock().stop(); }
 
     void followsUPowerAsItComesAndGoes();
     void forwardsUPowerChangesOnly();
     void filesFromTheEnvironment();
 
 private:
-    QTemporaryDir m_tmp;
-    std::unique_ptr<PrivateBus> m_bus;
-    std::unique_ptr<ServiceDriver> m_mock;
+    tellavo::test::MockOnBus m_env;
 };
-
-void TestSystemPowerStatus::initTestCase()
-{
-    QVERIFY(m_tmp.isValid());
-    m_bus = std::make_unique<PrivateBus>(m_tmp.path());
-    QVERIFY2(m_bus->start(), qPrintable(m_bus->error()));
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus->address().toUtf8());
-}
-
-void TestSystemPowerStatus::init()
-{
-    m_mock = std::make_unique<ServiceDriver>(QStringLiteral("upower_mock.py"),
-                                             m_tmp.filePath(QStringLiteral("mock.log")));
-}
-
-void TestSystemPowerStatus::cleanup()
-{
-    m_mock.reset();
-}
 
 // Killed, the mock's readings give way to the files at the next read; back,
 // UPower's come back. Each switch is announced once.
@@ -86,17 +55,17 @@ void TestSystemPowerStatus::followsUPowerAsItComesAndGoes()
     QVERIFY(!status.usingUPower());
     QCOMPARE(readings(status), kFromSysfs);
 
-    QVERIFY2(m_mock->start(kMockOnAc), qPrintable(m_mock->answer()));
+    QVERIFY(m_env.startMock(kMockOnAc));
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), kSoon);
     QCOMPARE(readings(status), kFromUPower);
     QCOMPARE(switched.sources(), 1);
 
-    m_mock->kill();
+    m_env.mock().kill();
     QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), 1000);
     QCOMPARE(readings(status), kFromSysfs);
     QCOMPARE(switched.sources(), 2);
 
-    QVERIFY2(m_mock->start(kMockOnAc), qPrintable(m_mock->answer()));
+    QVERIFY(m_env.startMock(kMockOnAc));
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), kSoon);
     QCOMPARE(readings(status), kFromUPower);
     QCOMPARE(switched.sources(), 3);
@@ -104,21 +73,21 @@ void TestSystemPowerStatus::followsUPowerAsItComesAndGoes()
 
 void TestSystemPowerStatus::forwardsUPowerChangesOnly()
 {
-    QVERIFY2(m_mock->start(kMockOnAc), qPrintable(m_mock->answer()));
+    QVERIFY(m_env.startMock(kMockOnAc));
     SystemPowerStatus status(fixture("laptop_on_battery"), UPowerTimings());
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), kSoon);
     ChangeLog changed(status);
 
-    QVERIFY(m_mock->send("percentage 70"));
+    QVERIFY(m_env.mock().send("percentage 70"));
     QTRY_COMPARE_WITH_TIMEOUT(status.read().batteryLifePercent, 70, kSoon);
     QCOMPARE(changed.readings(), 1);
-    QVERIFY(m_mock->send("state discharging"));  // no reading changes
-    QVERIFY(m_mock->send("on-battery true"));
+    QVERIFY(m_env.mock().send("state discharging"));  // no reading changes
+    QVERIFY(m_env.mock().send("on-battery true"));
     QTRY_COMPARE_WITH_TIMEOUT(status.read().acLineStatus, power::kAcOffline, kSoon);
     QCOMPARE(changed.readings(), 2);
 
     // UPower going leaves 255s in its cache; those are not the readings now.
-    m_mock->kill();
+    m_env.mock().kill();
     QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), kSoon);
     QTest::qWait(100);
     QCOMPARE(changed.readings(), 2);

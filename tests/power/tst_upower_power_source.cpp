@@ -6,10 +6,7 @@
 #include "upower_power_source.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 using tellavo::BatteryDetails;
 using tellavo::ChargeState;
@@ -17,7 +14,6 @@ using tellavo::UPowerPowerSource;
 using tellavo::UPowerTimings;
 using tellavo::test::kDisplayPath;
 using tellavo::test::kRootPath;
-using tellavo::test::PrivateBus;
 using tellavo::test::ServiceDriver;
 namespace power = tellavo::power;
 
@@ -47,9 +43,8 @@ UPowerTimings quick(int livenessMs, int replyTimeoutMs, int reconnectMs)
 class TestUPowerPowerSource : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase() { QVERIFY(m_env.startBus()); }
+    void cleanup() { m_env.mock().stop(); }
 
     void readsTheDisplayDevice_data();
     void readsTheDisplayDevice();
@@ -71,40 +66,9 @@ private slots:
     void errorRepliesCountAsAbsent();
 
 private:
-    bool startMock(const QStringList& arguments = {});
-
-    QTemporaryDir m_tmp;
-    std::unique_ptr<PrivateBus> m_bus;
-    std::unique_ptr<ServiceDriver> m_mock;
+    tellavo::test::MockOnBus m_env;
+    ServiceDriver& m_mock = m_env.mock();
 };
-
-void TestUPowerPowerSource::initTestCase()
-{
-    QVERIFY(m_tmp.isValid());
-    m_bus = std::make_unique<PrivateBus>(m_tmp.path());
-    QVERIFY2(m_bus->start(), qPrintable(m_bus->error()));
-    // Before any connection: libdbus reads it once.
-    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus->address().toUtf8());
-}
-
-void TestUPowerPowerSource::init()
-{
-    m_mock = std::make_unique<ServiceDriver>(QStringLiteral("upower_mock.py"),
-                                             m_tmp.filePath(QStringLiteral("mock.log")));
-}
-
-void TestUPowerPowerSource::cleanup()
-{
-    m_mock.reset();
-}
-
-bool TestUPowerPowerSource::startMock(const QStringList& arguments)
-{
-    const bool ok = m_mock->start(arguments);
-    if (!ok)
-        qWarning("upower_mock.py: %s", qPrintable(m_mock->answer()));
-    return ok;
-}
 
 void TestUPowerPowerSource::readsTheDisplayDevice_data()
 {
@@ -139,7 +103,7 @@ void TestUPowerPowerSource::readsTheDisplayDevice()
     QFETCH(int, line);
     QFETCH(int, percent);
 
-    QVERIFY(startMock(mock));
+    QVERIFY(m_env.startMock(mock));
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QCOMPARE(source.read().acLineStatus, line);
@@ -153,17 +117,17 @@ void TestUPowerPowerSource::readsTheDisplayDevice()
 // after the first GetAll of each object.
 void TestUPowerPowerSource::changesArriveBySignalAlone()
 {
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source;  // liveness every 30 s: not within this test
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QCOMPARE(source.read().batteryLifePercent, 57);
-    QCOMPARE(m_mock->calls("GetAll", kRootPath), 1);
-    QCOMPARE(m_mock->calls("GetAll", kDisplayPath), 1);
+    QCOMPARE(m_mock.calls("GetAll", kRootPath), 1);
+    QCOMPARE(m_mock.calls("GetAll", kDisplayPath), 1);
     ChangeLog changed(source);
 
-    QVERIFY(m_mock->send("percentage 30"));
+    QVERIFY(m_mock.send("percentage 30"));
     QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, 30, 1000);
-    QVERIFY(m_mock->send("on-battery false"));
+    QVERIFY(m_mock.send("on-battery false"));
     QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, kOn, 1000);
     for (int tick = 0; tick < 20; ++tick) {
         QCOMPARE(source.read().acLineStatus, kOn);
@@ -172,28 +136,28 @@ void TestUPowerPowerSource::changesArriveBySignalAlone()
     }
 
     QCOMPARE(changed.readings(), 2);
-    QCOMPARE(m_mock->calls("GetAll", kRootPath), 1);
-    QCOMPARE(m_mock->calls("GetAll", kDisplayPath), 1);
-    QCOMPARE(m_mock->calls("Get", kRootPath), 0);
-    QCOMPARE(m_mock->calls("Get", kDisplayPath), 0);
+    QCOMPARE(m_mock.calls("GetAll", kRootPath), 1);
+    QCOMPARE(m_mock.calls("GetAll", kDisplayPath), 1);
+    QCOMPARE(m_mock.calls("Get", kRootPath), 0);
+    QCOMPARE(m_mock.calls("Get", kDisplayPath), 0);
 }
 
 void TestUPowerPowerSource::readingsChangedOnlyOnRealChange()
 {
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     ChangeLog changed(source);
 
     // None of these changes a reading...
-    QVERIFY(m_mock->send("percentage 57.3"));
-    QVERIFY(m_mock->send("state charging"));
-    QVERIFY(m_mock->send("set display Energy 12.5"));
-    QVERIFY(m_mock->send("set display IconName 'battery-low'"));
-    QVERIFY(m_mock->send("set root LidIsClosed true"));
-    QVERIFY(m_mock->send("set root OnBattery true"));
+    QVERIFY(m_mock.send("percentage 57.3"));
+    QVERIFY(m_mock.send("state charging"));
+    QVERIFY(m_mock.send("set display Energy 12.5"));
+    QVERIFY(m_mock.send("set display IconName 'battery-low'"));
+    QVERIFY(m_mock.send("set root LidIsClosed true"));
+    QVERIFY(m_mock.send("set root OnBattery true"));
     // ...this one does, and it comes after them on the same connection.
-    QVERIFY(m_mock->send("percentage 58"));
+    QVERIFY(m_mock.send("percentage 58"));
     QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, 58, kSoon);
     QCOMPARE(changed.readings(), 1);
 }
@@ -236,18 +200,18 @@ void TestUPowerPowerSource::details()
     QFETCH(double, toEmpty);
     QFETCH(double, toFull);
 
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QVERIFY(m_mock->send("set display TimeToEmpty @x 111"));
-    QVERIFY(m_mock->send("set display TimeToFull @x 222"));
+    QVERIFY(m_mock.send("set display TimeToEmpty @x 111"));
+    QVERIFY(m_mock.send("set display TimeToFull @x 222"));
     QTRY_COMPARE_WITH_TIMEOUT(source.batteryDetails().secondsToFull, 222.0, kSoon);
     QCOMPARE(source.batteryDetails().state, ChargeState::Discharging);
     QCOMPARE(source.batteryDetails().secondsToEmpty, 111.0);
     ChangeLog changed(source);
 
     for (const QString& command : commands)
-        QVERIFY2(m_mock->send(command), qPrintable(m_mock->answer()));
+        QVERIFY2(m_mock.send(command), qPrintable(m_mock.answer()));
     const auto matches = [&] {
         const BatteryDetails d = source.batteryDetails();
         return d.state == state && d.secondsToEmpty == toEmpty && d.secondsToFull == toFull;
@@ -263,11 +227,11 @@ void TestUPowerPowerSource::details()
 void TestUPowerPowerSource::livenessAsksOncePerPeriod()
 {
     constexpr int kPeriod = 200;
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source(quick(kPeriod, 2000, 1000));
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    const int root0 = m_mock->calls("GetAll", kRootPath);
-    const int display0 = m_mock->calls("GetAll", kDisplayPath);
+    const int root0 = m_mock.calls("GetAll", kRootPath);
+    const int display0 = m_mock.calls("GetAll", kDisplayPath);
 
     QElapsedTimer clock;
     clock.start();
@@ -279,15 +243,15 @@ void TestUPowerPowerSource::livenessAsksOncePerPeriod()
         QTest::qWait(10);
     }
     const int periods = int(clock.elapsed() / kPeriod);
-    const int root = m_mock->calls("GetAll", kRootPath) - root0;
-    const int display = m_mock->calls("GetAll", kDisplayPath) - display0;
+    const int root = m_mock.calls("GetAll", kRootPath) - root0;
+    const int display = m_mock.calls("GetAll", kDisplayPath) - display0;
     const QByteArray counts = QByteArray::number(root) + " root, " + QByteArray::number(display) +
                               " display calls in " + QByteArray::number(periods) + " periods, " +
                               QByteArray::number(ticks) + " ticks";
     QVERIFY2(ticks > 3 * periods, counts.constData());
     QVERIFY2(root + display >= periods / 2 && root + display <= periods + 1, counts.constData());
     QVERIFY2(qAbs(root - display) <= 1, counts.constData());
-    QCOMPARE(m_mock->calls("Get", kDisplayPath), 0);
+    QCOMPARE(m_mock.calls("Get", kDisplayPath), 0);
     QVERIFY(source.isAvailable());
 }
 
@@ -307,27 +271,30 @@ void TestUPowerPowerSource::livenessWaitsForSilence()
     QFETCH(bool, hang);
     constexpr int kPeriod = 1000;
     constexpr int kTimeout = 500;
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source(quick(kPeriod, kTimeout, 60'000));
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     const auto calls = [this] {
-        return m_mock->calls("GetAll", kRootPath) + m_mock->calls("GetAll", kDisplayPath);
+        return m_mock.calls("GetAll", kRootPath) + m_mock.calls("GetAll", kDisplayPath);
     };
     const int before = calls();
 
     QElapsedTimer clock;
     clock.start();
+    // Not send(): the wait for each answer would hold the source's event loop
+    // up, and the silence it saw would be the test's own.
     for (int i = 0; clock.elapsed() < 5 * kPeriod; ++i) {
-        QVERIFY(m_mock->send(QStringLiteral("set display Energy %1").arg(40.0 - i * 0.01)));
+        m_mock.post(QStringLiteral("set display Energy %1").arg(40.0 - i * 0.01));
         QTest::qWait(100);
     }
+    QVERIFY2(m_mock.answered(), qPrintable(m_mock.answer()));
     QCOMPARE(calls(), before);
     clock.restart();
     if (hang) {
-        m_mock->pause();
+        m_mock.pause();
         QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kPeriod + kTimeout + 1000);
         QVERIFY2(clock.elapsed() >= kTimeout, qPrintable(QString::number(clock.elapsed())));
-        m_mock->resume();
+        m_mock.resume();
     } else {
         QTest::qWait(kPeriod / 2);
         QCOMPARE(calls(), before);
@@ -371,18 +338,18 @@ void TestUPowerPowerSource::invalidatedPropertiesAreFetched()
     QFETCH(int, line);
     QFETCH(int, percent);
 
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    const int root0 = m_mock->calls("GetAll", kRootPath);
-    const int display0 = m_mock->calls("GetAll", kDisplayPath);
+    const int root0 = m_mock.calls("GetAll", kRootPath);
+    const int display0 = m_mock.calls("GetAll", kDisplayPath);
     for (const QString& command : commands)
-        QVERIFY2(m_mock->send(command), qPrintable(m_mock->answer()));
+        QVERIFY2(m_mock.send(command), qPrintable(m_mock.answer()));
     QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, line, kSoon);
     QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, percent, kSoon);
     QTest::qWait(200);  // a second call, if one were made, would show by now
-    QCOMPARE(m_mock->calls("GetAll", kRootPath) - root0, rootFetches);
-    QCOMPARE(m_mock->calls("GetAll", kDisplayPath) - display0, displayFetches);
+    QCOMPARE(m_mock.calls("GetAll", kRootPath) - root0, rootFetches);
+    QCOMPARE(m_mock.calls("GetAll", kDisplayPath) - display0, displayFetches);
     QVERIFY(source.isAvailable());
 }
 
@@ -468,11 +435,11 @@ void TestUPowerPowerSource::badValues()
     QFETCH(int, line);
     QFETCH(int, percent);
 
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     for (const QString& command : commands)
-        QVERIFY2(m_mock->send(command), qPrintable(m_mock->answer()));
+        QVERIFY2(m_mock.send(command), qPrintable(m_mock.answer()));
     QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, line, kSoon);
     QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, percent, kSoon);
     QVERIFY(source.isAvailable());
@@ -480,15 +447,15 @@ void TestUPowerPowerSource::badValues()
 
 void TestUPowerPowerSource::recoversFromBadValues()
 {
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QVERIFY(m_mock->send("set display Percentage nan"));
-    QVERIFY(m_mock->send("set root OnBattery 'yes'"));
+    QVERIFY(m_mock.send("set display Percentage nan"));
+    QVERIFY(m_mock.send("set root OnBattery 'yes'"));
     QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, kUnknown, kSoon);
     QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, kUnknown, kSoon);
-    QVERIFY(m_mock->send("percentage 42"));
-    QVERIFY(m_mock->send("on-battery false"));
+    QVERIFY(m_mock.send("percentage 42"));
+    QVERIFY(m_mock.send("on-battery false"));
     QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, 42, kSoon);
     QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, kOn, kSoon);
 }
@@ -503,25 +470,25 @@ void TestUPowerPowerSource::availabilityFollowsTheName()
     QCOMPARE(source.read().batteryLifePercent, kUnknown);
     QCOMPARE(availability.sources(), 0);
 
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QCOMPARE(availability.sources(), 1);
     QCOMPARE(availability.announcing.at(0), true);
     QCOMPARE(source.read().batteryLifePercent, 57);
 
-    m_mock->kill();
+    m_mock.kill();
     QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
     QCOMPARE(availability.sources(), 2);
     QCOMPARE(availability.announcing.at(1), false);
     QCOMPARE(source.read().acLineStatus, kUnknown);
     QCOMPARE(source.read().batteryLifePercent, kUnknown);
 
-    QVERIFY(startMock({"--percentage", "80", "--on-ac"}));
+    QVERIFY(m_env.startMock({"--percentage", "80", "--on-ac"}));
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QCOMPARE(source.read().acLineStatus, kOn);
     QCOMPARE(source.read().batteryLifePercent, 80);
 
-    m_mock->stop();
+    m_mock.stop();
     QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
     QCOMPARE(availability.sources(), 4);
 }
@@ -531,14 +498,14 @@ void TestUPowerPowerSource::availabilityFollowsTheName()
 // service that no longer owns the name and must change nothing.
 void TestUPowerPowerSource::lateReplyFromFormerOwnerIsDropped()
 {
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source(quick(300, 5000, 1000));
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    const int answeredBefore = m_mock->calls("GetAll", kDisplayPath);
+    const int answeredBefore = m_mock.calls("GetAll", kDisplayPath);
 
-    m_mock->pause();
+    m_mock.pause();
     QTest::qWait(500);  // a liveness call goes out to A and waits there
-    ServiceDriver other(QStringLiteral("upower_mock.py"), m_tmp.filePath("other.log"));
+    ServiceDriver other(QStringLiteral("upower_mock.py"), m_env.filePath("other.log"));
     QVERIFY2(other.start({"--percentage", "30"}), qPrintable(other.answer()));
     QTRY_COMPARE_WITH_TIMEOUT(source.read().batteryLifePercent, 30, kSoon);
     // B's own liveness answers would soon mend a wrong reading: watch for
@@ -546,8 +513,8 @@ void TestUPowerPowerSource::lateReplyFromFormerOwnerIsDropped()
     ChangeLog changed(source);
     ChangeLog availability(source);
 
-    m_mock->resume();
-    QTRY_VERIFY_WITH_TIMEOUT(m_mock->calls("GetAll", kDisplayPath) > answeredBefore, kSoon);
+    m_mock.resume();
+    QTRY_VERIFY_WITH_TIMEOUT(m_mock.calls("GetAll", kDisplayPath) > answeredBefore, kSoon);
     QTest::qWait(300);  // A's answer reaches the source
     QCOMPARE(changed.readings(), 0);
     QCOMPARE(availability.sources(), 0);
@@ -557,14 +524,14 @@ void TestUPowerPowerSource::lateReplyFromFormerOwnerIsDropped()
 // Short timings here; the defaults are tested in tst_power_hung_service.
 void TestUPowerPowerSource::hungServiceCountsAsAbsent()
 {
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source(quick(300, 500, 500));
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    m_mock->pause();
+    m_mock.pause();
     QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
     QCOMPARE(source.read().acLineStatus, kUnknown);
     QCOMPARE(source.read().batteryLifePercent, kUnknown);
-    m_mock->resume();
+    m_mock.resume();
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QCOMPARE(source.read().batteryLifePercent, 57);
 }
@@ -572,10 +539,10 @@ void TestUPowerPowerSource::hungServiceCountsAsAbsent()
 // The name is owned but the display device is gone: the liveness call fails.
 void TestUPowerPowerSource::errorRepliesCountAsAbsent()
 {
-    QVERIFY(startMock());
+    QVERIFY(m_env.startMock());
     UPowerPowerSource source(quick(300, 2000, 500));
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QVERIFY(m_mock->send("remove-object display"));
+    QVERIFY(m_mock.send("remove-object display"));
     QTRY_VERIFY_WITH_TIMEOUT(!source.isAvailable(), kSoon);
     QCOMPARE(source.read().acLineStatus, kUnknown);
     QCOMPARE(source.read().batteryLifePercent, kUnknown);
