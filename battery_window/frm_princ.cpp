@@ -451,7 +451,7 @@ void FrmPrinc::startDrag(const QPoint& globalPos)
         return;
     // No interactive move from the window manager (bare X server, offscreen,
     // a window it does not manage): follow the pointer ourselves until the
-    // button is released.
+    // left button is let go.
     m_manualDrag = true;
     m_dragOffset = globalPos - pos();
 }
@@ -532,7 +532,15 @@ bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)
         }
         case QEvent::MouseMove:
             if (m_manualDrag) {
-                move(static_cast<QMouseEvent*>(event)->globalPosition().toPoint() - m_dragOffset);
+                auto* me = static_cast<QMouseEvent*>(event);
+                // The release can be lost (a compositor that let the pointer
+                // go elsewhere): motion with the left button up ends the drag,
+                // so that no later motion or other button moves the strip.
+                if (!me->buttons().testFlag(Qt::LeftButton)) {
+                    m_manualDrag = false;
+                    break;
+                }
+                move(me->globalPosition().toPoint() - m_dragOffset);
                 return true;
             }
             break;

@@ -35,39 +35,44 @@ QString withPercent(const QString& head, int percent)
     return known(percent) ? head + QStringLiteral(": ") + percentText(percent) : head;
 }
 
-// "1 h 05 min", to the nearest minute; empty for no believable time.
-QString duration(double seconds)
+// The time to the nearest minute: 0 under a minute, -1 for no believable time.
+long long minutesOf(double seconds)
 {
-    if (!battery::plausibleSeconds(seconds) || seconds < 60.0)
-        return QString();
-    const long long minutes = std::llround(seconds / 60.0);
+    if (!battery::plausibleSeconds(seconds))
+        return -1;
+    return seconds < 60.0 ? 0 : std::llround(seconds / 60.0);
+}
+
+// "45 min" under an hour, "1 h 05 min" from one on.
+QString duration(long long minutes)
+{
+    if (minutes < 60)
+        return QStringLiteral("%1 min").arg(minutes);
     return QStringLiteral("%1 h %2 min")
         .arg(minutes / 60)
         .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-bool underAMinute(double seconds)
-{
-    return battery::plausibleSeconds(seconds) && seconds < 60.0;
-}
-
 QString dischargingTip(int percent, double secondsToEmpty)
 {
     QString tip = withPercent(QStringLiteral("In scarica"), percent);
-    if (underAMinute(secondsToEmpty))
+    const long long minutes = minutesOf(secondsToEmpty);
+    if (minutes == 0)
         tip += QStringLiteral(", meno di 1 min rimanente");
-    else if (const QString left = duration(secondsToEmpty); !left.isEmpty())
-        tip += QStringLiteral(", circa ") + left + QStringLiteral(" rimanenti");
+    else if (minutes > 0)
+        tip += QStringLiteral(", circa ") + duration(minutes) +
+               (minutes == 1 ? QStringLiteral(" rimanente") : QStringLiteral(" rimanenti"));
     return tip;
 }
 
 QString chargingTip(int percent, double secondsToFull)
 {
     QString tip = withPercent(QStringLiteral("In carica"), percent);
-    if (underAMinute(secondsToFull))
+    const long long minutes = minutesOf(secondsToFull);
+    if (minutes == 0)
         tip += QStringLiteral(", carica completa tra meno di 1 min");
-    else if (const QString left = duration(secondsToFull); !left.isEmpty())
-        tip += QStringLiteral(", carica completa tra ") + left;
+    else if (minutes > 0)
+        tip += QStringLiteral(", carica completa tra ") + duration(minutes);
     return tip;
 }
 

@@ -103,10 +103,11 @@ struct Accessible {
     const char* description;
 };
 constexpr Accessible kThreshold{
-    "Avvisare a", "Percentuale di carica alla quale avvisare, quando si funziona a batteria"};
+    "Avvisare a",
+    "Percentuale di carica alla quale avvisare, quando il computer funziona a batteria"};
 constexpr Accessible kSlider{"Soglia di avviso", "La stessa percentuale, da 0 a 100"};
 constexpr Accessible kAlwaysOnTop{"Sempre in primo piano",
-                                  "Mostrato soltanto, qui non si può cambiare"};
+                                  "Solo indicativo: qui non si può modificare"};
 constexpr Accessible kMessage{"Messaggio", "Testo dell'avviso di batteria scarica"};
 constexpr Accessible kOk{"OK", "Salva le impostazioni e chiude"};
 constexpr Accessible kCancel{"Annulla", "Chiude senza cambiare nulla"};

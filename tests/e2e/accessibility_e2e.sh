@@ -64,6 +64,6 @@ expect "label|Carica: 88%||" \
     "image|Stato dell'alimentazione|Alimentazione da rete, in carica, livello 9 su 10|"
 note "on mains at 88 %: the names followed"
 hover
-expect "tool tip|In carica: 88%, carica completa tra 0 h 45 min||"
+expect "tool tip|In carica: 88%, carica completa tra 45 min||"
 note "the tip on hover: charging, full in 45 min"
 echo PASS

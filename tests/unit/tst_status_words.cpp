@@ -64,10 +64,30 @@ void TestStatusWords::tip_data()
     row("discharging, percentage 255", kOff, kUnknown, S::Discharging, 2 * kHour, 0,
         "In scarica, circa 2 h 00 min rimanenti");
 
-    row("charging", kOn, 88, S::Charging, 0, 2700,
-        "In carica: 88%, carica completa tra 0 h 45 min");
+    row("charging", kOn, 88, S::Charging, 0, 2700, "In carica: 88%, carica completa tra 45 min");
     row("charging, under a minute", kOn, 99, S::Charging, 0, 20,
         "In carica: 99%, carica completa tra meno di 1 min");
+    // Around the minute and the hour, to the nearest minute.
+    const struct {
+        const char* tag;
+        double seconds;
+        const char* left;
+        const char* full;
+    } times[] = {{"59 s", 59, "meno di 1 min rimanente", "meno di 1 min"},
+                 {"60 s", 60, "circa 1 min rimanente", "1 min"},
+                 {"89 s", 89, "circa 1 min rimanente", "1 min"},
+                 {"90 s", 90, "circa 2 min rimanenti", "2 min"},
+                 {"44 min 29 s", 44 * 60 + 29, "circa 44 min rimanenti", "44 min"},
+                 {"59 min 29 s", 59 * 60 + 29, "circa 59 min rimanenti", "59 min"},
+                 {"59 min 30 s", 59 * 60 + 30, "circa 1 h 00 min rimanenti", "1 h 00 min"},
+                 {"1 h", kHour, "circa 1 h 00 min rimanenti", "1 h 00 min"}};
+    for (const auto& t : times) {
+        QTest::addRow("discharging, %s", t.tag) << kOff << 50 << S::Discharging << t.seconds << 0.0
+                                                << QStringLiteral("In scarica: 50%, ") + t.left;
+        QTest::addRow("charging, %s", t.tag)
+            << kOn << 50 << S::Charging << 0.0 << t.seconds
+            << QStringLiteral("In carica: 50%, carica completa tra ") + t.full;
+    }
     row("full", kOn, 100, S::Full, 0, 0, "Carica completa");
     row("full short of 100", kOn, 98, S::Full, 0, 0, "Carica completa: 98%");
     row("not charging on mains", kOn, 80, S::NotCharging, 0, 0,

@@ -209,19 +209,24 @@ void TestFrmPrinc::mousePress_data()
     QTest::addColumn<Qt::MouseButton>("button");
     QTest::addColumn<bool>("menu");
     QTest::addColumn<bool>("drags");
+    QTest::addColumn<bool>("releaseLost");
     const std::pair<MouseTarget, const char*> targets[] = {
         {MouseTarget::Surface, "surface"},
         {MouseTarget::LblPerc, "lblPerc"},
         {MouseTarget::ImgStato, "imgStato"},
         {MouseTarget::ProgressBar, "ProgressBar"}};
     for (const auto& [t, name] : targets) {
-        QTest::addRow("%s left", name) << t << Qt::LeftButton << false << true;
-        QTest::addRow("%s right", name) << t << Qt::RightButton << true << false;
-        QTest::addRow("%s middle", name) << t << Qt::MiddleButton << false << false;
+        QTest::addRow("%s left", name) << t << Qt::LeftButton << false << true << false;
+        QTest::addRow("%s right", name) << t << Qt::RightButton << true << false << false;
+        QTest::addRow("%s middle", name) << t << Qt::MiddleButton << false << false << false;
+        QTest::addRow("%s left, release lost", name)
+            << t << Qt::LeftButton << false << true << true;
     }
-    QTest::newRow("Label1 left") << MouseTarget::Label1 << Qt::LeftButton << true << false;
-    QTest::newRow("Label1 right") << MouseTarget::Label1 << Qt::RightButton << true << false;
-    QTest::newRow("Label1 middle") << MouseTarget::Label1 << Qt::MiddleButton << true << false;
+    QTest::newRow("Label1 left") << MouseTarget::Label1 << Qt::LeftButton << true << false << false;
+    QTest::newRow("Label1 right") << MouseTarget::Label1 << Qt::RightButton << true << false
+                                  << false;
+    QTest::newRow("Label1 middle")
+        << MouseTarget::Label1 << Qt::MiddleButton << true << false << false;
 }
 
 void TestFrmPrinc::mousePress()
@@ -230,6 +235,7 @@ void TestFrmPrinc::mousePress()
     QFETCH(Qt::MouseButton, button);
     QFETCH(bool, menu);
     QFETCH(bool, drags);
+    QFETCH(bool, releaseLost);
     Harness h;
     QVERIFY(QTest::qWaitForWindowExposed(h.w));
     QWidget* control = widgetFor(h.w, target);
@@ -246,10 +252,22 @@ void TestFrmPrinc::mousePress()
         popup->close();
     }
     // Offscreen has no interactive move: the window follows the pointer itself.
-    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 40)),
-                     QPointF(control->mapToGlobal(at + QPoint(30, 40))), Qt::NoButton, button,
-                     Qt::NoModifier);
-    QApplication::sendEvent(control, &move);
+    const auto moveBy = [&](QPoint by, Qt::MouseButtons held) {
+        QMouseEvent e(QEvent::MouseMove, QPointF(at + by), QPointF(control->mapToGlobal(at + by)),
+                      Qt::NoButton, held, Qt::NoModifier);
+        QApplication::sendEvent(control, &e);
+    };
+    moveBy(QPoint(30, 40), button);
+    if (releaseLost) {
+        // The release went to another window; the pointer comes back with no
+        // button held, then the middle button is pressed and moved.
+        QWidget elsewhere;
+        QTest::mouseRelease(&elsewhere, button);
+        moveBy(QPoint(50, 10), Qt::NoButton);
+        button = Qt::MiddleButton;
+        QTest::mousePress(control, button, Qt::NoModifier, at);
+        moveBy(QPoint(70, 60), button);
+    }
     QTest::mouseRelease(control, button, Qt::NoModifier, at + QPoint(30, 40));
     QCOMPARE(h.w->pos() != start, drags);
     if (drags)
