@@ -7,6 +7,7 @@
 #include "module1.h"
 #include "picture_choice.h"
 #include "settings_store.h"
+#include "window_harness.h"
 #include "window_stacking.h"
 
 #include <QAccessible>
@@ -32,31 +33,13 @@ Q_DECLARE_METATYPE(tellavo::MouseTarget)
 
 namespace {
 
-struct Harness {
-    QTemporaryDir dir;
+struct OwnSource {
     FakePowerSource si;
-    std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<Module1> module;
-    QStringList errors;
-    FrmPrinc* w = nullptr;
+};
 
-    Harness()
-    {
-        desktop_text::useFace();
-        QSettings::setPath(ini::format(), QSettings::UserScope, dir.path());
-        store = std::make_unique<SettingsStore>();
-        Module1::Boxes boxes;
-        boxes.welcome = [] {};
-        boxes.error = [this](const QString& text) { errors << text; };
-        module = std::make_unique<Module1>(
-            *store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
-        if (module->Main() == 0)
-            w = static_cast<FrmPrinc*>(module->frmPrinc());
-        // Ticks are driven by hand.
-        if (w)
-            w->Timer1()->stop();
-    }
-    AppState& state() { return module->state(); }
+// The window over a fake source of its own; ticks are driven by hand.
+struct Harness : OwnSource, test::WindowHarness {
+    Harness() : test::WindowHarness(si) {}
 };
 
 QWidget* widgetFor(FrmPrinc* w, MouseTarget target)
