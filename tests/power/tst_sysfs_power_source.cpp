@@ -169,27 +169,22 @@ void chargerInBatteryOut(const QTemporaryDir& tmp, const QString& root, PowerSup
 }
 
 // Line status, percentage, state and times in one line, to compare at once.
-QString readings(SysfsPowerSource& source)
-{
-    const int line = source.read().acLineStatus;
-    const int percent = source.read().batteryLifePercent;
-    const tellavo::BatteryDetails details = source.batteryDetails();
-    return QStringLiteral("line %1 percent %2 state %3 empty %4 full %5")
-        .arg(line)
-        .arg(percent)
-        .arg(static_cast<int>(details.state))
-        .arg(details.secondsToEmpty)
-        .arg(details.secondsToFull);
-}
-
-QString readings(int line, int percent, ChargeState state, double toEmpty)
+QString readings(int line, int percent, ChargeState state, double toEmpty, double toFull = 0.0)
 {
     return QStringLiteral("line %1 percent %2 state %3 empty %4 full %5")
         .arg(line)
         .arg(percent)
         .arg(static_cast<int>(state))
         .arg(toEmpty)
-        .arg(0.0);
+        .arg(toFull);
+}
+
+QString readings(SysfsPowerSource& source)
+{
+    const int line = source.read().acLineStatus;
+    const int percent = source.read().batteryLifePercent;
+    const tellavo::BatteryDetails details = source.batteryDetails();
+    return readings(line, percent, details.state, details.secondsToEmpty, details.secondsToFull);
 }
 
 }  // namespace
