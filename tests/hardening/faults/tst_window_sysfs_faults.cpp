@@ -24,12 +24,7 @@
 #include <thread>
 
 using namespace tellavo;
-using tellavo::test::BoxCounter;
-using tellavo::test::Files;
-using tellavo::test::Ticker;
-using tellavo::test::WindowHarness;
-using tellavo::test::writeFile;
-using tellavo::test::writeTree;
+using namespace tellavo::test;
 
 namespace {
 
