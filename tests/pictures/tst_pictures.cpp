@@ -124,15 +124,20 @@ bool isWedge(const QImage& image, int x, int y)
     return is(image, x, y, kCyan) || is(image, x, y, kTeal);
 }
 
+// A table of one column, "number": the pictures first..last.
 void addPictureRows(int first, int last)
 {
+    QTest::addColumn<int>("number");
     for (int number = first; number <= last; ++number)
         QTest::addRow("picture %d", number) << number;
 }
 
-// Charged interior rows of each battery picture, as the series is meant to read.
+// The battery pictures first..last ("number") and their charged interior
+// rows ("charged"), as the series is meant to read.
 void addBatteryRows(int first, int last)
 {
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("charged");
     static const int kCharged[] = {11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0};
     for (int number = first; number <= last; ++number)
         QTest::addRow("picture %d", number) << number << kCharged[number - 1];
@@ -208,7 +213,6 @@ void TestPictures::iconIsPictureFive()
 
 void TestPictures::format_data()
 {
-    QTest::addColumn<int>("number");
     addPictureRows(1, 25);
 }
 
@@ -239,8 +243,6 @@ void TestPictures::format()
 
 void TestPictures::batteryCharge_data()
 {
-    QTest::addColumn<int>("number");
-    QTest::addColumn<int>("charged");
     addBatteryRows(1, 12);
 }
 
@@ -266,8 +268,6 @@ void TestPictures::batteryCharge()
 
 void TestPictures::batteryChargeShading_data()
 {
-    QTest::addColumn<int>("number");
-    QTest::addColumn<int>("charged");
     addBatteryRows(1, 11);
 }
 
@@ -304,8 +304,6 @@ void TestPictures::batteryChargeShading()
 
 void TestPictures::batteryEmptyPart_data()
 {
-    QTest::addColumn<int>("number");
-    QTest::addColumn<int>("charged");
     addBatteryRows(1, 12);
 }
 
@@ -340,7 +338,6 @@ void TestPictures::batteryEmptyPart()
 
 void TestPictures::batteryFrame_data()
 {
-    QTest::addColumn<int>("number");
     addPictureRows(1, 12);
 }
 
@@ -386,7 +383,6 @@ void TestPictures::batteryFrame()
 
 void TestPictures::batterySeriesDiffersOnlyInFill_data()
 {
-    QTest::addColumn<int>("number");
     addPictureRows(1, 11);
 }
 
@@ -409,7 +405,6 @@ void TestPictures::batterySeriesDiffersOnlyInFill()
 
 void TestPictures::batterySigns_data()
 {
-    QTest::addColumn<int>("number");
     addPictureRows(1, 12);
 }
 
@@ -521,7 +516,6 @@ void TestPictures::mainsGaugeCells()
 
 void TestPictures::mainsSeriesDiffersOnlyInCells_data()
 {
-    QTest::addColumn<int>("number");
     addPictureRows(14, 23);
 }
 
@@ -538,7 +532,6 @@ void TestPictures::mainsSeriesDiffersOnlyInCells()
 
 void TestPictures::mainsWedge_data()
 {
-    QTest::addColumn<int>("number");
     addPictureRows(14, 24);
 }
 
@@ -611,7 +604,6 @@ void TestPictures::mainsWedge()
 
 void TestPictures::mainsFullCord_data()
 {
-    QTest::addColumn<int>("number");
     addPictureRows(13, 13);
 }
 
@@ -649,7 +641,6 @@ void TestPictures::mainsFullCord()
 
 void TestPictures::diamond_data()
 {
-    QTest::addColumn<int>("number");
     addPictureRows(13, 24);
 }
 
@@ -675,7 +666,6 @@ void TestPictures::diamond()
 
 void TestPictures::noReading_data()
 {
-    QTest::addColumn<int>("number");
     addPictureRows(25, 25);
 }
 

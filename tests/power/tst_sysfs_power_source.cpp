@@ -3,6 +3,7 @@
 // links, huge files) or for one broken file at a time. Both the readings of
 // the tick and the battery details of the tool tip.
 #include "bus_services.h"
+#include "file_tree.h"
 #include "sysfs_power_source.h"
 
 #include <QCoreApplication>
@@ -26,8 +27,9 @@ using tellavo::PowerSupplyList;
 using tellavo::SysfsPowerSource;
 namespace power = tellavo::power;
 
-// Path under the root -> contents.
-using Files = QMap<QString, QByteArray>;
+using tellavo::test::Files;
+using tellavo::test::writeFile;
+using tellavo::test::writeTree;
 Q_DECLARE_METATYPE(Files)
 Q_DECLARE_METATYPE(tellavo::ChargeState)
 
@@ -36,22 +38,6 @@ namespace {
 constexpr int kOff = power::kAcOffline;
 constexpr int kOn = power::kAcOnline;
 constexpr int kUnknown = power::kUnknown;
-
-bool writeFile(const QString& path, const QByteArray& contents)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
-bool writeTree(const QString& root, const Files& files)
-{
-    for (auto it = files.begin(); it != files.end(); ++it) {
-        if (!writeFile(root + QLatin1Char('/') + it.key(), it.value()))
-            return false;
-    }
-    return true;
-}
 
 // A discharging battery at 57 % by capacity, 40 % by energy and 25 % by
 // charge: which figure comes out tells which file was used.
@@ -158,28 +144,47 @@ private:
     bool m_started = false;
 };
 
-// Line status, percentage, state and times in one line, to compare at once.
-QString readings(SysfsPowerSource& source)
+// The supplies the list holds after a refresh, sorted.
+QStringList listed(PowerSupplyList& list)
 {
-    const int line = source.read().acLineStatus;
-    const int percent = source.read().batteryLifePercent;
-    const tellavo::BatteryDetails details = source.batteryDetails();
-    return QStringLiteral("line %1 percent %2 state %3 empty %4 full %5")
-        .arg(line)
-        .arg(percent)
-        .arg(static_cast<int>(details.state))
-        .arg(details.secondsToEmpty)
-        .arg(details.secondsToFull);
+    list.refresh();
+    QStringList names;
+    for (std::size_t i = 0; i < list.count(); ++i)
+        names << QString::fromStdString(list.name(i));
+    names.sort();
+    return names;
 }
 
-QString readings(int line, int percent, ChargeState state, double toEmpty)
+// A charger comes, written beside the tree and moved in whole, then BAT0 goes:
+// the list sees each within timeoutMs, with one scan for each.
+void chargerInBatteryOut(const QTemporaryDir& tmp, const QString& root, PowerSupplyList& list,
+                         int timeoutMs)
+{
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("AC")), {{"type", "Mains\n"}}));
+    QVERIFY(QFile::rename(tmp.filePath(QStringLiteral("AC")), root + QStringLiteral("/AC")));
+    QTRY_COMPARE_WITH_TIMEOUT(listed(list), (QStringList{"AC", "BAT0"}), timeoutMs);
+    QVERIFY(QDir(root + QStringLiteral("/BAT0")).removeRecursively());
+    QTRY_COMPARE_WITH_TIMEOUT(listed(list), QStringList{"AC"}, timeoutMs);
+    QCOMPARE(list.scans(), 3ul);  // once at first, then once for each change
+}
+
+// Line status, percentage, state and times in one line, to compare at once.
+QString readings(int line, int percent, ChargeState state, double toEmpty, double toFull = 0.0)
 {
     return QStringLiteral("line %1 percent %2 state %3 empty %4 full %5")
         .arg(line)
         .arg(percent)
         .arg(static_cast<int>(state))
         .arg(toEmpty)
-        .arg(0.0);
+        .arg(toFull);
+}
+
+QString readings(SysfsPowerSource& source)
+{
+    const int line = source.read().acLineStatus;
+    const int percent = source.read().batteryLifePercent;
+    const tellavo::BatteryDetails details = source.batteryDetails();
+    return readings(line, percent, details.state, details.secondsToEmpty, details.secondsToFull);
 }
 
 }  // namespace
@@ -697,21 +702,8 @@ void TestSysfsPowerSource::listingAloneSeesSuppliesComeAndGo()
     const QString root = tmp.filePath(QStringLiteral("power_supply"));
     QVERIFY(writeTree(root, battery()));
     PowerSupplyList list(root.toStdString(), 100, false);
-    const auto names = [&list] {
-        list.refresh();
-        QStringList listed;
-        for (std::size_t i = 0; i < list.count(); ++i)
-            listed << QString::fromStdString(list.name(i));
-        listed.sort();
-        return listed;
-    };
-    QCOMPARE(names(), QStringList{"BAT0"});
-    QVERIFY(writeTree(tmp.filePath(QStringLiteral("AC")), {{"type", "Mains\n"}}));
-    QVERIFY(QFile::rename(tmp.filePath(QStringLiteral("AC")), root + QStringLiteral("/AC")));
-    QTRY_COMPARE_WITH_TIMEOUT(names(), (QStringList{"AC", "BAT0"}), 3000);
-    QVERIFY(QDir(root + QStringLiteral("/BAT0")).removeRecursively());
-    QTRY_COMPARE_WITH_TIMEOUT(names(), QStringList{"AC"}, 3000);
-    QCOMPARE(list.scans(), 3ul);  // once at first, then once for each change
+    QCOMPARE(listed(list), QStringList{"BAT0"});
+    chargerInBatteryOut(tmp, root, list, 3000);
 }
 
 // A supply that has gone, as sysfs shows it: its folder missing and the reads
@@ -939,29 +931,16 @@ void TestSysfsPowerSource::withoutInotify()
 
     constexpr int kRelistMs = 200;
     PowerSupplyList list(root.toStdString(), kRelistMs);
-    const auto names = [&list] {
-        list.refresh();
-        QStringList listed;
-        for (std::size_t i = 0; i < list.count(); ++i)
-            listed << QString::fromStdString(list.name(i));
-        listed.sort();
-        return listed;
-    };
     // Refreshes across a few listings, the battery read at each.
     for (int tick = 0; tick < 40; ++tick) {
-        QCOMPARE(names(), QStringList{"BAT0"});
+        QCOMPARE(listed(list), QStringList{"BAT0"});
         long long capacity = 0;
         QVERIFY(list.number(0, PowerSupplyList::Capacity, capacity));
         QCOMPARE(capacity, 57ll);
         QTest::qSleep(15);
     }
     QCOMPARE(list.scans(), 1ul);
-    QVERIFY(writeTree(tmp.filePath(QStringLiteral("AC")), {{"type", "Mains\n"}}));
-    QVERIFY(QFile::rename(tmp.filePath(QStringLiteral("AC")), root + QStringLiteral("/AC")));
-    QTRY_COMPARE_WITH_TIMEOUT(names(), (QStringList{"AC", "BAT0"}), 10 * kRelistMs);
-    QVERIFY(QDir(root + QStringLiteral("/BAT0")).removeRecursively());
-    QTRY_COMPARE_WITH_TIMEOUT(names(), QStringList{"AC"}, 10 * kRelistMs);
-    QCOMPARE(list.scans(), 3ul);  // once at first, then once for each change
+    chargerInBatteryOut(tmp, root, list, 10 * kRelistMs);
 }
 
 QTEST_GUILESS_MAIN(TestSysfsPowerSource)

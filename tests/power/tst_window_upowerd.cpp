@@ -2,17 +2,8 @@
 // sleeps while the battery holds still, each change wakes it, and when UPower
 // goes it ticks once a second again, on the kernel's files.
 #include "bus_services.h"
-#include "desktop_text.h"
-#include "frm_princ.h"
-#include "ini_format.h"
-#include "module1.h"
-#include "settings_store.h"
 #include "system_power_status.h"
-
-#include <QLabel>
-#include <QMessageBox>
-#include <QTest>
-#include <QTimer>
+#include "window_harness.h"
 
 using namespace tellavo;
 
@@ -33,17 +24,10 @@ void TestWindowUpowerd::sleepsAndWakes()
     SystemPowerStatus status(tellavo::test::fixturesDir() + QStringLiteral("/laptop_charging"),
                              UPowerTimings());
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 5000);
-    QSettings::setPath(ini::format(), QSettings::UserScope, m_services.dir());
-    SettingsStore store;
-    desktop_text::useFace();
-    Module1::Boxes boxes;
-    boxes.welcome = [] {};
-    boxes.error = [](const QString& text) { QFAIL(qPrintable(text)); };
-    Module1 module(
-        store, [&status](Module1& m) { return std::make_unique<FrmPrinc>(m, status); }, boxes);
-    QCOMPARE(module.Main(), 0);
-    auto* w = static_cast<FrmPrinc*>(module.frmPrinc());
-    module.state().Soglia = 20;
+    test::WindowHarness h(status, 20, true);
+    QVERIFY2(h.w && h.errors.isEmpty(), qPrintable(h.errors.join(QLatin1Char('\n'))));
+    h.onError = [&h] { QFAIL(qPrintable(h.errors.last())); };
+    FrmPrinc* w = h.w;
     int ticks = 0;
     connect(w->Timer1(), &QTimer::timeout, w, [&ticks] { ++ticks; });
     connect(w, &FrmPrinc::pictureAssigned, w, [&ticks] { ++ticks; });
@@ -72,8 +56,8 @@ void TestWindowUpowerd::sleepsAndWakes()
 
     // A threshold above the charge, as OK in the options dialog sets it.
     QVERIFY(!w->warningBox());
-    module.state().Soglia = 35;
-    module.settingsChanged();
+    h.state().Soglia = 35;
+    h.module->settingsChanged();
     QTRY_VERIFY_WITH_TIMEOUT(w->warningBox(), 1500);
     w->warningBox()->close();
 

@@ -1,5 +1,6 @@
 // The user's settings store on real files: raw texts in, complete and atomic
 // saves out, failures reported.
+#include "file_tree.h"
 #include "ini_format.h"
 #include "settings_store.h"
 
@@ -14,6 +15,7 @@
 #include <sys/mount.h>
 
 using namespace tellavo;
+using tellavo::test::writeFile;
 
 namespace {
 
@@ -25,13 +27,6 @@ QString useBase(const QString& base)
 {
     QSettings::setPath(ini::format(), QSettings::UserScope, base);
     return base + QStringLiteral("/Ambrovia/Ambrovia.ini");
-}
-
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
 QByteArray readFile(const QString& path)

@@ -7,6 +7,7 @@
 #include "ini_format.h"
 #include "module1.h"
 #include "settings_store.h"
+#include "window_harness.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -41,32 +42,16 @@ QByteArray fileBytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<no file>");
 }
 
-// A started program (store with a first save behind it) and an open dialog.
-struct Harness {
-    QTemporaryDir dir;
+struct OwnSource {
     FakePowerSource si;
-    std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<Module1> module;
-    std::unique_ptr<FrmOpzioni> dialog;
-    QStringList errors;
-    std::function<void()> onError;
+};
 
-    Harness(int soglia, Boolean sipp, const QString& messaggio)
+// A started program (store with a first save behind it) and an open dialog.
+struct Harness : OwnSource, test::WindowHarness {
+    std::unique_ptr<FrmOpzioni> dialog;
+
+    Harness(int soglia, Boolean sipp, const QString& messaggio) : test::WindowHarness(si, soglia)
     {
-        QSettings::setPath(ini::format(), QSettings::UserScope, dir.path());
-        store = std::make_unique<SettingsStore>();
-        Module1::Boxes boxes;
-        boxes.welcome = [] {};
-        boxes.error = [this](const QString& text) {
-            errors << text;
-            if (onError)
-                onError();
-        };
-        module = std::make_unique<Module1>(
-            *store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
-        module->Main();
-        static_cast<FrmPrinc*>(module->frmPrinc())->Timer1()->stop();
-        state().Soglia = quint8(soglia);
         state().Sipp = sipp;
         state().Messaggio = messaggio;
         module->SalvaImpostazioni();
@@ -79,7 +64,6 @@ struct Harness {
         if (!QTest::qWaitForWindowActive(dialog.get()))
             qWarning("options dialog not active");
     }
-    AppState& state() { return module->state(); }
     QString path() const { return store->fileName(); }
     QSettings::SettingsMap disk() const { return ini::parse(fileBytes(path())); }
     QLineEdit* txt() const { return dialog->txtAvvisareA(); }

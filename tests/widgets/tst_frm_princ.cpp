@@ -7,6 +7,7 @@
 #include "module1.h"
 #include "picture_choice.h"
 #include "settings_store.h"
+#include "window_harness.h"
 #include "window_stacking.h"
 
 #include <QAccessible>
@@ -32,31 +33,19 @@ Q_DECLARE_METATYPE(tellavo::MouseTarget)
 
 namespace {
 
-struct Harness {
-    QTemporaryDir dir;
+struct OwnSource {
     FakePowerSource si;
-    std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<Module1> module;
-    QStringList errors;
-    FrmPrinc* w = nullptr;
+};
 
-    Harness()
+// The window over a fake source of its own; ticks are driven by hand.
+struct Harness : OwnSource, test::WindowHarness {
+    explicit Harness(int soglia = -1) : test::WindowHarness(si, soglia) {}
+    // The source reads (line, perc) at the tick that runs now.
+    void tickAt(int line, int perc)
     {
-        desktop_text::useFace();
-        QSettings::setPath(ini::format(), QSettings::UserScope, dir.path());
-        store = std::make_unique<SettingsStore>();
-        Module1::Boxes boxes;
-        boxes.welcome = [] {};
-        boxes.error = [this](const QString& text) { errors << text; };
-        module = std::make_unique<Module1>(
-            *store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
-        if (module->Main() == 0)
-            w = static_cast<FrmPrinc*>(module->frmPrinc());
-        // Ticks are driven by hand.
-        if (w)
-            w->Timer1()->stop();
+        si.set(line, perc);
+        w->Timer1_Timer();
     }
-    AppState& state() { return module->state(); }
 };
 
 QWidget* widgetFor(FrmPrinc* w, MouseTarget target)
@@ -374,8 +363,7 @@ void TestFrmPrinc::sliderPreview()
 {
     Harness h;
     QVERIFY(QTest::qWaitForWindowActive(h.w));
-    h.si.set(power::kAcOffline, 57);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOffline, 57);
     h.w->Timer1_Timer();
     QCOMPARE(h.w->shownPicture(), 5);
     // Keys reach the slider in layout 1, where it lies out of sight.
@@ -406,8 +394,7 @@ void TestFrmPrinc::sliderPreviewWhenThumbLetGo()
     h.w->mnuLayout_Click(3);  // the layout that shows the slider
     QVERIFY(QTest::qWaitForWindowExposed(h.w));
     QSlider* slider = h.w->SliderPerc();
-    h.si.set(power::kAcOffline, 57);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOffline, 57);
     h.w->Timer1_Timer();
     QCOMPARE(h.w->shownPicture(), 5);
     QSignalSpy assigned(h.w, &FrmPrinc::pictureAssigned);
@@ -436,14 +423,12 @@ void TestFrmPrinc::sliderPreviewWhenThumbLetGo()
 void TestFrmPrinc::tickOrderAndLag()
 {
     Harness h;
-    h.si.set(power::kAcOffline, 57);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOffline, 57);
     // The first tick chooses from Perc 0, which leaves picture 25.
     QCOMPARE(h.w->shownPicture(), 25);
     QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 57%"));
     QCOMPARE(h.w->ProgressBar()->value(), 57);
-    h.si.set(power::kAcOnline, 30);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOnline, 30);
     // New source, previous tick's percentage: mains at 57 %.
     QCOMPARE(h.w->shownPicture(), 18);
     QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 30%"));
@@ -454,23 +439,19 @@ void TestFrmPrinc::tickOrderAndLag()
 
 void TestFrmPrinc::tickUnknownReadings()
 {
-    Harness h;
-    h.state().Soglia = 100;
-    h.si.set(power::kUnknown, power::kUnknown);
-    h.w->Timer1_Timer();
+    Harness h(100);
+    h.tickAt(power::kUnknown, power::kUnknown);
     QCOMPARE(h.w->lblPerc()->text(), QStringLiteral("!"));
     QCOMPARE(h.w->ProgressBar()->value(), 100);
     QVERIFY(!h.w->warningBox());  // unknown line status counts as mains
-    h.si.set(power::kAcOffline, power::kUnknown);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOffline, power::kUnknown);
     QVERIFY(h.w->warningBox());  // unknown percentage counts as 100
     h.w->warningBox()->close();
 }
 
 void TestFrmPrinc::warningOncePerCrossing()
 {
-    Harness h;
-    h.state().Soglia = 20;
+    Harness h(20);
     int boxes = 0;
     const auto tick = [&](int line, int perc) {
         h.si.set(line, perc);
@@ -496,19 +477,15 @@ void TestFrmPrinc::warningOncePerCrossing()
 
 void TestFrmPrinc::warningBoxPerFallWhileOthersOpen()
 {
-    Harness h;
-    h.state().Soglia = 20;
+    Harness h(20);
     h.state().Messaggio = QStringLiteral("prima");
-    h.si.set(power::kAcOffline, 20);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOffline, 20);
     QMessageBox* first = h.w->warningBox();
     QVERIFY(first);
     // Re-armed and fallen again while the first box is still open.
-    h.si.set(power::kAcOffline, 21);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOffline, 21);
     h.state().Messaggio = QStringLiteral("seconda");
-    h.si.set(power::kAcOffline, 19);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOffline, 19);
     QCOMPARE(h.w->warningBoxes().size(), 2);
     QMessageBox* second = h.w->warningBox();
     QVERIFY(second != first);
@@ -521,8 +498,7 @@ void TestFrmPrinc::warningBoxPerFallWhileOthersOpen()
         QVERIFY(stacking::isAbove(box));
     }
     // Ticks go on behind both; a tick at the threshold gives no third box.
-    h.si.set(power::kAcOffline, 18);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOffline, 18);
     QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 18%"));
     QCOMPARE(h.w->warningBoxes().size(), 2);
     // Closing one leaves the other.
@@ -535,8 +511,7 @@ void TestFrmPrinc::warningBoxPerFallWhileOthersOpen()
 
 void TestFrmPrinc::warningIsPlainTextAndDoesNotBlock()
 {
-    Harness h;
-    h.state().Soglia = 50;
+    Harness h(50);
     h.state().Messaggio = QStringLiteral("<b>x</b> <img src=\"/etc/passwd\">");
     h.si.set(power::kAcOffline, 40);
     h.w->Timer1()->start();
@@ -729,8 +704,7 @@ void TestFrmPrinc::screenReaderFollowsTheStrip()
         return QAccessible::queryAccessibleInterface(w)->text(t);
     };
     QCOMPARE(read(h.w->lblPerc(), QAccessible::Name), QStringLiteral("Carica: nessuna lettura"));
-    h.si.set(power::kAcOnline, power::kUnknown);
-    h.w->Timer1_Timer();
+    h.tickAt(power::kAcOnline, power::kUnknown);
     QCOMPARE(read(h.w->lblPerc(), QAccessible::Name), QStringLiteral("Carica sconosciuta"));
     QCOMPARE(read(h.w->ProgressBar(), QAccessible::Description),
              QStringLiteral("Carica sconosciuta, la barra resta piena"));

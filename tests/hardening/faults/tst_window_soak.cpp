@@ -22,8 +22,7 @@
 #include <functional>
 
 using namespace tellavo;
-using tellavo::test::BoxCounter;
-using tellavo::test::WindowHarness;
+using namespace tellavo::test;
 
 namespace {
 

@@ -8,6 +8,7 @@
 // would give a different label or a different warning than passing it over
 // does; the label and the warning boxes show which happened.
 #include "figures.h"
+#include "file_tree.h"
 #include "system_power_status.h"
 #include "window_harness.h"
 
@@ -23,31 +24,11 @@
 #include <thread>
 
 using namespace tellavo;
-using tellavo::test::BoxCounter;
-using tellavo::test::Ticker;
-using tellavo::test::WindowHarness;
+using namespace tellavo::test;
 
 namespace {
 
 constexpr int kSoglia = 50;
-
-using Files = QMap<QString, QByteArray>;
-
-bool writeFile(const QString& path, const QByteArray& contents)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(contents) == contents.size();
-}
-
-bool writeTree(const QString& root, const Files& files)
-{
-    for (auto it = files.begin(); it != files.end(); ++it)
-        if (!writeFile(root + QLatin1Char('/') + it.key(), it.value()))
-            return false;
-    return true;
-}
 
 // On battery (a mains charger offline, the battery discharging) at 40 %, by
 // capacity and by energy alike: a capacity passed over still reads 40.

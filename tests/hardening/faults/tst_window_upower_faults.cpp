@@ -20,9 +20,7 @@
 #include <memory>
 
 using namespace tellavo;
-using tellavo::test::BoxCounter;
-using tellavo::test::Ticker;
-using tellavo::test::WindowHarness;
+using namespace tellavo::test;
 
 namespace {
 

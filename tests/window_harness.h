@@ -1,8 +1,8 @@
 #pragma once
 // The whole battery window in the test process, as the program builds it:
 // Module1 with a store of its own, FrmPrinc over the power status given,
-// started through Main(). The hardening tests drive its tick and watch what a
-// user would see: the percentage label, the bar and the warning boxes.
+// started through Main(). Tests drive its tick and watch what a user would
+// see: the percentage label, the bar and the warning boxes.
 #include "desktop_text.h"
 #include "frm_princ.h"
 #include "ini_format.h"
@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace tellavo::test {
@@ -63,18 +64,23 @@ struct WindowHarness {
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<Module1> module;
     QStringList errors;
+    std::function<void()> onError;  // run after each error box is recorded
     FrmPrinc* w = nullptr;
 
-    // soglia is set before the first tick; the product timer is stopped when
-    // the test drives the ticks itself.
-    WindowHarness(PowerSource& si, int soglia, bool productTimer = false)
+    // soglia (if not negative) is set before the first tick; the product timer
+    // is stopped when the test drives the ticks itself.
+    WindowHarness(PowerSource& si, int soglia = -1, bool productTimer = false)
     {
         desktop_text::useFace();
         QSettings::setPath(ini::format(), QSettings::UserScope, dir.path());
         store = std::make_unique<SettingsStore>();
         Module1::Boxes boxes;
         boxes.welcome = [] {};
-        boxes.error = [this](const QString& text) { errors << text; };
+        boxes.error = [this](const QString& text) {
+            errors << text;
+            if (onError)
+                onError();
+        };
         module = std::make_unique<Module1>(
             *store, [&si](Module1& m) { return std::make_unique<FrmPrinc>(m, si); }, boxes);
         if (module->Main() != 0)
@@ -82,7 +88,8 @@ struct WindowHarness {
         w = static_cast<FrmPrinc*>(module->frmPrinc());
         if (!productTimer)
             w->Timer1()->stop();
-        module->state().Soglia = quint8(soglia);
+        if (soglia >= 0)
+            module->state().Soglia = quint8(soglia);
     }
     ~WindowHarness()
     {
