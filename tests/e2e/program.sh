@@ -112,11 +112,16 @@ gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 is_above() { xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
 
 # open_menu: a right press on the strip W; returns once the menu (a second
-# window of the program) is shown.
+# window of the program) is shown. A press that comes while the window manager
+# still holds the pointer after a dialog closed is lost: it is made again.
 menu_shown() { [ "$(windows_of "$APID" | wc -l)" -ge 2 ]; }
 open_menu() {
-    xdotool mousemove --window "$W" 10 8 click 3
-    wait_for 30 menu_shown
+    local try
+    for try in 1 2 3; do
+        xdotool mousemove --window "$W" 10 8 click 3
+        wait_for 20 menu_shown && return 0
+    done
+    return 1
 }
 
 # quit_by_esci: "Esci" from the strip's menu ends the program with status 0.
