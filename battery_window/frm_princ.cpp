@@ -13,6 +13,7 @@
 #include "window_stacking.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHelpEvent>
@@ -228,6 +229,7 @@ void FrmPrinc::setUpTicking(const TickTiming* timing)
         m_scheduler->wake(change == PowerChange::Readings ? WakeReason::Readings
                                                           : WakeReason::Source);
     });
+    connect(&m_si, &PowerSource::detailsChanged, this, &FrmPrinc::tipDetailsChanged);
 }
 
 void FrmPrinc::placeControls()
@@ -488,14 +490,35 @@ bool FrmPrinc::event(QEvent* event)
         event->ignore();
         return true;
     }
+    // What the source holds now is shown at once; what it gathers for the
+    // tip (a round trip to UPower) follows through showTip() again.
+    m_tipAt = help->globalPos();
+    m_si.refreshDetails();
+    showTip();
+    return true;
+}
+
+void FrmPrinc::showTip()
+{
     // The readings the strip shows, and what the source holds besides.
     StatusInput now;
     now.acLineStatus = m_shownLine;
     now.batteryLifePercent = m_shownReading;
     now.picture = m_shownPicture;
     now.details = m_si.batteryDetails();
-    QToolTip::showText(help->globalPos(), statusWords(now).tip, this);
-    return true;
+    m_tipText = statusWords(now).tip;
+    QToolTip::showText(m_tipAt, m_tipText, this);
+    // The tip's label is Qt's own: a screen reader reads the lines from its
+    // description as well as from its text.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("qtooltip_label") && w->isVisible())
+            w->setAccessibleDescription(m_tipText);
+}
+
+void FrmPrinc::tipDetailsChanged()
+{
+    if (QToolTip::isVisible() && QToolTip::text() == m_tipText)
+        showTip();
 }
 
 bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)

@@ -121,6 +121,9 @@ private:
     void mnuEsci_Click();
     void showWarning();
     void startDrag(const QPoint& globalPos);
+    void showTip();
+    // The tip, when shown, says what the source has gathered since.
+    void tipDetailsChanged();
     QPoint placedPixels() const;
     bool movedByUser() const;
 
@@ -128,6 +131,8 @@ private:
     AppState& m_state;
     PowerSource& m_si;
     TwipScale m_scale;
+    QPoint m_tipAt;
+    QString m_tipText;
 
     QWidget* m_client = nullptr;
     QLabel* m_lblPerc = nullptr;

@@ -51,10 +51,18 @@ public:
     // the tick, and a change of them alone is not announced.
     virtual BatteryDetails batteryDetails() { return {}; }
 
+    // Gathers what batteryDetails() tells beyond what the source holds, where
+    // that takes a round trip to another process: detailsChanged() says when
+    // it is in. Nothing to do for a source that reads its files when asked.
+    virtual void refreshDetails() {}
+
 signals:
     // On the UI thread, for each change of the readings and whenever
     // announcesChanges() changes.
     void changed(tellavo::PowerChange change);
+    // What batteryDetails() tells has grown or changed: a round asked for by
+    // refreshDetails() is in, or devices came or went.
+    void detailsChanged();
 };
 
 }  // namespace tellavo

@@ -22,15 +22,30 @@ namespace {
 using Value = PowerSupplyList::Value;
 
 // NAME_MAX, a slash, the longest attribute name and its NUL.
-constexpr std::size_t kPathSize = 256 + 1 + 16 + 1;
+constexpr std::size_t kPathSize = 256 + 1 + 30 + 1;
 // 18 digits always fit a long long.
 constexpr std::size_t kMaxDigits = 18;
 // More entries than any machine lists: past it, the tree is not watched.
 constexpr int kMaxWatches = 64;
 
 const char* const kAttributeNames[PowerSupplyList::AttributeCount] = {
-    "online",     "status",      "present",   "capacity",    "energy_now",  "energy_full",
-    "charge_now", "charge_full", "power_now", "current_now", "voltage_now",
+    "online",
+    "status",
+    "present",
+    "capacity",
+    "energy_now",
+    "energy_full",
+    "charge_now",
+    "charge_full",
+    "power_now",
+    "current_now",
+    "voltage_now",
+    "model_name",
+    "energy_full_design",
+    "charge_full_design",
+    "cycle_count",
+    "charge_control_end_threshold",
+    "charge_control_start_threshold",
 };
 
 // Anything that changes which supplies there are, or which file a name stands

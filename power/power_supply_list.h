@@ -73,6 +73,13 @@ public:
         PowerNow,
         CurrentNow,
         VoltageNow,
+        // Read for the tool tip only.
+        ModelName,
+        EnergyFullDesign,
+        ChargeFullDesign,
+        CycleCount,
+        LimitEnd,    // charge_control_end_threshold
+        LimitStart,  // charge_control_start_threshold
         AttributeCount
     };
 
@@ -81,7 +88,7 @@ public:
     static constexpr std::size_t kValueSize = 64;
     using Value = char[kValueSize];
 
-    static constexpr int kMaxOpenFiles = 32;
+    static constexpr int kMaxOpenFiles = 48;
     static constexpr int kRelistMs = 5000;
 
     // relistMs: how often the folder is listed again. useInotify false leaves

@@ -16,32 +16,6 @@ bool is(const char* text, const char* word)
 
 using Kind = PowerSupplyList::Kind;
 
-// Ratio of two counts in percent, when it is one.
-bool ratio(PowerSupplyList& list, std::size_t i, PowerSupplyList::Attribute now,
-           PowerSupplyList::Attribute full, double& percent)
-{
-    long long n = 0;
-    long long f = 0;
-    if (!list.number(i, full, f) || f == 0 || !list.number(i, now, n))
-        return false;
-    percent = 100.0 * static_cast<double>(n) / static_cast<double>(f);
-    return percent::plausible(percent);
-}
-
-// One battery's charge in percent, 0..100 but not yet rounded.
-bool batteryPercent(PowerSupplyList& list, std::size_t i, double& percent)
-{
-    long long capacity = 0;
-    if (list.number(i, PowerSupplyList::Capacity, capacity) &&
-        percent::plausible(static_cast<double>(capacity)))
-        percent = static_cast<double>(capacity);
-    else if (!ratio(list, i, PowerSupplyList::EnergyNow, PowerSupplyList::EnergyFull, percent) &&
-             !ratio(list, i, PowerSupplyList::ChargeNow, PowerSupplyList::ChargeFull, percent))
-        return false;
-    percent = percent::clamp(percent);
-    return true;
-}
-
 }  // namespace
 
 SysfsPowerSource::SysfsPowerSource(std::string root, int relistMs)
@@ -109,7 +83,7 @@ int SysfsPowerSource::batteryLifePercent()
     for (std::size_t i = 0; i < m_supplies.count(); ++i) {
         double percent = 0.0;
         if (m_supplies.kind(i) != Kind::Battery || !m_supplies.inSlot(i) ||
-            !batteryPercent(m_supplies, i, percent))
+            !sysfsBatteryPercent(m_supplies, i, percent))
             continue;
         ++batteries;
         plain += percent;

@@ -26,6 +26,11 @@ SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimin
         if (change == PowerChange::Source || m_upower.isAvailable())
             emit changed(change);
     });
+    connect(&m_upower, &PowerSource::detailsChanged, this, [this] {
+        if (m_upower.isAvailable())
+            emit detailsChanged();
+    });
+    m_upower.setSupplyFolder(sysfsRoot);
 }
 
 PowerReading SystemPowerStatus::read()
@@ -43,6 +48,12 @@ PowerReading SystemPowerStatus::read()
 BatteryDetails SystemPowerStatus::batteryDetails()
 {
     return m_upower.isAvailable() ? m_upower.batteryDetails() : m_sysfs.batteryDetails();
+}
+
+void SystemPowerStatus::refreshDetails()
+{
+    if (m_upower.isAvailable())
+        m_upower.refreshDetails();
 }
 
 }  // namespace tellavo

@@ -29,6 +29,7 @@ public:
     // UPower's cache while it answers, else the power supply files, read now.
     PowerReading read() override;
     BatteryDetails batteryDetails() override;
+    void refreshDetails() override;
     // UPower tells of every change; the power supply files do not. changed()
     // tells of UPower's changes while it is in use, and of every switch
     // between UPower and the files (as a change of source).

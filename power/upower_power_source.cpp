@@ -5,11 +5,16 @@
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+
+#include <algorithm>
+#include <utility>
 
 namespace tellavo {
 namespace {
@@ -36,8 +41,14 @@ const QString kTimeToEmpty = QStringLiteral("TimeToEmpty");
 const QString kTimeToFull = QStringLiteral("TimeToFull");
 
 // UPower's device kinds that mean "the machine's battery".
+constexpr uint kTypeLinePower = 1;
 constexpr uint kTypeBattery = 2;
 constexpr uint kTypeUps = 3;
+
+// More devices than any desk holds: past it, the rest are not asked.
+constexpr int kMostDevices = 32;
+constexpr int kLongestModel = 40;
+constexpr double kSecondsPerHour = 3600.0;
 
 bool isA(const QVariant& value, QMetaType::Type type)
 {
@@ -92,6 +103,157 @@ double seconds(const QVariant& value)
     if (!isA(value, QMetaType::LongLong))
         return 0.0;
     return battery::seconds(static_cast<double>(value.toLongLong()));
+}
+
+double number(const QVariant& value)
+{
+    return isA(value, QMetaType::Double) ? value.toDouble() : 0.0;
+}
+
+bool flag(const QVariantMap& device, const QString& name)
+{
+    const QVariant value = device.value(name);
+    return isA(value, QMetaType::Bool) && value.toBool();
+}
+
+uint kind(const QVariantMap& device)
+{
+    const QVariant value = device.value(kType);
+    return isA(value, QMetaType::UInt) ? value.toUInt() : 0;
+}
+
+// The maker's name, when it is short printable text.
+QString modelOf(const QVariantMap& device)
+{
+    const QVariant value = device.value(QStringLiteral("Model"));
+    if (!isA(value, QMetaType::QString))
+        return {};
+    const QString model = value.toString().simplified();
+    if (model.size() > kLongestModel)
+        return {};
+    for (const QChar c : model)
+        if (!c.isPrint() || c == QChar::ReplacementCharacter)
+            return {};
+    return model;
+}
+
+DeviceKind deviceKind(uint type)
+{
+    switch (type) {
+        case 5:
+            return DeviceKind::Mouse;
+        case 6:
+            return DeviceKind::Keyboard;
+        case 8:
+            return DeviceKind::Phone;
+        case 10:
+            return DeviceKind::Tablet;
+        case 12:
+            return DeviceKind::Gamepad;
+        case 13:
+            return DeviceKind::Pen;
+        case 17:  // headset
+        case 19:  // headphones
+            return DeviceKind::Headset;
+        default:
+            return DeviceKind::Other;
+    }
+}
+
+// A number the battery's folder holds, or -1: UPower tells no charge limit.
+long long fromFolder(const QString& supplyFolder, const QVariantMap& device, const char* attribute)
+{
+    const QVariant path = device.value(QStringLiteral("NativePath"));
+    if (supplyFolder.isEmpty() || !isA(path, QMetaType::QString))
+        return -1;
+    const QString name = QFileInfo(path.toString()).fileName();
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        return -1;
+    QFile file(supplyFolder + QLatin1Char('/') + name + QLatin1Char('/') +
+               QLatin1String(attribute));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    bool ok = false;
+    const long long value = file.read(32).trimmed().toLongLong(&ok);
+    return ok ? value : -1;
+}
+
+// The limit UPower tells (from 1.90), else the kernel's own file.
+int limitOf(const QString& supplyFolder, const QVariantMap& device, bool end)
+{
+    if (flag(device, QStringLiteral("ChargeThresholdEnabled"))) {
+        const QVariant value = device.value(end ? QStringLiteral("ChargeEndThreshold")
+                                                : QStringLiteral("ChargeStartThreshold"));
+        if (isA(value, QMetaType::UInt))
+            return battery::limit(value.toUInt());
+    }
+    return battery::limit(
+        fromFolder(supplyFolder, device,
+                   end ? "charge_control_end_threshold" : "charge_control_start_threshold"));
+}
+
+int percentOf(const QVariantMap& device)
+{
+    const QVariant value = device.value(kPercentage);
+    if (!isA(value, QMetaType::Double))
+        return -1;
+    const int reading = percent::reading(value.toDouble());
+    return reading == power::kUnknown ? -1 : reading;
+}
+
+// Each battery of the machine, by its place in the kernel's list, and each
+// device's battery; the watts and, at a charge limit, the time to it.
+BatteryDetails fromDevices(QList<QVariantMap> devices, const QString& supplyFolder, bool& toLimit)
+{
+    std::stable_sort(devices.begin(), devices.end(),
+                     [](const QVariantMap& a, const QVariantMap& b) {
+                         return a.value(QStringLiteral("NativePath")).toString() <
+                                b.value(QStringLiteral("NativePath")).toString();
+                     });
+    BatteryDetails details;
+    double missing = 0.0;
+    double rate = 0.0;
+    toLimit = false;
+    for (const QVariantMap& device : devices) {
+        const uint type = kind(device);
+        if (type == kTypeLinePower || !flag(device, kIsPresent))
+            continue;
+        if (!flag(device, QStringLiteral("PowerSupply"))) {
+            const int percent = percentOf(device);
+            if (percent >= 0)
+                details.devices.push_back({deviceKind(type), modelOf(device), percent});
+            continue;
+        }
+        if (type != kTypeBattery && type != kTypeUps)
+            continue;
+        BatteryPack pack;
+        pack.model = modelOf(device);
+        pack.percent = percentOf(device);
+        pack.state = chargeState(device.value(kState));
+        const double energy = number(device.value(QStringLiteral("Energy")));
+        const double full = number(device.value(QStringLiteral("EnergyFull")));
+        pack.healthPercent =
+            battery::health(full, number(device.value(QStringLiteral("EnergyFullDesign"))));
+        const QVariant cycles = device.value(QStringLiteral("ChargeCycles"));
+        if (isA(cycles, QMetaType::Int) && cycles.toInt() > 0)
+            pack.cycles = cycles.toInt();
+        pack.limitEnd = limitOf(supplyFolder, device, true);
+        pack.limitStart = pack.limitEnd > 0 ? limitOf(supplyFolder, device, false) : -1;
+        if (pack.limitStart >= pack.limitEnd)
+            pack.limitStart = -1;
+        const double watts = battery::watts(number(device.value(QStringLiteral("EnergyRate"))));
+        details.watts += watts;
+        rate += watts;
+        const double target = pack.limitEnd > 0 ? full * pack.limitEnd / 100.0 : full;
+        toLimit = toLimit || pack.limitEnd > 0;
+        if (energy >= 0.0 && energy < target)
+            missing += target - energy;
+        details.batteries.push_back(pack);
+    }
+    details.watts = battery::watts(details.watts);
+    if (toLimit && rate > 0.0)
+        details.secondsToFull = battery::seconds(kSecondsPerHour * missing / rate);
+    return details;
 }
 
 QString connectionName(const void* owner)
@@ -165,6 +327,9 @@ void UPowerPowerSource::connectToBus()
                 SLOT(onRootPropertiesChanged(QString, QVariantMap, QStringList)));
     bus.connect(kService, kDisplayPath, kPropertiesInterface, kPropertiesChanged, this,
                 SLOT(onDisplayPropertiesChanged(QString, QVariantMap, QStringList)));
+    for (const char* signal : {"DeviceAdded", "DeviceRemoved"})
+        bus.connect(kService, kRootPath, kRootInterface, QLatin1String(signal), this,
+                    SLOT(onDevicesChanged()));
     m_watcher =
         new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
@@ -349,6 +514,11 @@ void UPowerPowerSource::forget()
     }
     m_onBattery = m_isPresent = m_type = m_percentage = QVariant();
     m_state = m_timeToEmpty = m_timeToFull = QVariant();
+    m_roundPending = false;
+    m_roundAgain = false;
+    m_roundDevices.clear();
+    m_round = BatteryDetails();
+    m_roundToLimit = false;
 }
 
 BatteryDetails UPowerPowerSource::batteryDetails()
@@ -362,8 +532,89 @@ BatteryDetails UPowerPowerSource::batteryDetails()
     }
     details.state = chargeState(m_state);
     details.secondsToEmpty = seconds(m_timeToEmpty);
-    details.secondsToFull = seconds(m_timeToFull);
+    // UPower's own time runs to 100 %, which a battery held at a limit never
+    // reaches.
+    details.secondsToFull = m_roundToLimit ? m_round.secondsToFull : seconds(m_timeToFull);
+    details.watts = m_round.watts;
+    details.batteries = m_round.batteries;
+    details.devices = m_round.devices;
     return details;
+}
+
+void UPowerPowerSource::refreshDetails()
+{
+    m_roundAsked = true;
+    if (m_roundPending)
+        m_roundAgain = true;  // a device may have come after the list was taken
+    if (!m_available || m_roundPending)
+        return;
+    m_roundPending = true;
+    const QDBusMessage call = QDBusMessage::createMethodCall(kService, kRootPath, kRootInterface,
+                                                             QStringLiteral("EnumerateDevices"));
+    auto* watcher = new QDBusPendingCallWatcher(
+        QDBusConnection(m_connectionName).asyncCall(call, m_timings.replyTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, generation = m_generation](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                onEnumerated(generation, finished);
+            });
+}
+
+void UPowerPowerSource::onDevicesChanged()
+{
+    heardFromUPower();
+    if (m_roundAsked)
+        refreshDetails();
+}
+
+void UPowerPowerSource::onEnumerated(quint64 generation, QDBusPendingCallWatcher* call)
+{
+    if (generation != m_generation)
+        return;
+    const QDBusPendingReply<QList<QDBusObjectPath>> reply = *call;
+    if (reply.isError()) {
+        qCDebug(lcPower) << "no device list:" << reply.error().message();
+        m_roundPending = false;
+        return;
+    }
+    const QList<QDBusObjectPath> paths = reply.value().mid(0, kMostDevices);
+    m_roundDevices = QList<QVariantMap>(paths.size());
+    m_roundLeft = static_cast<int>(paths.size());
+    if (paths.isEmpty())
+        onDeviceFetched(generation, -1, nullptr);
+    for (int i = 0; i < paths.size(); ++i) {
+        QDBusMessage getAll = QDBusMessage::createMethodCall(
+            kService, paths[i].path(), kPropertiesInterface, QStringLiteral("GetAll"));
+        getAll << kDeviceInterface;
+        auto* watcher = new QDBusPendingCallWatcher(
+            QDBusConnection(m_connectionName).asyncCall(getAll, m_timings.replyTimeoutMs), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [this, generation, i](QDBusPendingCallWatcher* finished) {
+                    finished->deleteLater();
+                    onDeviceFetched(generation, i, finished);
+                });
+    }
+}
+
+// A device that does not answer, or has gone meanwhile, is left out.
+void UPowerPowerSource::onDeviceFetched(quint64 generation, int index,
+                                        QDBusPendingCallWatcher* call)
+{
+    if (generation != m_generation)
+        return;
+    if (call) {
+        const QDBusPendingReply<QVariantMap> reply = *call;
+        if (!reply.isError())
+            m_roundDevices[index] = reply.value();
+        if (--m_roundLeft > 0)
+            return;
+    }
+    m_round = fromDevices(m_roundDevices, m_supplyFolder, m_roundToLimit);
+    m_roundDevices.clear();
+    m_roundPending = false;
+    emit detailsChanged();
+    if (std::exchange(m_roundAgain, false))
+        refreshDetails();
 }
 
 void UPowerPowerSource::update()

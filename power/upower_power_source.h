@@ -60,8 +60,17 @@ public:
     PowerReading read() override { return {m_line, m_percent}; }
     // While UPower answers, it announces every change of the readings.
     bool announcesChanges() const override { return m_available; }
-    // From the cache: the display device's State, TimeToEmpty and TimeToFull.
+    // From the cache: the display device's State, TimeToEmpty and TimeToFull;
+    // from the last round of refreshDetails(): each battery, the watts, the
+    // devices' batteries and, at a charge limit, the time to it.
     BatteryDetails batteryDetails() override;
+    // One round: EnumerateDevices, then GetAll of each device. A device that
+    // UPower adds or removes starts a round too, once one has been asked for.
+    void refreshDetails() override;
+
+    // Where the batteries' own folders are, by the last part of their
+    // NativePath, for the charge limit that UPower does not tell.
+    void setSupplyFolder(const QString& folder) { m_supplyFolder = folder; }
 
     // UPower answers and the cache is filled.
     bool isAvailable() const { return m_available; }
@@ -78,6 +87,7 @@ private slots:
     void onDisplayPropertiesChanged(const QString& interface, const QVariantMap& changed,
                                     const QStringList& invalidated);
     void onBusDisconnected();
+    void onDevicesChanged();
 
 private:
     enum Object { Root, Display, ObjectCount };
@@ -96,6 +106,8 @@ private:
     void forget();
     void update();
     void wait(Wait what);
+    void onEnumerated(quint64 generation, QDBusPendingCallWatcher* call);
+    void onDeviceFetched(quint64 generation, int index, QDBusPendingCallWatcher* call);
 
     const UPowerTimings m_timings;
     const QString m_connectionName;
@@ -120,6 +132,17 @@ private:
     QVariant m_state;
     QVariant m_timeToEmpty;
     QVariant m_timeToFull;
+
+    // The round of refreshDetails(): the devices' properties as they come in,
+    // and what the last whole round told.
+    QString m_supplyFolder;
+    bool m_roundPending = false;
+    bool m_roundAsked = false;
+    bool m_roundAgain = false;
+    int m_roundLeft = 0;
+    QList<QVariantMap> m_roundDevices;
+    BatteryDetails m_round;
+    bool m_roundToLimit = false;
 
     // What the reads return, worked out when the cache changes.
     bool m_available = false;

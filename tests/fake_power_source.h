@@ -13,6 +13,7 @@ public:
     tellavo::BatteryDetails details;
     int reads = 0;
     int detailsReads = 0;
+    int detailsRounds = 0;
 
     void set(int acLine, int batteryPercent)
     {
@@ -29,6 +30,7 @@ public:
         ++detailsReads;
         return details;
     }
+    void refreshDetails() override { ++detailsRounds; }
     bool announcesChanges() const override { return announcing; }
 
     // The readings change; announced when they are UPower's.

@@ -8,7 +8,7 @@
 
 using namespace tellavo;
 
-Q_DECLARE_METATYPE(tellavo::ChargeState)
+Q_DECLARE_METATYPE(tellavo::BatteryDetails)
 
 namespace {
 
@@ -36,15 +36,20 @@ void TestStatusWords::tip_data()
 {
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("percent");
-    QTest::addColumn<ChargeState>("state");
-    QTest::addColumn<double>("toEmpty");
-    QTest::addColumn<double>("toFull");
+    QTest::addColumn<BatteryDetails>("details");
     QTest::addColumn<QString>("tip");
 
-    const auto row = [](const char* tag, int line, int percent, ChargeState state, double toEmpty,
-                        double toFull, const char* tip) {
-        QTest::newRow(tag) << line << percent << state << toEmpty << toFull
-                           << QString::fromUtf8(tip);
+    const auto with = [](const char* tag, int line, int percent, const BatteryDetails& details,
+                         const char* tip) {
+        QTest::newRow(tag) << line << percent << details << QString::fromUtf8(tip);
+    };
+    const auto row = [&](const char* tag, int line, int percent, ChargeState state, double toEmpty,
+                         double toFull, const char* tip) {
+        BatteryDetails details;
+        details.state = state;
+        details.secondsToEmpty = toEmpty;
+        details.secondsToFull = toFull;
+        with(tag, line, percent, details, tip);
     };
     using S = ChargeState;
     row("discharging", kOff, 57, S::Discharging, 3900, 0,
@@ -82,10 +87,16 @@ void TestStatusWords::tip_data()
                  {"59 min 30 s", 59 * 60 + 30, "circa 1 h 00 min rimanenti", "1 h 00 min"},
                  {"1 h", kHour, "circa 1 h 00 min rimanenti", "1 h 00 min"}};
     for (const auto& t : times) {
-        QTest::addRow("discharging, %s", t.tag) << kOff << 50 << S::Discharging << t.seconds << 0.0
-                                                << QStringLiteral("In scarica: 50%, ") + t.left;
+        BatteryDetails details;
+        details.state = S::Discharging;
+        details.secondsToEmpty = t.seconds;
+        QTest::addRow("discharging, %s", t.tag)
+            << kOff << 50 << details << QStringLiteral("In scarica: 50%, ") + t.left;
+        details = {};
+        details.state = S::Charging;
+        details.secondsToFull = t.seconds;
         QTest::addRow("charging, %s", t.tag)
-            << kOn << 50 << S::Charging << 0.0 << t.seconds
+            << kOn << 50 << details
             << QStringLiteral("In carica: 50%, carica completa tra ") + t.full;
     }
     row("full", kOn, 100, S::Full, 0, 0, "Carica completa");
@@ -104,21 +115,78 @@ void TestStatusWords::tip_data()
         "Alimentazione da rete: 80%\nStato della batteria sconosciuto");
     row("unknown, line unknown: two lines", kUnknown, 57, S::Unknown, 0, 0,
         "Carica: 57%\nStato della batteria sconosciuto");
+
+    // What the batteries and devices tell, line by line.
+    const auto pack = [](int percent, S state, int limitEnd = -1, int limitStart = -1) {
+        BatteryPack p;
+        p.percent = percent;
+        p.state = state;
+        p.limitEnd = limitEnd;
+        p.limitStart = limitStart;
+        return p;
+    };
+    BatteryDetails two{
+        S::Discharging, 3900, 0, 12.44, {pack(80, S::Discharging), pack(35, S::Discharging)}, {}};
+    two.batteries[0].model = QStringLiteral("45N1029");
+    two.batteries[0].healthPercent = 87;
+    two.batteries[0].cycles = 312;
+    with("two batteries, watts", kOff, 57, two,
+         "In scarica: 57%, circa 1 h 05 min rimanenti\nConsumo: 12,4 W\n"
+         "Batteria 1 (45N1029): 80%, in scarica, capacità 87%, 312 cicli\n"
+         "Batteria 2: 35%, in scarica");
+    BatteryDetails one{S::Charging, 0, 0, 30.06, {pack(62, S::Charging)}, {}};
+    one.batteries[0].healthPercent = 87;
+    one.batteries[0].cycles = 1;
+    with("one battery: health, charging watts", kOn, 62, one,
+         "In carica: 62%\nIn carica a 30,1 W\nCapacità: 87% dell'originale, 1 ciclo");
+    one.batteries[0].healthPercent = -1;
+    one.batteries[0].cycles = 40;
+    one.watts = 0.0;
+    with("one battery: cycles alone, watts unknown", kOn, 62, one,
+         "In carica: 62%\nCicli di carica: 40");
+    with("charging to the limit", kOn, 62,
+         {S::Charging, 0, 1800, 0, {pack(62, S::Charging, 80)}, {}},
+         "In carica: 62%, limite di carica (80%) tra 30 min");
+    with("paused at the limit", kOn, 80,
+         {S::NotCharging, 0, 0, 3.2, {pack(80, S::NotCharging, 80)}, {}},
+         "In pausa al limite di carica (80%): 80%");
+    with("paused between start and limit", kOn, 78,
+         {S::NotCharging, 0, 0, 0, {pack(78, S::NotCharging, 80, 75)}, {}},
+         "In pausa al limite di carica (80%): 78%");
+    with("below the limit, no start: not the limit", kOn, 78,
+         {S::NotCharging, 0, 0, 0, {pack(78, S::NotCharging, 80)}, {}},
+         "Alimentazione da rete, non in carica: 78%");
+    with("at the limit on battery: not paused", kOff, 80,
+         {S::NotCharging, 0, 0, 0, {pack(80, S::NotCharging, 80)}, {}}, "Non in carica: 80%");
+    with(
+        "two limits that differ", kOn, 85,
+        {S::NotCharging, 0, 0, 0, {pack(80, S::NotCharging, 80), pack(90, S::NotCharging, 90)}, {}},
+        "In pausa al limite di carica: 85%\n"
+        "Batteria 1: 80%, in pausa al limite di carica (80%)\n"
+        "Batteria 2: 90%, in pausa al limite di carica (90%)");
+    with("devices, one without a reading", kOff, 57,
+         {S::Discharging,
+          0,
+          0,
+          0,
+          {pack(57, S::Discharging)},
+          {{DeviceKind::Mouse, QStringLiteral("MX Master 3"), 40},
+           {DeviceKind::Keyboard, {}, 60},
+           {DeviceKind::Headset, {}, -1}}},
+         "In scarica: 57%\nMouse (MX Master 3): 40%\nTastiera: 60%");
 }
 
 void TestStatusWords::tip()
 {
     QFETCH(int, line);
     QFETCH(int, percent);
-    QFETCH(ChargeState, state);
-    QFETCH(double, toEmpty);
-    QFETCH(double, toFull);
+    QFETCH(BatteryDetails, details);
     QFETCH(QString, tip);
 
     StatusInput in;
     in.acLineStatus = line;
     in.batteryLifePercent = percent;
-    in.details = {state, toEmpty, toFull};
+    in.details = details;
     QCOMPARE(statusWords(in).tip, tip);
 }
 

@@ -679,7 +679,8 @@ void TestFrmPrinc::tipWhenAskedFor()
     Harness h;
     h.w->mnuLayout_Click(3);  // the slider in sight
     h.si.set(power::kAcOffline, 57);
-    h.si.details = {ChargeState::Discharging, 3900, 0};
+    h.si.details.state = ChargeState::Discharging;
+    h.si.details.secondsToEmpty = 3900;
     h.w->Timer1_Timer();
     h.w->Timer1_Timer();
     QCOMPARE(h.si.detailsReads, 0);
@@ -692,7 +693,27 @@ void TestFrmPrinc::tipWhenAskedFor()
     QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
     QApplication::sendEvent(target, &help);
     QCOMPARE(QToolTip::text(), tip);
-    QCOMPARE(h.si.detailsReads, tip.startsWith(QLatin1String("In scarica")) ? 1 : 0);
+    const bool shown = tip.startsWith(QLatin1String("In scarica"));
+    QCOMPARE(h.si.detailsReads, shown ? 1 : 0);
+    QCOMPARE(h.si.detailsRounds, shown ? 1 : 0);
+    if (!shown)
+        return;
+    // The round the tip asked for comes in: the open tip grows by its lines,
+    // and the screen reader gets them as the tip's description.
+    h.si.details.devices.push_back({DeviceKind::Mouse, {}, 40});
+    emit h.si.detailsChanged();
+    QCOMPARE(QToolTip::text(), tip + QStringLiteral("\nMouse: 40%"));
+    QWidget* label = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("qtooltip_label") && w->isVisible())
+            label = w;
+    QVERIFY(label);
+    QCOMPARE(label->accessibleDescription(), QToolTip::text());
+    // Once hidden, a later round leaves it hidden.
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+    emit h.si.detailsChanged();
+    QVERIFY(!QToolTip::isVisible());
 }
 
 // What a screen reader reads, through Qt's accessibility interfaces, where the

@@ -1,0 +1,290 @@
+#include "tip_words.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tellavo {
+namespace {
+
+const QString kUnknownState = QStringLiteral("Stato della batteria sconosciuto");
+
+bool known(int percent)
+{
+    return percent >= 0 && percent <= 100;
+}
+
+QString percentText(int percent)
+{
+    return QString::number(percent) + QLatin1Char('%');
+}
+
+// "In scarica" + ": 57%" when the percentage is known.
+QString withPercent(const QString& head, int percent)
+{
+    return known(percent) ? head + QStringLiteral(": ") + percentText(percent) : head;
+}
+
+// The time to the nearest minute: 0 under a minute, -1 for no believable time.
+long long minutesOf(double seconds)
+{
+    if (!battery::plausibleSeconds(seconds))
+        return -1;
+    return seconds < 60.0 ? 0 : std::llround(seconds / 60.0);
+}
+
+// "45 min" under an hour, "1 h 05 min" from one on.
+QString durationWords(long long minutes)
+{
+    if (minutes < 60)
+        return QStringLiteral("%1 min").arg(minutes);
+    return QStringLiteral("%1 h %2 min")
+        .arg(minutes / 60)
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+// "12,4 W": one decimal, with the Italian comma.
+QString wattsText(double watts)
+{
+    return QString::number(watts, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')) +
+           QStringLiteral(" W");
+}
+
+// The limit the batteries share, or -1 when they have none or differ.
+int sharedLimit(const std::vector<BatteryPack>& batteries)
+{
+    int limit = -1;
+    for (const BatteryPack& pack : batteries) {
+        if (pack.limitEnd <= 0 || (limit > 0 && pack.limitEnd != limit))
+            return -1;
+        limit = pack.limitEnd;
+    }
+    return limit;
+}
+
+// A battery that does not charge because its limit holds it: at or above the
+// limit, or above where charging starts again.
+bool heldAtLimit(const BatteryPack& pack)
+{
+    if (pack.limitEnd <= 0 || !known(pack.percent))
+        return false;
+    return pack.percent >= pack.limitEnd ||
+           (pack.limitStart >= 0 && pack.percent >= pack.limitStart);
+}
+
+bool allHeldAtLimit(const std::vector<BatteryPack>& batteries)
+{
+    if (batteries.empty())
+        return false;
+    for (const BatteryPack& pack : batteries)
+        if (pack.state != ChargeState::NotCharging || !heldAtLimit(pack))
+            return false;
+    return true;
+}
+
+QString pausedText(int limit)
+{
+    return limit > 0 ? QStringLiteral("In pausa al limite di carica (%1%)").arg(limit)
+                     : QStringLiteral("In pausa al limite di carica");
+}
+
+QString dischargingTip(int percent, double secondsToEmpty)
+{
+    QString tip = withPercent(QStringLiteral("In scarica"), percent);
+    const long long minutes = minutesOf(secondsToEmpty);
+    if (minutes == 0)
+        tip += QStringLiteral(", meno di 1 min rimanente");
+    else if (minutes > 0)
+        tip += QStringLiteral(", circa ") + durationWords(minutes) +
+               (minutes == 1 ? QStringLiteral(" rimanente") : QStringLiteral(" rimanenti"));
+    return tip;
+}
+
+QString chargingTip(int percent, const BatteryDetails& details)
+{
+    QString tip = withPercent(QStringLiteral("In carica"), percent);
+    const bool toLimit = !details.batteries.empty() &&
+                         std::all_of(details.batteries.begin(), details.batteries.end(),
+                                     [](const BatteryPack& p) { return p.limitEnd > 0; });
+    const int limit = sharedLimit(details.batteries);
+    const QString goal = !toLimit    ? QStringLiteral(", carica completa tra ")
+                         : limit > 0 ? QStringLiteral(", limite di carica (%1%) tra ").arg(limit)
+                                     : QStringLiteral(", limite di carica tra ");
+    const long long minutes = minutesOf(details.secondsToFull);
+    if (minutes == 0)
+        tip += goal + QStringLiteral("meno di 1 min");
+    else if (minutes > 0)
+        tip += goal + durationWords(minutes);
+    return tip;
+}
+
+QString stateLine(const TipInput& in)
+{
+    const int percent = in.batteryLifePercent;
+    const bool onMains = in.acLineStatus == power::kAcOnline;
+    const BatteryDetails& details = in.details;
+    switch (details.state) {
+        case ChargeState::NoBattery:
+            return onMains ? QStringLiteral("Alimentazione da rete, nessuna batteria")
+                           : QStringLiteral("Nessuna batteria");
+        case ChargeState::Discharging:
+            return dischargingTip(percent, details.secondsToEmpty);
+        case ChargeState::Charging:
+            return chargingTip(percent, details);
+        case ChargeState::Full:
+            // A gauge may call itself full a little short of 100 %.
+            return percent == 100 || !known(percent)
+                       ? QStringLiteral("Carica completa")
+                       : withPercent(QStringLiteral("Carica completa"), percent);
+        case ChargeState::NotCharging:
+            if (onMains && allHeldAtLimit(details.batteries))
+                return withPercent(pausedText(sharedLimit(details.batteries)), percent);
+            return withPercent(onMains ? QStringLiteral("Alimentazione da rete, non in carica")
+                                       : QStringLiteral("Non in carica"),
+                               percent);
+        case ChargeState::Empty:
+            return withPercent(QStringLiteral("Batteria scarica"), percent);
+        case ChargeState::Unknown:
+            break;
+    }
+    // The battery does not say: running on it, it can only be discharging.
+    if (in.acLineStatus == power::kAcOffline)
+        return dischargingTip(percent, details.secondsToEmpty);
+    if (onMains)
+        return withPercent(QStringLiteral("Alimentazione da rete"), percent) + QLatin1Char('\n') +
+               kUnknownState;
+    if (known(percent))
+        return withPercent(QStringLiteral("Carica"), percent) + QLatin1Char('\n') + kUnknownState;
+    return kUnknownState;
+}
+
+QString powerLine(const BatteryDetails& details)
+{
+    if (details.watts <= 0.0)
+        return {};
+    if (details.state == ChargeState::Discharging)
+        return QStringLiteral("Consumo: ") + wattsText(details.watts);
+    if (details.state == ChargeState::Charging)
+        return QStringLiteral("In carica a ") + wattsText(details.watts);
+    return {};
+}
+
+QString packState(const BatteryPack& pack, bool onMains)
+{
+    switch (pack.state) {
+        case ChargeState::Charging:
+            return QStringLiteral("in carica");
+        case ChargeState::Discharging:
+            return QStringLiteral("in scarica");
+        case ChargeState::Full:
+            return QStringLiteral("carica completa");
+        case ChargeState::NotCharging:
+            if (onMains && heldAtLimit(pack))
+                return QStringLiteral("in pausa al limite di carica (%1%)").arg(pack.limitEnd);
+            return QStringLiteral("non in carica");
+        case ChargeState::Empty:
+            return QStringLiteral("scarica");
+        default:
+            return {};
+    }
+}
+
+QString healthText(int health)
+{
+    return percentText(health);
+}
+
+QString cyclesText(int cycles)
+{
+    return cycles == 1 ? QStringLiteral("1 ciclo") : QStringLiteral("%1 cicli").arg(cycles);
+}
+
+// "Batteria 2 (DELL 7FHHV): 80%, in scarica, capacità 87%, 312 cicli"
+QString packLine(const BatteryPack& pack, int number, bool onMains)
+{
+    QString line = QStringLiteral("Batteria %1").arg(number);
+    if (!pack.model.isEmpty())
+        line += QStringLiteral(" (") + pack.model + QLatin1Char(')');
+    QStringList parts;
+    if (known(pack.percent))
+        parts << percentText(pack.percent);
+    const QString state = packState(pack, onMains);
+    if (!state.isEmpty())
+        parts << state;
+    if (pack.healthPercent >= 0)
+        parts << QStringLiteral("capacità ") + healthText(pack.healthPercent);
+    if (pack.cycles > 0)
+        parts << cyclesText(pack.cycles);
+    return parts.isEmpty() ? line : line + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
+}
+
+QString healthLine(const BatteryPack& pack)
+{
+    QStringList parts;
+    if (pack.healthPercent >= 0)
+        parts << QStringLiteral("Capacità: ") + healthText(pack.healthPercent) +
+                     QStringLiteral(" dell'originale");
+    if (pack.cycles > 0)
+        parts << (parts.isEmpty() ? QStringLiteral("Cicli di carica: %1").arg(pack.cycles)
+                                  : cyclesText(pack.cycles));
+    return parts.join(QStringLiteral(", "));
+}
+
+QString deviceName(DeviceKind kind)
+{
+    switch (kind) {
+        case DeviceKind::Mouse:
+            return QStringLiteral("Mouse");
+        case DeviceKind::Keyboard:
+            return QStringLiteral("Tastiera");
+        case DeviceKind::Headset:
+            return QStringLiteral("Cuffie");
+        case DeviceKind::Pen:
+            return QStringLiteral("Penna");
+        case DeviceKind::Tablet:
+            return QStringLiteral("Tablet");
+        case DeviceKind::Phone:
+            return QStringLiteral("Telefono");
+        case DeviceKind::Gamepad:
+            return QStringLiteral("Controller");
+        case DeviceKind::Other:
+            break;
+    }
+    return QStringLiteral("Dispositivo");
+}
+
+QString deviceLine(const DeviceBattery& device)
+{
+    QString line = deviceName(device.kind);
+    if (!device.model.isEmpty())
+        line += QStringLiteral(" (") + device.model + QLatin1Char(')');
+    return line + QStringLiteral(": ") + percentText(device.percent);
+}
+
+}  // namespace
+
+QString tipWords(const TipInput& in)
+{
+    QStringList lines{stateLine(in)};
+    const BatteryDetails& details = in.details;
+    const QString power = powerLine(details);
+    if (!power.isEmpty())
+        lines << power;
+    const bool onMains = in.acLineStatus == power::kAcOnline;
+    if (details.batteries.size() >= 2) {
+        int number = 0;
+        for (const BatteryPack& pack : details.batteries)
+            lines << packLine(pack, ++number, onMains);
+    } else if (details.batteries.size() == 1) {
+        const QString health = healthLine(details.batteries.front());
+        if (!health.isEmpty())
+            lines << health;
+    }
+    for (const DeviceBattery& device : details.devices)
+        if (known(device.percent))
+            lines << deviceLine(device);
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace tellavo

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "battery_details.h"
+#include "power_source.h"
+
+#include <QString>
+
+namespace tellavo {
+
+// What the tool tip is told: the two readings the strip shows and what the
+// source holds besides.
+struct TipInput {
+    int acLineStatus = power::kUnknown;
+    int batteryLifePercent = -1;  // 0..100; anything else is not known
+    BatteryDetails details;
+};
+
+// The tip's lines, in Italian, in this order, each only when known:
+// - the state with the charge the strip shows and the time left (to empty,
+//   to full, or to the charge limit), or the pause at the limit;
+// - the power: "Consumo: 12,4 W" or "In carica a 30,1 W";
+// - with two or more batteries, one line each ("Batteria 1 (model): 80%, in
+//   scarica, capacità 87%"); with one, its health ("Capacità: 87%
+//   dell'originale, 312 cicli");
+// - each device's battery ("Mouse: 40%").
+// A screen reader gets the same lines.
+QString tipWords(const TipInput& input);
+
+}  // namespace tellavo
