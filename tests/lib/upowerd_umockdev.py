@@ -10,6 +10,7 @@ PropertiesChanged within a second.
 
     /usr/bin/python3 upowerd_umockdev.py [--percentage 57] [--status Discharging]
                                          [--ac-online 0|1] [--discharge WATTS]
+                                         [--second-battery] [--sysfs-link PATH]
                                          [--log FILE]
 
 --discharge drains the battery as a laptop's drains on battery: every second
@@ -17,6 +18,12 @@ energy_now falls by WATTS for that second, power_now says WATTS and capacity
 follows the energy, with no uevent (the kernel sends none for a gradual drain:
 upowerd reads the battery again at its own refresh, every 30 s while it
 discharges). At 20 W the 50 Wh battery loses 1 % every 90 s.
+
+BAT0 holds 87 % of its design energy and has done 312 cycles. --second-battery
+adds BAT1 (24 Wh, 30 %, discharging at 4 W, no design figure), as a laptop with
+a second pack has it. --sysfs-link makes PATH a link to the testbed's
+/sys/class/power_supply, where a reader outside umockdev finds the batteries'
+own files (the charge limit, which upowerd does not tell).
 
 It runs itself again under umockdev-wrapper when it is not already preloaded.
 Once upowerd owns org.freedesktop.UPower it prints "ready" on stdout. Commands,
@@ -28,6 +35,8 @@ answered once the uevent has been sent:
                                     Discharging, Full, Not charging, Unknown)
     ac <0|1>                        online of AC
     set <attribute> <value>         any one attribute of BAT0
+    mouse <percentage>              a wireless mouse's battery comes
+    mouse-gone                      and goes
     quit
 
 upowerd's own output goes to the --log file (default: nowhere). The driver
@@ -52,6 +61,7 @@ from gi.repository import GLib
 UPOWERD = '/usr/libexec/upowerd'
 SERVICE = 'org.freedesktop.UPower'
 ENERGY_FULL = 50_000_000  # µWh, as the kernel writes it
+ENERGY_FULL_DESIGN = 57_471_264  # 87 % health
 PR_SET_PDEATHSIG = 1
 
 
@@ -80,7 +90,8 @@ class Driver:
             'status', args.status,
             'capacity', str(round(args.percentage)),
             'energy_full', str(ENERGY_FULL),
-            'energy_full_design', str(ENERGY_FULL),
+            'energy_full_design', str(ENERGY_FULL_DESIGN),
+            'cycle_count', '312',
             'energy_now', str(int(ENERGY_FULL * args.percentage / 100)),
             'voltage_now', '12000000',
             'power_now', '10000000',
@@ -92,6 +103,16 @@ class Driver:
             'type', 'Mains',
             'online', str(args.ac_online),
         ], [])
+        if args.second_battery:
+            self.testbed.add_device('power_supply', 'BAT1', None, [
+                'type', 'Battery', 'present', '1', 'status', 'Discharging', 'capacity', '30',
+                'energy_full', '24000000', 'energy_now', '7200000', 'power_now', '4000000',
+                'voltage_now', '11400000', 'model_name', 'Second pack',
+            ], [])
+        if args.sysfs_link:
+            os.symlink(os.path.join(self.testbed.get_root_dir(), 'sys/class/power_supply'),
+                       args.sysfs_link)
+        self.mouse = None
         self.history = tempfile.mkdtemp(prefix='upowerd-history.')
         env = dict(os.environ,
                    UMOCKDEV_DIR=self.testbed.get_root_dir(),
@@ -150,6 +171,21 @@ class Driver:
         elif cmd == 'ac':
             self.testbed.set_attribute(self.ac, 'online', rest[0])
             self.uevent(self.ac)
+        elif cmd == 'mouse':
+            # A HID mouse with its battery, as the kernel lists a wireless one:
+            # upowerd takes the kind from the input device beside it, under
+            # one USB device.
+            usb = self.testbed.add_device('usb', 'usb1/1-2', None, [], ['DEVTYPE', 'usb_device'])
+            hid = self.testbed.add_device('hid', '0003:046D:4101.0001', usb, [], [])
+            self.testbed.add_device('input', 'input99', hid, [], ['ID_INPUT_MOUSE', '1'])
+            self.mouse = self.testbed.add_device('power_supply', 'hidpp_battery_0', hid, [
+                'type', 'Battery', 'scope', 'Device', 'present', '1', 'online', '1',
+                'status', 'Discharging', 'capacity', rest[0], 'model_name', 'Wireless Mouse',
+                'serial_number', '4101-1d-aa-55-01',
+            ], [])
+        elif cmd == 'mouse-gone':
+            self.testbed.uevent(self.mouse, 'remove')
+            self.testbed.remove_device(self.mouse)
         elif cmd == 'set':
             self.testbed.set_attribute(self.bat, rest[0], rest[1])
             self.uevent(self.bat)
@@ -174,6 +210,8 @@ def main():
     parser.add_argument('--ac-online', type=int, choices=(0, 1), default=0)
     parser.add_argument('--discharge', type=float, default=0.0, metavar='WATTS',
                         help='drain the battery at this rate, without uevents')
+    parser.add_argument('--second-battery', action='store_true')
+    parser.add_argument('--sysfs-link', metavar='PATH')
     parser.add_argument('--log', help="file for upowerd's own output")
     args = parser.parse_args()
     reexec_under_umockdev()
