@@ -3,7 +3,9 @@
 #include "percent_reading.h"
 #include "power_supply_list.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace tellavo {
 namespace {
@@ -158,6 +160,7 @@ BatteryDetails sysfsBatteryDetails(PowerSupplyList& list)
     Figures sum;
     double missing = 0.0;  // to each battery's limit or full
     BatteryDetails details;
+    std::vector<std::string> names;  // the batteries', for their order
     for (std::size_t i = 0; i < list.count(); ++i) {
         if (list.kind(i) != List::Kind::Battery || !list.inSlot(i))
             continue;
@@ -190,7 +193,13 @@ BatteryDetails sysfsBatteryDetails(PowerSupplyList& list)
         sum.now += figures.now;
         missing += figures.now < figures.target ? figures.target - figures.now : 0.0;
         sum.rate += figures.rate;
-        details.batteries.push_back(pack);
+        // Numbered as the kernel names them (BAT0 first), not as listed.
+        const std::string& name = list.name(i);
+        const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& other) {
+            return name.size() < other.size() || (name.size() == other.size() && name < other);
+        });
+        details.batteries.insert(details.batteries.begin() + (at - names.begin()), pack);
+        names.insert(at, name);
     }
 
     if (details.batteries.empty()) {

@@ -51,16 +51,24 @@ QString wattsText(double watts)
            QStringLiteral(" W");
 }
 
-// The limit the batteries share, or -1 when they have none or differ.
+// The limit of the batteries that have one, or -1 when none has or they differ.
 int sharedLimit(const std::vector<BatteryPack>& batteries)
 {
     int limit = -1;
     for (const BatteryPack& pack : batteries) {
-        if (pack.limitEnd <= 0 || (limit > 0 && pack.limitEnd != limit))
+        if (pack.limitEnd <= 0)
+            continue;
+        if (limit > 0 && pack.limitEnd != limit)
             return -1;
         limit = pack.limitEnd;
     }
     return limit;
+}
+
+bool anyLimit(const std::vector<BatteryPack>& batteries)
+{
+    return std::any_of(batteries.begin(), batteries.end(),
+                       [](const BatteryPack& p) { return p.limitEnd > 0; });
 }
 
 // A battery that does not charge because its limit holds it: at or above the
@@ -73,14 +81,18 @@ bool heldAtLimit(const BatteryPack& pack)
            (pack.limitStart >= 0 && pack.percent >= pack.limitStart);
 }
 
+// Not charging because of the limits: a battery held at its limit, and the
+// others held too or full.
 bool allHeldAtLimit(const std::vector<BatteryPack>& batteries)
 {
-    if (batteries.empty())
-        return false;
-    for (const BatteryPack& pack : batteries)
-        if (pack.state != ChargeState::NotCharging || !heldAtLimit(pack))
+    bool held = false;
+    for (const BatteryPack& pack : batteries) {
+        if (pack.state == ChargeState::NotCharging && heldAtLimit(pack))
+            held = true;
+        else if (pack.state != ChargeState::Full)
             return false;
-    return true;
+    }
+    return held;
 }
 
 QString pausedText(int limit)
@@ -104,9 +116,7 @@ QString dischargingTip(int percent, double secondsToEmpty)
 QString chargingTip(int percent, const BatteryDetails& details)
 {
     QString tip = withPercent(QStringLiteral("In carica"), percent);
-    const bool toLimit = !details.batteries.empty() &&
-                         std::all_of(details.batteries.begin(), details.batteries.end(),
-                                     [](const BatteryPack& p) { return p.limitEnd > 0; });
+    const bool toLimit = anyLimit(details.batteries);
     const int limit = sharedLimit(details.batteries);
     const QString goal = !toLimit    ? QStringLiteral(", carica completa tra ")
                          : limit > 0 ? QStringLiteral(", limite di carica (%1%) tra ").arg(limit)

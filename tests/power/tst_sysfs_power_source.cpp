@@ -5,6 +5,7 @@
 #include "bus_services.h"
 #include "file_tree.h"
 #include "sysfs_power_source.h"
+#include "tip_words.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -223,24 +224,38 @@ void TestSysfsPowerSource::fixtureTrees_data()
     QTest::addColumn<ChargeState>("state");
     QTest::addColumn<double>("toEmpty");
     QTest::addColumn<double>("toFull");
+    QTest::addColumn<QString>("tip");
 
     using S = ChargeState;
     QTest::newRow("laptop on battery, mouse ignored")
-        << "laptop_on_battery" << kOff << 57 << S::Discharging << 10260.0 << 0.0;
+        << "laptop_on_battery" << kOff << 57 << S::Discharging << 10260.0 << 0.0
+        << "In scarica: 57%, circa 2 h 51 min rimanenti\nConsumo: 10,0 W\n"
+           "Capacità: 88% dell'originale";
     QTest::newRow("laptop charging")
-        << "laptop_charging" << kOn << 88 << S::Charging << 0.0 << 1800.0;
+        << "laptop_charging" << kOn << 88 << S::Charging << 0.0 << 1800.0
+        << "In carica: 88%, carica completa tra 30 min\n"
+           "In carica a 12,0 W";
     QTest::newRow("two batteries weighted by energy, times summed")
-        << "two_batteries" << kOff << 60 << S::Discharging << 14400.0 << 0.0;
-    QTest::newRow("desktop, mains only")
-        << "desktop" << kOn << kUnknown << S::NoBattery << 0.0 << 0.0;
-    QTest::newRow("charge units weighted by charge, times summed")
-        << "charge_units" << kOff << 64 << S::Discharging << 10800.0 << 0.0;
+        << "two_batteries" << kOff << 60 << S::Discharging << 14400.0 << 0.0
+        << "In scarica: 60%, circa 4 h 00 min rimanenti\nConsumo: 15,0 W\n"
+           "Batteria 1: 100%, non in carica\nBatteria 2: 50%, in scarica";
+    QTest::newRow("desktop, mains only") << "desktop" << kOn << kUnknown << S::NoBattery << 0.0
+                                         << 0.0 << "Alimentazione da rete, nessuna batteria";
+    QTest::newRow("charge units weighted by charge, times summed, watts from current")
+        << "charge_units" << kOff << 64 << S::Discharging << 10800.0 << 0.0
+        << "In scarica: 64%, circa 3 h 00 min rimanenti\nConsumo: 17,1 W\n"
+           "Batteria 1: 50%, in scarica\nBatteria 2: 75%, in scarica";
     QTest::newRow("energy before charge, no rate")
-        << "energy_and_charge" << kOn << 50 << S::Charging << 0.0 << 0.0;
+        << "energy_and_charge" << kOn << 50 << S::Charging << 0.0 << 0.0 << "In carica: 50%";
     QTest::newRow("usb-c charger online")
-        << "usb_c_charger" << kOn << 70 << S::Charging << 0.0 << 0.0;
+        << "usb_c_charger" << kOn << 70 << S::Charging << 0.0 << 0.0 << "In carica: 70%";
     QTest::newRow("no charger listed, charging; headset ignored")
-        << "battery_only_charging" << kOn << 35 << S::Charging << 0.0 << 0.0;
+        << "battery_only_charging" << kOn << 35 << S::Charging << 0.0 << 0.0 << "In carica: 35%";
+    QTest::newRow("held at the charge limit, the other pack full")
+        << "limit_two_packs" << kOn << 87 << S::NotCharging << 0.0 << 0.0
+        << "In pausa al limite di carica (80%): 87%\n"
+           "Batteria 1 (5B10W13975): 80%, in pausa al limite di carica (80%), capacità 90%, "
+           "512 cicli\nBatteria 2: 100%, carica completa";
 }
 
 void TestSysfsPowerSource::fixtureTrees()
@@ -257,10 +272,13 @@ void TestSysfsPowerSource::fixtureTrees()
     QFETCH(ChargeState, state);
     QFETCH(double, toEmpty);
     QFETCH(double, toFull);
+    QFETCH(QString, tip);
     const tellavo::BatteryDetails details = source.batteryDetails();
     QCOMPARE(details.state, state);
     QCOMPARE(details.secondsToEmpty, toEmpty);
     QCOMPARE(details.secondsToFull, toFull);
+    // What the tip makes of all the files say.
+    QCOMPARE(tellavo::tipWords({line, percent, details}), tip);
 }
 
 void TestSysfsPowerSource::builtTrees_data()
@@ -443,6 +461,14 @@ void TestSysfsPowerSource::batteryDetails_data()
         << with(charging, {{"BAT0/energy_now", "52000000\n"}}) << S::Charging << 0.0 << 0.0;
     QTest::newRow("not charging") << with(bat, {{"BAT0/status", "Not charging\n"}})
                                   << S::NotCharging << 0.0 << 0.0;
+    // To a charge limit: 40 of 50 Wh at 10 W from 20 Wh; 100 is no limit.
+    const auto limit = [&](const char* end) {
+        return with(charging, {{"BAT0/charge_control_end_threshold", end}});
+    };
+    QTest::newRow("charging to a limit") << limit("80\n") << S::Charging << 0.0 << 2 * kHour;
+    QTest::newRow("limit 100 is none") << limit("100\n") << S::Charging << 0.0 << 3 * kHour;
+    QTest::newRow("limit below the charge: no time") << limit("30\n") << S::Charging << 0.0 << 0.0;
+    QTest::newRow("limit garbage is none") << limit("eighty\n") << S::Charging << 0.0 << 3 * kHour;
 
     // Two batteries: one charging makes both charging; the times are summed.
     const Files second = with(
