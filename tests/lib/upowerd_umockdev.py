@@ -110,6 +110,8 @@ class Driver:
                 'voltage_now', '11400000', 'model_name', 'Second pack',
             ], [])
         if args.sysfs_link:
+            if os.path.lexists(args.sysfs_link):
+                os.unlink(args.sysfs_link)
             os.symlink(os.path.join(self.testbed.get_root_dir(), 'sys/class/power_supply'),
                        args.sysfs_link)
         self.mouse = None

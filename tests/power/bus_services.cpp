@@ -234,13 +234,19 @@ UpowerdOnBus::UpowerdOnBus()
 {
 }
 
-void UpowerdOnBus::start()
+void UpowerdOnBus::start(const QStringList& more)
 {
     QVERIFY2(QFileInfo(QStringLiteral("/usr/libexec/upowerd")).isExecutable(),
              "needs the upower package (scripts/deps.sh test)");
-    QVERIFY2(m_bus.start(), qPrintable(m_bus.error()));
+    // One bus for the whole run (libdbus reads its address once), a new
+    // upowerd at each start.
+    if (!m_bus.isRunning())
+        QVERIFY2(m_bus.start(), qPrintable(m_bus.error()));
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.address().toUtf8());
-    QVERIFY2(m_upowerd.start({"--percentage", "57", "--status", "Discharging", "--ac-online", "0"}),
+    m_upowerd.stop();
+    QVERIFY2(m_upowerd.start(QStringList{"--percentage", "57", "--status", "Discharging",
+                                         "--ac-online", "0", "--sysfs-link", supplyFolder()} +
+                             more),
              qPrintable(m_upowerd.answer()));
 }
 

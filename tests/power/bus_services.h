@@ -107,7 +107,12 @@ private:
 class UpowerdOnBus {
 public:
     UpowerdOnBus();
-    void start();
+    // On battery at 57 %, then upowerd_umockdev.py's further arguments; a
+    // second start ends the first upowerd and keeps the bus.
+    void start(const QStringList& more = {});
+    // The fake kernel's /sys/class/power_supply, as a reader outside umockdev
+    // sees it.
+    QString supplyFolder() const { return m_tmp.filePath(QStringLiteral("power_supply")); }
 
     ServiceDriver& upowerd() { return m_upowerd; }
     // The test's own folder, which holds the bus socket and upowerd's log.

@@ -2,11 +2,14 @@
 // umockdev (tests/lib/upowerd_umockdev.py). The battery changes as the kernel
 // would announce it; with the default timings (a liveness call after 60 s)
 // only upowerd's PropertiesChanged can bring the change within seconds. The
-// times are upowerd's own, from the battery's energy_now and power_now.
+// times are upowerd's own, from the battery's energy_now and power_now. What
+// the tip gathers (each battery, devices that come and go) is asked for in
+// one round, as the tip asks.
 #include "bus_services.h"
 #include "change_log.h"
 #include "upower_power_source.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using tellavo::ChargeState;
@@ -16,8 +19,8 @@ namespace power = tellavo::power;
 class TestUpowerdUmockdev : public QObject {
     Q_OBJECT
 private slots:
-    void init() { m_services.start(); }
     void followsTheKernelBattery();
+    void eachBatteryAndTheDevices();
 
 private:
     tellavo::test::UpowerdOnBus m_services;
@@ -25,8 +28,10 @@ private:
 
 void TestUpowerdUmockdev::followsTheKernelBattery()
 {
+    m_services.start();
     tellavo::test::ServiceDriver& upowerd = m_services.upowerd();
     UPowerPowerSource source;
+    source.setSupplyFolder(m_services.supplyFolder());
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), 5000);
     QCOMPARE(source.read().acLineStatus, power::kAcOffline);
     QCOMPARE(source.read().batteryLifePercent, 57);
@@ -55,6 +60,57 @@ void TestUpowerdUmockdev::followsTheKernelBattery()
     QTRY_COMPARE_WITH_TIMEOUT(source.batteryDetails().state, ChargeState::Charging, 3000);
     QTRY_COMPARE_WITH_TIMEOUT(source.batteryDetails().secondsToFull, 4320.0, 3000);
     QVERIFY(source.isAvailable());
+
+    // A charge limit of 90 %, in the battery's own folder: 1 Wh to go at 5 W.
+    QVERIFY2(upowerd.send("set charge_control_end_threshold 90"), qPrintable(upowerd.answer()));
+    QSignalSpy rounds(&source, &tellavo::PowerSource::detailsChanged);
+    source.refreshDetails();
+    QVERIFY(rounds.wait(3000));
+    QCOMPARE(source.batteryDetails().batteries.at(0).limitEnd, 90);
+    QCOMPARE(source.batteryDetails().secondsToFull, 720.0);
+}
+
+void TestUpowerdUmockdev::eachBatteryAndTheDevices()
+{
+    m_services.start({"--second-battery"});
+    tellavo::test::ServiceDriver& upowerd = m_services.upowerd();
+    UPowerPowerSource source;
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), 5000);
+    QSignalSpy rounds(&source, &tellavo::PowerSource::detailsChanged);
+    QCOMPARE(source.batteryDetails().batteries.size(), 0u);  // none asked for yet
+    source.refreshDetails();
+    QVERIFY(rounds.wait(3000));
+    tellavo::BatteryDetails details = source.batteryDetails();
+    QCOMPARE(details.batteries.size(), 2u);
+    // BAT0: 50 of 57.47 Wh design, 312 cycles; BAT1: no design, no count.
+    const tellavo::BatteryPack& first = details.batteries[0];
+    QCOMPARE(first.model, QStringLiteral("Fake battery"));
+    QCOMPARE(first.percent, 57);
+    QCOMPARE(first.state, ChargeState::Discharging);
+    QCOMPARE(first.healthPercent, 87);
+    QCOMPARE(first.cycles, 312);
+    const tellavo::BatteryPack& second = details.batteries[1];
+    QCOMPARE(second.model, QStringLiteral("Second pack"));
+    QCOMPARE(second.percent, 30);
+    QCOMPARE(second.healthPercent, -1);
+    QCOMPARE(second.cycles, -1);
+    QCOMPARE(details.watts, 14.0);
+    QVERIFY(details.devices.empty());
+    const int percent = source.read().batteryLifePercent;
+
+    // A mouse comes and goes: upowerd announces each, and a round follows
+    // unasked. Its charge is its own, never the strip's.
+    QVERIFY2(upowerd.send("mouse 40"), qPrintable(upowerd.answer()));
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryDetails().devices.size(), 1u, 3000);
+    const tellavo::DeviceBattery mouse = source.batteryDetails().devices.at(0);
+    QCOMPARE(mouse.kind, tellavo::DeviceKind::Mouse);
+    QCOMPARE(mouse.model, QStringLiteral("Wireless Mouse"));
+    QCOMPARE(mouse.percent, 40);
+    QCOMPARE(source.batteryDetails().batteries.size(), 2u);
+    QCOMPARE(source.read().batteryLifePercent, percent);
+    QVERIFY2(upowerd.send("mouse-gone"), qPrintable(upowerd.answer()));
+    QTRY_VERIFY_WITH_TIMEOUT(source.batteryDetails().devices.empty(), 3000);
+    QCOMPARE(source.batteryDetails().batteries.size(), 2u);
 }
 
 QTEST_GUILESS_MAIN(TestUpowerdUmockdev)
