@@ -3,7 +3,11 @@
 # tellavo under Xvfb + openbox on a mocked UPower, its accessibility bus on a
 # session bus of the test's own. The percentage, the bar and the picture's
 # description follow the battery; a hover brings the tip, with the state and
-# the time left, into the tree as a tool tip.
+# the time left, into the tree as a tool tip whose description holds the same
+# lines. On the real upowerd with two batteries, the tip tells each, and grows
+# by a mouse's line when the mouse comes; on the kernel's files, a battery held
+# at its charge limit. With TELLAVO_SHOTS=<folder>, screenshots of those tips
+# are left there.
 # Usage: accessibility_e2e.sh <path to tellavo>
 source "$(dirname "$0")/program.sh"
 TREE=$(cd "$(dirname "$0")" && pwd)/atspi_tree.py
@@ -51,7 +55,11 @@ expect "filler|Tellavo|Indicatore della carica della batteria|" \
 note "on battery at 57 %: $(grep -c . "$E2E_TMP/tree.txt") objects read"
 cat "$E2E_TMP/tree.txt"
 hover
-expect "tool tip|In scarica: 57%, circa 2 h 51 min rimanenti||"
+# tip <lines, \n between>: the tool tip, its description the same lines.
+tip() { echo "tool tip|$1|$1|"; }
+# shot <name>: the screen, when screenshots are asked for.
+shot() { [ -z "${TELLAVO_SHOTS:-}" ] || import -window root "$TELLAVO_SHOTS/$1.png"; }
+expect "$(tip "In scarica: 57%, circa 2 h 51 min rimanenti")"
 note "the tip on hover: discharging, 2 h 51 min left"
 
 xdotool mousemove 600 600
@@ -64,6 +72,37 @@ expect "label|Carica: 88%||" \
     "image|Stato dell'alimentazione|Alimentazione da rete, in carica, livello 9 su 10|"
 note "on mains at 88 %: the names followed"
 hover
-expect "tool tip|In carica: 88%, carica completa tra 45 min||"
+expect "$(tip "In carica: 88%, carica completa tra 45 min")"
 note "the tip on hover: charging, full in 45 min"
+
+# The real upowerd, two batteries: 35.7 of 74 Wh at 14 W, each apart.
+xdotool mousemove 600 600
+upower_mock_stop
+upowerd_start --second-battery --sysfs-link "$E2E_TMP/no-power/link" || fail "no upowerd"
+expect "label|Carica: 48%||"
+hover
+TWO="In scarica: 48%, circa 2 h 33 min rimanenti\nConsumo: 14,0 W\n"
+TWO+="Batteria 1 (Fake battery): 57%, in scarica, capacità 87%, 312 cicli\n"
+TWO+="Batteria 2 (Second pack): 30%, in scarica"
+expect "$(tip "$TWO")"
+note "two batteries on upowerd: each told apart"
+upowerd_send "mouse 40" || fail "no mouse"
+expect "$(tip "$TWO\nMouse (Wireless Mouse): 40%")"
+shot tip-two-batteries-and-mouse
+note "a mouse came: the open tip grew by its line"
+upowerd_send "mouse-gone" || fail "the mouse stayed"
+expect "$(tip "$TWO")"
+note "and went"
+
+# The kernel's files: one battery held at its charge limit, the other full.
+quit_by_esci
+upowerd_stop
+start_app TELLAVO_POWER_SUPPLY_DIR="$(dirname "$0")/../power/fixtures/limit_two_packs" \
+    QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+W=$(wait_strip) || fail "no battery window on the kernel's files"
+hover
+expect "$(tip "In pausa al limite di carica (80%): 87%\nBatteria 1 (5B10W13975): 80%, \
+in pausa al limite di carica (80%), capacità 90%, 512 cicli\nBatteria 2: 100%, carica completa")"
+shot tip-charge-limit
+note "the kernel's files: paused at the charge limit"
 echo PASS

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Prints the accessible tree of a running application as a screen reader
 reads it over AT-SPI, one object a line, indented by depth:
-<role>|<name>|<description>|<value of a bar or slider>.
+<role>|<name>|<description>|<value of a bar or slider>, a line break in a
+name or description written as \\n.
 
     /usr/bin/python3 atspi_tree.py <application name>    # exit 1: not found
 
@@ -19,7 +20,8 @@ def walk(obj, depth=0):
         value = '%g' % obj.queryValue().currentValue
     except NotImplementedError:
         value = ''
-    print('%s%s|%s|%s|%s' % ('  ' * depth, obj.getRoleName(), obj.name, obj.description, value))
+    name, description = (t.replace('\n', '\\n') for t in (obj.name, obj.description))
+    print('%s%s|%s|%s|%s' % ('  ' * depth, obj.getRoleName(), name, description, value))
     for child in (obj.getChildAtIndex(i) for i in range(obj.childCount)):
         if child is not None:
             walk(child, depth + 1)
