@@ -128,31 +128,12 @@ private:
 
 }  // namespace
 
-class TestWindowSoak : public QObject {
+class TestWindowSoak : public CountedTest {
     Q_OBJECT
 private slots:
-    void cleanup();
-    void cleanupTestCase();
-
     void soak_data();
     void soak();
-
-private:
-    Figures m_figures{QStringLiteral("tst_window_soak")};
-    int m_inputs = 0;
-    int m_faults = 0;
 };
-
-void TestWindowSoak::cleanup()
-{
-    m_figures.row(m_inputs, m_faults);
-    m_inputs = m_faults = 0;
-}
-
-void TestWindowSoak::cleanupTestCase()
-{
-    m_figures.write();
-}
 
 void TestWindowSoak::soak_data()
 {
@@ -251,9 +232,8 @@ void TestWindowSoak::soak()
     run(tick, long(cycles) * kCycle - half, scheduled);
     const long long after = heapInUse();
     const int boxesSecondHalf = boxes.shown() - boxesMiddle;
-    // Load, not bad input: the soak counts in the figures as a test that ran.
-    m_inputs = 0;
-    m_faults = 0;
+    // Load, not bad input: the soak counts in the figures as a test that ran
+    // (with no inputs and no faults).
 
     qInfo(
         "%s: %ld quiet ticks, heap %+lld; %ld ticks with %d boxes, heap %+lld over the first "
