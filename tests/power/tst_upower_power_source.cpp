@@ -3,10 +3,13 @@
 // and that no value the service sends, however wrong, gives a wrong reading.
 #include "bus_services.h"
 #include "change_log.h"
+#include "data_row.h"
 #include "upower_power_source.h"
 
 #include <QElapsedTimer>
 #include <QTest>
+
+using tellavo::test::row;
 
 using tellavo::BatteryDetails;
 using tellavo::ChargeState;
@@ -77,24 +80,22 @@ void TestUPowerPowerSource::readsTheDisplayDevice_data()
     QTest::addColumn<int>("percent");
     QTest::addColumn<ChargeState>("state");
 
-    QTest::newRow("discharging 57")
-        << QStringList{"--percentage", "57", "--state", "discharging", "--on-battery"} << kOff << 57
-        << ChargeState::Discharging;
-    QTest::newRow("full on AC") << QStringList{"--percentage", "100", "--state", "fully-charged",
-                                               "--on-ac"}
-                                << kOn << 100 << ChargeState::Full;
-    QTest::newRow("charging 88.5 rounds to 88")
-        << QStringList{"--percentage", "88.5", "--state", "charging", "--on-ac"} << kOn << 88
-        << ChargeState::Charging;
-    QTest::newRow("43.5 rounds to 44")
-        << QStringList{"--percentage", "43.5"} << kOff << 44 << ChargeState::Discharging;
-    QTest::newRow("empty") << QStringList{"--percentage", "0", "--state", "empty"} << kOff << 0
-                           << ChargeState::Empty;
-    QTest::newRow("pending charge") << QStringList{"--state", "pending-charge", "--on-ac"} << kOn
-                                    << 57 << ChargeState::NotCharging;
+    row("discharging 57",
+        QStringList{"--percentage", "57", "--state", "discharging", "--on-battery"}, kOff, 57,
+        ChargeState::Discharging);
+    row("full on AC", QStringList{"--percentage", "100", "--state", "fully-charged", "--on-ac"},
+        kOn, 100, ChargeState::Full);
+    row("charging 88.5 rounds to 88",
+        QStringList{"--percentage", "88.5", "--state", "charging", "--on-ac"}, kOn, 88,
+        ChargeState::Charging);
+    row("43.5 rounds to 44", QStringList{"--percentage", "43.5"}, kOff, 44,
+        ChargeState::Discharging);
+    row("empty", QStringList{"--percentage", "0", "--state", "empty"}, kOff, 0, ChargeState::Empty);
+    row("pending charge", QStringList{"--state", "pending-charge", "--on-ac"}, kOn, 57,
+        ChargeState::NotCharging);
     // UPower says Percentage 0 for a machine without battery: not 0 %.
-    QTest::newRow("no battery") << QStringList{"--no-battery", "--on-ac"} << kOn << kUnknown
-                                << ChargeState::NoBattery;
+    row("no battery", QStringList{"--no-battery", "--on-ac"}, kOn, kUnknown,
+        ChargeState::NoBattery);
 }
 
 void TestUPowerPowerSource::readsTheDisplayDevice()
@@ -262,8 +263,8 @@ void TestUPowerPowerSource::livenessAsksOncePerPeriod()
 void TestUPowerPowerSource::livenessWaitsForSilence_data()
 {
     QTest::addColumn<bool>("hang");
-    QTest::newRow("falls silent") << false;
-    QTest::newRow("hangs") << true;
+    row("falls silent", false);
+    row("hangs", true);
 }
 
 void TestUPowerPowerSource::livenessWaitsForSilence()
@@ -313,21 +314,14 @@ void TestUPowerPowerSource::invalidatedPropertiesAreFetched_data()
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("percent");
 
-    QTest::newRow("Percentage") << QStringList{"invalidate display Percentage 42.0"} << 0 << 1
-                                << kOff << 42;
-    QTest::newRow("IsPresent") << QStringList{"invalidate display IsPresent false"} << 0 << 1
-                               << kOff << kUnknown;
-    QTest::newRow("Type") << QStringList{"invalidate display Type @u 5"} << 0 << 1 << kOff
-                          << kUnknown;
-    QTest::newRow("OnBattery") << QStringList{"invalidate root OnBattery false"} << 1 << 0 << kOn
-                               << 57;
-    QTest::newRow("Percentage gone")
-        << QStringList{"invalidate display Percentage"} << 0 << 1 << kOff << kUnknown;
-    QTest::newRow("OnBattery gone")
-        << QStringList{"invalidate root OnBattery"} << 1 << 0 << kUnknown << 57;
-    QTest::newRow("a property not read: no call")
-        << QStringList{"invalidate display IconName 'x'", "on-battery false"} << 0 << 0 << kOn
-        << 57;
+    row("Percentage", QStringList{"invalidate display Percentage 42.0"}, 0, 1, kOff, 42);
+    row("IsPresent", QStringList{"invalidate display IsPresent false"}, 0, 1, kOff, kUnknown);
+    row("Type", QStringList{"invalidate display Type @u 5"}, 0, 1, kOff, kUnknown);
+    row("OnBattery", QStringList{"invalidate root OnBattery false"}, 1, 0, kOn, 57);
+    row("Percentage gone", QStringList{"invalidate display Percentage"}, 0, 1, kOff, kUnknown);
+    row("OnBattery gone", QStringList{"invalidate root OnBattery"}, 1, 0, kUnknown, 57);
+    row("a property not read: no call",
+        QStringList{"invalidate display IconName 'x'", "on-battery false"}, 0, 0, kOn, 57);
 }
 
 void TestUPowerPowerSource::invalidatedPropertiesAreFetched()
