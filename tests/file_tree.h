@@ -8,6 +8,8 @@
 #include <QMap>
 #include <QString>
 
+#include <cstdio>
+
 namespace tellavo::test {
 
 using Files = QMap<QString, QByteArray>;
@@ -18,6 +20,16 @@ inline bool writeFile(const QString& path, const QByteArray& contents)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(contents) == contents.size();
+}
+
+// Written beside its place, then renamed there: a reader sees the old
+// contents or the new, never a part (the tree's own ".aside" is the draft).
+inline bool replaceFile(const QString& root, const QString& rel, const QByteArray& contents)
+{
+    const QString aside = root + QStringLiteral("/.aside");
+    return writeFile(aside, contents) &&
+           ::rename(QFile::encodeName(aside).constData(),
+                    QFile::encodeName(root + '/' + rel).constData()) == 0;
 }
 
 inline bool writeTree(const QString& root, const Files& files)

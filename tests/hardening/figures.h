@@ -1,9 +1,11 @@
 #pragma once
 // The hardening tests' count of what they tried, for the figures the suite
 // prints (tests/hardening/figures.sh). A Qt Test counts in its rows and calls
-// row() in cleanup() and write() in cleanupTestCase().
+// row() in cleanup() and write() in cleanupTestCase(), as CountedTest does.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QObject>
 #include <QTest>
 #include <QTextStream>
 
@@ -44,4 +46,27 @@ private:
     int inputs_ = 0;
     int faults_ = 0;
     int failed_ = 0;
+};
+
+// The hardening tests' QObject. A row adds to inputs_ and faults_ what it has
+// tried; cleanup() counts them into the figures, filed under the test's
+// executable name, which is what figures.sh looks for. A test with a cleanup()
+// of its own calls countRow() there.
+class CountedTest : public QObject {
+    Q_OBJECT
+protected:
+    int inputs_ = 0;
+    int faults_ = 0;
+    void countRow()
+    {
+        figures_.row(inputs_, faults_);
+        inputs_ = faults_ = 0;
+    }
+
+private slots:
+    void cleanup() { countRow(); }
+    void cleanupTestCase() { figures_.write(); }
+
+private:
+    Figures figures_{QCoreApplication::applicationName()};
 };

@@ -67,31 +67,27 @@ bool is(const QImage& image, int x, int y, QRgb colour)
     return image.pixel(x, y) == colour;
 }
 
-bool contains(const QImage& image, QRgb colour)
-{
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (is(image, x, y, colour))
-                return true;
-    return false;
-}
-
-bool rowContains(const QImage& image, int y, QRgb colour)
-{
-    for (int x = 0; x < image.width(); ++x)
-        if (is(image, x, y, colour))
-            return true;
-    return false;
-}
-
-std::set<std::pair<int, int>> pixelsOf(const QImage& image, QRgb colour)
+// The pixels of that colour, as (x, y), in rows top..bottom (every row when
+// bottom is -1).
+std::set<std::pair<int, int>> pixelsOf(const QImage& image, QRgb colour, int top = 0,
+                                       int bottom = -1)
 {
     std::set<std::pair<int, int>> found;
-    for (int y = 0; y < image.height(); ++y)
+    for (int y = top; y <= (bottom < 0 ? image.height() - 1 : bottom); ++y)
         for (int x = 0; x < image.width(); ++x)
             if (is(image, x, y, colour))
                 found.insert({x, y});
     return found;
+}
+
+bool contains(const QImage& image, QRgb colour)
+{
+    return !pixelsOf(image, colour).empty();
+}
+
+bool rowContains(const QImage& image, int y, QRgb colour)
+{
+    return !pixelsOf(image, colour, y, y).empty();
 }
 
 QString where(int x, int y)
@@ -103,20 +99,14 @@ QString where(int x, int y)
 QRect redBox(const QImage& image, int top, int bottom)
 {
     QRect box;
-    for (int y = top; y <= bottom; ++y)
-        for (int x = 0; x < kSize; ++x)
-            if (is(image, x, y, kRed))
-                box = box.united(QRect(x, y, 1, 1));
+    for (const auto& [x, y] : pixelsOf(image, kRed, top, bottom))
+        box = box.united(QRect(x, y, 1, 1));
     return box;
 }
 
 int redCount(const QImage& image, int top, int bottom)
 {
-    int count = 0;
-    for (int y = top; y <= bottom; ++y)
-        for (int x = 0; x < kSize; ++x)
-            count += is(image, x, y, kRed) ? 1 : 0;
-    return count;
+    return int(pixelsOf(image, kRed, top, bottom).size());
 }
 
 bool isWedge(const QImage& image, int x, int y)
@@ -151,36 +141,36 @@ private slots:
     void resourcePresence_data();
     void resourcePresence();
     void iconIsPictureFive();
-    void format_data();
+    void format_data() { addPictureRows(1, 25); }
     void format();
 
-    void batteryCharge_data();
+    void batteryCharge_data() { addBatteryRows(1, 12); }
     void batteryCharge();
-    void batteryChargeShading_data();
+    void batteryChargeShading_data() { addBatteryRows(1, 11); }
     void batteryChargeShading();
-    void batteryEmptyPart_data();
+    void batteryEmptyPart_data() { addBatteryRows(1, 12); }
     void batteryEmptyPart();
-    void batteryFrame_data();
+    void batteryFrame_data() { addPictureRows(1, 12); }
     void batteryFrame();
-    void batterySeriesDiffersOnlyInFill_data();
+    void batterySeriesDiffersOnlyInFill_data() { addPictureRows(1, 11); }
     void batterySeriesDiffersOnlyInFill();
-    void batterySigns_data();
+    void batterySigns_data() { addPictureRows(1, 12); }
     void batterySigns();
 
     void mainsGauge_data();
     void mainsGauge();
     void mainsGaugeCells_data();
     void mainsGaugeCells();
-    void mainsSeriesDiffersOnlyInCells_data();
+    void mainsSeriesDiffersOnlyInCells_data() { addPictureRows(14, 23); }
     void mainsSeriesDiffersOnlyInCells();
-    void mainsWedge_data();
+    void mainsWedge_data() { addPictureRows(14, 24); }
     void mainsWedge();
-    void mainsFullCord_data();
+    void mainsFullCord_data() { addPictureRows(13, 13); }
     void mainsFullCord();
-    void diamond_data();
+    void diamond_data() { addPictureRows(13, 24); }
     void diamond();
 
-    void noReading_data();
+    void noReading_data() { addPictureRows(25, 25); }
     void noReading();
 };
 
@@ -211,11 +201,6 @@ void TestPictures::iconIsPictureFive()
     QVERIFY(icon != QImage(tellavo::picturePath(4)));
 }
 
-void TestPictures::format_data()
-{
-    addPictureRows(1, 25);
-}
-
 void TestPictures::format()
 {
     QFETCH(int, number);
@@ -241,11 +226,6 @@ void TestPictures::format()
     QVERIFY(colours.size() <= 256);
 }
 
-void TestPictures::batteryCharge_data()
-{
-    addBatteryRows(1, 12);
-}
-
 void TestPictures::batteryCharge()
 {
     QFETCH(int, number);
@@ -264,11 +244,6 @@ void TestPictures::batteryCharge()
             QVERIFY2(charge, qPrintable(where(x, y)));
         }
     }
-}
-
-void TestPictures::batteryChargeShading_data()
-{
-    addBatteryRows(1, 11);
 }
 
 void TestPictures::batteryChargeShading()
@@ -302,11 +277,6 @@ void TestPictures::batteryChargeShading()
         QVERIFY(stripeWidths.size() > 1);
 }
 
-void TestPictures::batteryEmptyPart_data()
-{
-    addBatteryRows(1, 12);
-}
-
 void TestPictures::batteryEmptyPart()
 {
     QFETCH(int, number);
@@ -334,11 +304,6 @@ void TestPictures::batteryEmptyPart()
             QVERIFY2(empty, qPrintable(where(x, y)));
         }
     }
-}
-
-void TestPictures::batteryFrame_data()
-{
-    addPictureRows(1, 12);
 }
 
 void TestPictures::batteryFrame()
@@ -381,11 +346,6 @@ void TestPictures::batteryFrame()
     QVERIFY(grey);
 }
 
-void TestPictures::batterySeriesDiffersOnlyInFill_data()
-{
-    addPictureRows(1, 11);
-}
-
 void TestPictures::batterySeriesDiffersOnlyInFill()
 {
     QFETCH(int, number);
@@ -401,11 +361,6 @@ void TestPictures::batterySeriesDiffersOnlyInFill()
                 QVERIFY2(is(image, x, y, kRed) == is(empty, x, y, kRed), qPrintable(where(x, y)));
         }
     }
-}
-
-void TestPictures::batterySigns_data()
-{
-    addPictureRows(1, 12);
 }
 
 void TestPictures::batterySigns()
@@ -514,11 +469,6 @@ void TestPictures::mainsGaugeCells()
     QCOMPARE(int(pixelsOf(image, kRed).size()), red);
 }
 
-void TestPictures::mainsSeriesDiffersOnlyInCells_data()
-{
-    addPictureRows(14, 23);
-}
-
 void TestPictures::mainsSeriesDiffersOnlyInCells()
 {
     QFETCH(int, number);
@@ -528,11 +478,6 @@ void TestPictures::mainsSeriesDiffersOnlyInCells()
         for (int x = 0; x < kSize; ++x)
             if (x != kGaugeColumn || y < kCellTop || y > kCellBottom)
                 QVERIFY2(image.pixel(x, y) == empty.pixel(x, y), qPrintable(where(x, y)));
-}
-
-void TestPictures::mainsWedge_data()
-{
-    addPictureRows(14, 24);
 }
 
 void TestPictures::mainsWedge()
@@ -602,11 +547,6 @@ void TestPictures::mainsWedge()
     QVERIFY(stub);
 }
 
-void TestPictures::mainsFullCord_data()
-{
-    addPictureRows(13, 13);
-}
-
 void TestPictures::mainsFullCord()
 {
     QFETCH(int, number);
@@ -639,11 +579,6 @@ void TestPictures::mainsFullCord()
             QVERIFY2(isTransparent(image, x, y), qPrintable(where(x, y)));
 }
 
-void TestPictures::diamond_data()
-{
-    addPictureRows(13, 24);
-}
-
 void TestPictures::diamond()
 {
     QFETCH(int, number);
@@ -662,11 +597,6 @@ void TestPictures::diamond()
     const QImage full = picture(13);
     QVERIFY(yellow == pixelsOf(full, kYellow));
     QVERIFY(olive == pixelsOf(full, kOlive));
-}
-
-void TestPictures::noReading_data()
-{
-    addPictureRows(25, 25);
 }
 
 void TestPictures::noReading()

@@ -3,6 +3,7 @@
 // links, huge files) or for one broken file at a time. Both the readings of
 // the tick and the battery details of the tool tip.
 #include "bus_services.h"
+#include "data_row.h"
 #include "file_tree.h"
 #include "sysfs_power_source.h"
 #include "tip_words.h"
@@ -29,6 +30,7 @@ using tellavo::SysfsPowerSource;
 namespace power = tellavo::power;
 
 using tellavo::test::Files;
+using tellavo::test::row;
 using tellavo::test::writeFile;
 using tellavo::test::writeTree;
 Q_DECLARE_METATYPE(Files)
@@ -227,35 +229,32 @@ void TestSysfsPowerSource::fixtureTrees_data()
     QTest::addColumn<QString>("tip");
 
     using S = ChargeState;
-    QTest::newRow("laptop on battery, mouse ignored")
-        << "laptop_on_battery" << kOff << 57 << S::Discharging << 10260.0 << 0.0
-        << "In scarica: 57%, circa 2 h 51 min rimanenti\nConsumo: 10,0 W\n"
-           "Capacità: 88% dell'originale";
-    QTest::newRow("laptop charging")
-        << "laptop_charging" << kOn << 88 << S::Charging << 0.0 << 1800.0
-        << "In carica: 88%, carica completa tra 30 min\n"
-           "In carica a 12,0 W";
-    QTest::newRow("two batteries weighted by energy, times summed")
-        << "two_batteries" << kOff << 60 << S::Discharging << 14400.0 << 0.0
-        << "In scarica: 60%, circa 4 h 00 min rimanenti\nConsumo: 15,0 W\n"
-           "Batteria 1: 100%, non in carica\nBatteria 2: 50%, in scarica";
-    QTest::newRow("desktop, mains only") << "desktop" << kOn << kUnknown << S::NoBattery << 0.0
-                                         << 0.0 << "Alimentazione da rete, nessuna batteria";
-    QTest::newRow("charge units weighted by charge, times summed, watts from current")
-        << "charge_units" << kOff << 64 << S::Discharging << 10800.0 << 0.0
-        << "In scarica: 64%, circa 3 h 00 min rimanenti\nConsumo: 17,1 W\n"
-           "Batteria 1: 50%, in scarica\nBatteria 2: 75%, in scarica";
-    QTest::newRow("energy before charge, no rate")
-        << "energy_and_charge" << kOn << 50 << S::Charging << 0.0 << 0.0 << "In carica: 50%";
-    QTest::newRow("usb-c charger online")
-        << "usb_c_charger" << kOn << 70 << S::Charging << 0.0 << 0.0 << "In carica: 70%";
-    QTest::newRow("no charger listed, charging; headset ignored")
-        << "battery_only_charging" << kOn << 35 << S::Charging << 0.0 << 0.0 << "In carica: 35%";
-    QTest::newRow("held at the charge limit, the other pack full")
-        << "limit_two_packs" << kOn << 87 << S::NotCharging << 0.0 << 0.0
-        << "In pausa al limite di carica (80%): 87%\n"
-           "Batteria 1 (5B10W13975): 80%, in pausa al limite di carica (80%), capacità 90%, "
-           "512 cicli\nBatteria 2: 100%, carica completa";
+    row("laptop on battery, mouse ignored", "laptop_on_battery", kOff, 57, S::Discharging, 10260.0,
+        0.0,
+        "In scarica: 57%, circa 2 h 51 min rimanenti\nConsumo: 10,0 W\n"
+        "Capacità: 88% dell'originale");
+    row("laptop charging", "laptop_charging", kOn, 88, S::Charging, 0.0, 1800.0,
+        "In carica: 88%, carica completa tra 30 min\nIn carica a 12,0 W");
+    row("two batteries weighted by energy, times summed", "two_batteries", kOff, 60, S::Discharging,
+        14400.0, 0.0,
+        "In scarica: 60%, circa 4 h 00 min rimanenti\nConsumo: 15,0 W\n"
+        "Batteria 1: 100%, non in carica\nBatteria 2: 50%, in scarica");
+    row("desktop, mains only", "desktop", kOn, kUnknown, S::NoBattery, 0.0, 0.0,
+        "Alimentazione da rete, nessuna batteria");
+    row("charge units weighted by charge, times summed, watts from current", "charge_units", kOff,
+        64, S::Discharging, 10800.0, 0.0,
+        "In scarica: 64%, circa 3 h 00 min rimanenti\nConsumo: 17,1 W\n"
+        "Batteria 1: 50%, in scarica\nBatteria 2: 75%, in scarica");
+    row("energy before charge, no rate", "energy_and_charge", kOn, 50, S::Charging, 0.0, 0.0,
+        "In carica: 50%");
+    row("usb-c charger online", "usb_c_charger", kOn, 70, S::Charging, 0.0, 0.0, "In carica: 70%");
+    row("no charger listed, charging; headset ignored", "battery_only_charging", kOn, 35,
+        S::Charging, 0.0, 0.0, "In carica: 35%");
+    row("held at the charge limit, the other pack full", "limit_two_packs", kOn, 87, S::NotCharging,
+        0.0, 0.0,
+        "In pausa al limite di carica (80%): 87%\n"
+        "Batteria 1 (5B10W13975): 80%, in pausa al limite di carica (80%), capacità 90%, "
+        "512 cicli\nBatteria 2: 100%, carica completa");
 }
 
 void TestSysfsPowerSource::fixtureTrees()
@@ -292,32 +291,29 @@ void TestSysfsPowerSource::builtTrees_data()
     const Files chargeOnly = without(bat, {"BAT0/capacity", "BAT0/energy_now"});
 
     // Which figure of one battery is used.
-    QTest::newRow("capacity first") << bat << kOff << 57;
-    QTest::newRow("no capacity: energy") << ratioOnly << kOff << 40;
-    QTest::newRow("no energy_now: charge") << chargeOnly << kOff << 25;
-    QTest::newRow("energy_full 0: charge, no division by zero")
-        << with(ratioOnly, {{"BAT0/energy_full", "0\n"}}) << kOff << 25;
-    QTest::newRow("charge_full 0 too: nothing")
-        << with(chargeOnly, {{"BAT0/charge_full", "0\n"}}) << kOff << kUnknown;
-    QTest::newRow("energy_now without energy_full is not mixed with charge_full")
-        << with(without(ratioOnly, {"BAT0/energy_full", "BAT0/charge_now"}),
-                {{"BAT0/energy_now", "2000000\n"}})
-        << kOff << kUnknown;
-    QTest::newRow("nothing but the type")
-        << Files{{"BAT0/type", "Battery\n"}} << kUnknown << kUnknown;
+    row("capacity first", bat, kOff, 57);
+    row("no capacity: energy", ratioOnly, kOff, 40);
+    row("no energy_now: charge", chargeOnly, kOff, 25);
+    row("energy_full 0: charge, no division by zero",
+        with(ratioOnly, {{"BAT0/energy_full", "0\n"}}), kOff, 25);
+    row("charge_full 0 too: nothing", with(chargeOnly, {{"BAT0/charge_full", "0\n"}}), kOff,
+        kUnknown);
+    row("energy_now without energy_full is not mixed with charge_full",
+        with(without(ratioOnly, {"BAT0/energy_full", "BAT0/charge_now"}),
+             {{"BAT0/energy_now", "2000000\n"}}),
+        kOff, kUnknown);
+    row("nothing but the type", Files{{"BAT0/type", "Battery\n"}}, kUnknown, kUnknown);
 
     // Rounding half to even, clamping an overshoot.
-    QTest::newRow("42.5 rounds to 42")
-        << with(ratioOnly, {{"BAT0/energy_now", "425\n"}, {"BAT0/energy_full", "1000\n"}}) << kOff
-        << 42;
-    QTest::newRow("43.5 rounds to 44")
-        << with(ratioOnly, {{"BAT0/energy_now", "435\n"}, {"BAT0/energy_full", "1000\n"}}) << kOff
-        << 44;
-    QTest::newRow("energy_now above energy_full is full")
-        << with(ratioOnly, {{"BAT0/energy_now", "52000000\n"}}) << kOff << 100;
-    QTest::newRow("capacity 103 is full") << with(bat, {{"BAT0/capacity", "103\n"}}) << kOff << 100;
-    QTest::newRow("capacity 0") << with(bat, {{"BAT0/capacity", "0\n"}}) << kOff << 0;
-    QTest::newRow("no line end") << with(bat, {{"BAT0/capacity", "57"}}) << kOff << 57;
+    row("42.5 rounds to 42",
+        with(ratioOnly, {{"BAT0/energy_now", "425\n"}, {"BAT0/energy_full", "1000\n"}}), kOff, 42);
+    row("43.5 rounds to 44",
+        with(ratioOnly, {{"BAT0/energy_now", "435\n"}, {"BAT0/energy_full", "1000\n"}}), kOff, 44);
+    row("energy_now above energy_full is full",
+        with(ratioOnly, {{"BAT0/energy_now", "52000000\n"}}), kOff, 100);
+    row("capacity 103 is full", with(bat, {{"BAT0/capacity", "103\n"}}), kOff, 100);
+    row("capacity 0", with(bat, {{"BAT0/capacity", "0\n"}}), kOff, 0);
+    row("no line end", with(bat, {{"BAT0/capacity", "57"}}), kOff, 57);
 
     // A capacity that is no number falls back to energy.
     for (const auto& [tag, text] : std::initializer_list<std::pair<const char*, QByteArray>>{
@@ -336,30 +332,24 @@ void TestSysfsPowerSource::builtTrees_data()
              {"capacity 19 digits", "1234567890123456789\n"},
              {"capacity binary", QByteArray("\xff\xfe\x01\x02", 4)},
          })
-        QTest::newRow(tag) << with(bat, {{"BAT0/capacity", text}}) << kOff << 40;
-    QTest::newRow("energy garbage: charge")
-        << with(ratioOnly, {{"BAT0/energy_now", "lots\n"}}) << kOff << 25;
-    QTest::newRow("energy_now far above full (no gauge): charge")
-        << with(ratioOnly, {{"BAT0/energy_now", "999999999999\n"}}) << kOff << 25;
+        row(tag, with(bat, {{"BAT0/capacity", text}}), kOff, 40);
+    row("energy garbage: charge", with(ratioOnly, {{"BAT0/energy_now", "lots\n"}}), kOff, 25);
+    row("energy_now far above full (no gauge): charge",
+        with(ratioOnly, {{"BAT0/energy_now", "999999999999\n"}}), kOff, 25);
 
     // Which batteries count.
-    QTest::newRow("present 0 does not count")
-        << with(bat, {{"BAT0/present", "0\n"}}) + with(battery("BAT1"), {{"BAT1/capacity", "80\n"}})
-        << kOff << 80;
-    QTest::newRow("present garbage says nothing against it")
-        << with(bat, {{"BAT0/present", "yes\n"}}) << kOff << 57;
-    QTest::newRow("scope Device does not count")
-        << with(bat, {{"BAT0/scope", "Device\n"}}) << kUnknown << kUnknown;
-    QTest::newRow("scope System counts") << with(bat, {{"BAT0/scope", "System\n"}}) << kOff << 57;
-    QTest::newRow("a UPS is not the battery")
-        << with(bat, {{"BAT0/type", "UPS\n"}}) << kUnknown << kUnknown;
-    QTest::newRow("no type file") << without(bat, {"BAT0/type"}) << kUnknown << kUnknown;
-    QTest::newRow("type garbage") << with(bat, {{"BAT0/type", "Battery!\n"}}) << kUnknown
-                                  << kUnknown;
-    QTest::newRow("a file where a supply folder would be")
-        << bat + Files{{"BAT1", "Battery\n"}} << kOff << 57;
-    QTest::newRow("a supply name of 255 characters")
-        << battery(QString(255, QLatin1Char('B'))) << kOff << 57;
+    row("present 0 does not count",
+        with(bat, {{"BAT0/present", "0\n"}}) + with(battery("BAT1"), {{"BAT1/capacity", "80\n"}}),
+        kOff, 80);
+    row("present garbage says nothing against it", with(bat, {{"BAT0/present", "yes\n"}}), kOff,
+        57);
+    row("scope Device does not count", with(bat, {{"BAT0/scope", "Device\n"}}), kUnknown, kUnknown);
+    row("scope System counts", with(bat, {{"BAT0/scope", "System\n"}}), kOff, 57);
+    row("a UPS is not the battery", with(bat, {{"BAT0/type", "UPS\n"}}), kUnknown, kUnknown);
+    row("no type file", without(bat, {"BAT0/type"}), kUnknown, kUnknown);
+    row("type garbage", with(bat, {{"BAT0/type", "Battery!\n"}}), kUnknown, kUnknown);
+    row("a file where a supply folder would be", bat + Files{{"BAT1", "Battery\n"}}, kOff, 57);
+    row("a supply name of 255 characters", battery(QString(255, QLatin1Char('B'))), kOff, 57);
 
     // Several batteries.
     const Files small = with(battery("BAT0"), {{"BAT0/capacity", "100\n"},
@@ -368,52 +358,48 @@ void TestSysfsPowerSource::builtTrees_data()
     const Files big = with(battery("BAT1"), {{"BAT1/capacity", "50\n"},
                                              {"BAT1/energy_full", "80000000\n"},
                                              {"BAT1/charge_full", "7000000\n"}});
-    QTest::newRow("weighted by energy_full") << small + big << kOff << 60;
-    QTest::newRow("one without energy_full: by charge_full")
-        << without(small + big, {"BAT0/energy_full"}) << kOff << 56;
-    QTest::newRow("one with neither: plain average")
-        << without(small + big, {"BAT0/energy_full", "BAT1/charge_full"}) << kOff << 75;
-    QTest::newRow("weighted average rounds half to even")
-        << with(small + big, {{"BAT0/capacity", "97\n"},
-                              {"BAT1/capacity", "32\n"},
-                              {"BAT0/energy_full", "1\n"},
-                              {"BAT1/energy_full", "1\n"}})
-        << kOff << 64;
-    QTest::newRow("a broken battery does not count")
-        << small + with(big, {{"BAT1/capacity", "x\n"},
-                              {"BAT1/energy_now", "x\n"},
-                              {"BAT1/charge_now", "x\n"}})
-        << kOff << 100;
+    row("weighted by energy_full", small + big, kOff, 60);
+    row("one without energy_full: by charge_full", without(small + big, {"BAT0/energy_full"}), kOff,
+        56);
+    row("one with neither: plain average",
+        without(small + big, {"BAT0/energy_full", "BAT1/charge_full"}), kOff, 75);
+    row("weighted average rounds half to even",
+        with(small + big, {{"BAT0/capacity", "97\n"},
+                           {"BAT1/capacity", "32\n"},
+                           {"BAT0/energy_full", "1\n"},
+                           {"BAT1/energy_full", "1\n"}}),
+        kOff, 64);
+    row("a broken battery does not count",
+        small + with(big, {{"BAT1/capacity", "x\n"},
+                           {"BAT1/energy_now", "x\n"},
+                           {"BAT1/charge_now", "x\n"}}),
+        kOff, 100);
 
     // The line status.
-    QTest::newRow("charger online") << bat + charger("1\n") << kOn << 57;
-    QTest::newRow("charger online 2 (programmable)") << bat + charger("2\n", "USB") << kOn << 57;
-    QTest::newRow("charger offline, battery says charging")
-        << with(bat, {{"BAT0/status", "Charging\n"}}) + charger("0\n") << kOff << 57;
-    QTest::newRow("one of two chargers online")
-        << bat + charger("0\n") + charger("1\n", "USB_C", "ucsi") << kOn << 57;
-    QTest::newRow("wireless charger online") << bat + charger("1\n", "Wireless") << kOn << 57;
-    QTest::newRow("charger online garbage: the battery decides")
-        << bat + charger("on\n") << kOff << 57;
-    QTest::newRow("charger of a device does not count")
-        << with(bat, {{"BAT0/status", "Charging\n"}}) + charger("0\n") +
-               Files{{"AC/scope", "Device\n"}}
-        << kOn << 57;
-    QTest::newRow("mains only, offline") << charger("0\n") << kOff << kUnknown;
-    QTest::newRow("no charger, Full") << with(bat, {{"BAT0/status", "Full\n"}}) << kOn << 57;
-    QTest::newRow("no charger, Not charging")
-        << with(bat, {{"BAT0/status", "Not charging\n"}}) << kOn << 57;
-    QTest::newRow("no charger, Unknown")
-        << with(bat, {{"BAT0/status", "Unknown\n"}}) << kUnknown << 57;
-    QTest::newRow("no charger, status garbage")
-        << with(bat, {{"BAT0/status", "Discharging!\n"}}) << kUnknown << 57;
-    QTest::newRow("no charger, no status") << without(bat, {"BAT0/status"}) << kUnknown << 57;
-    QTest::newRow("no charger, one discharging and one idle")
-        << bat + with(battery("BAT1"), {{"BAT1/status", "Unknown\n"}}) << kOff << 57;
-    QTest::newRow("no charger, an absent battery's status does not count")
-        << with(bat, {{"BAT0/status", "Charging\n"}}) +
-               with(battery("BAT1"), {{"BAT1/present", "0\n"}})
-        << kOn << 57;
+    row("charger online", bat + charger("1\n"), kOn, 57);
+    row("charger online 2 (programmable)", bat + charger("2\n", "USB"), kOn, 57);
+    row("charger offline, battery says charging",
+        with(bat, {{"BAT0/status", "Charging\n"}}) + charger("0\n"), kOff, 57);
+    row("one of two chargers online", bat + charger("0\n") + charger("1\n", "USB_C", "ucsi"), kOn,
+        57);
+    row("wireless charger online", bat + charger("1\n", "Wireless"), kOn, 57);
+    row("charger online garbage: the battery decides", bat + charger("on\n"), kOff, 57);
+    row("charger of a device does not count",
+        with(bat, {{"BAT0/status", "Charging\n"}}) + charger("0\n") +
+            Files{{"AC/scope", "Device\n"}},
+        kOn, 57);
+    row("mains only, offline", charger("0\n"), kOff, kUnknown);
+    row("no charger, Full", with(bat, {{"BAT0/status", "Full\n"}}), kOn, 57);
+    row("no charger, Not charging", with(bat, {{"BAT0/status", "Not charging\n"}}), kOn, 57);
+    row("no charger, Unknown", with(bat, {{"BAT0/status", "Unknown\n"}}), kUnknown, 57);
+    row("no charger, status garbage", with(bat, {{"BAT0/status", "Discharging!\n"}}), kUnknown, 57);
+    row("no charger, no status", without(bat, {"BAT0/status"}), kUnknown, 57);
+    row("no charger, one discharging and one idle",
+        bat + with(battery("BAT1"), {{"BAT1/status", "Unknown\n"}}), kOff, 57);
+    row("no charger, an absent battery's status does not count",
+        with(bat, {{"BAT0/status", "Charging\n"}}) +
+            with(battery("BAT1"), {{"BAT1/present", "0\n"}}),
+        kOn, 57);
 }
 
 void TestSysfsPowerSource::builtTrees()
@@ -445,43 +431,38 @@ void TestSysfsPowerSource::batteryDetails_data()
     const Files byCharge = with(without(bat, {"BAT0/energy_now", "BAT0/power_now"}),
                                 {{"BAT0/current_now", "500000\n"}});
     constexpr double kHour = 3600.0;
-    QTest::newRow("energy and power") << bat << S::Discharging << 2 * kHour << 0.0;
-    QTest::newRow("charging") << charging << S::Charging << 0.0 << 3 * kHour;
-    QTest::newRow("charge and current") << byCharge << S::Discharging << 2 * kHour << 0.0;
-    QTest::newRow("rate written negative")
-        << with(bat, {{"BAT0/power_now", "-10000000\n"}}) << S::Discharging << 2 * kHour << 0.0;
-    QTest::newRow("rate 0") << with(bat, {{"BAT0/power_now", "0\n"}}) << S::Discharging << 0.0
-                            << 0.0;
-    QTest::newRow("a trickle: past ten days, no time")
-        << with(bat, {{"BAT0/power_now", "1\n"}}) << S::Discharging << 0.0 << 0.0;
-    QTest::newRow("energy far past full: charge instead")
-        << with(bat, {{"BAT0/energy_now", "999999999999\n"}, {"BAT0/current_now", "500000\n"}})
-        << S::Discharging << 2 * kHour << 0.0;
-    QTest::newRow("energy_now above energy_full while charging: no time")
-        << with(charging, {{"BAT0/energy_now", "52000000\n"}}) << S::Charging << 0.0 << 0.0;
-    QTest::newRow("not charging") << with(bat, {{"BAT0/status", "Not charging\n"}})
-                                  << S::NotCharging << 0.0 << 0.0;
+    row("energy and power", bat, S::Discharging, 2 * kHour, 0.0);
+    row("charging", charging, S::Charging, 0.0, 3 * kHour);
+    row("charge and current", byCharge, S::Discharging, 2 * kHour, 0.0);
+    row("rate written negative", with(bat, {{"BAT0/power_now", "-10000000\n"}}), S::Discharging,
+        2 * kHour, 0.0);
+    row("rate 0", with(bat, {{"BAT0/power_now", "0\n"}}), S::Discharging, 0.0, 0.0);
+    row("a trickle: past ten days, no time", with(bat, {{"BAT0/power_now", "1\n"}}), S::Discharging,
+        0.0, 0.0);
+    row("energy far past full: charge instead",
+        with(bat, {{"BAT0/energy_now", "999999999999\n"}, {"BAT0/current_now", "500000\n"}}),
+        S::Discharging, 2 * kHour, 0.0);
+    row("energy_now above energy_full while charging: no time",
+        with(charging, {{"BAT0/energy_now", "52000000\n"}}), S::Charging, 0.0, 0.0);
+    row("not charging", with(bat, {{"BAT0/status", "Not charging\n"}}), S::NotCharging, 0.0, 0.0);
     // To a charge limit: 40 of 50 Wh at 10 W from 20 Wh; 100 is no limit.
     const auto limit = [&](const char* end) {
         return with(charging, {{"BAT0/charge_control_end_threshold", end}});
     };
-    QTest::newRow("charging to a limit") << limit("80\n") << S::Charging << 0.0 << 2 * kHour;
-    QTest::newRow("limit 100 is none") << limit("100\n") << S::Charging << 0.0 << 3 * kHour;
-    QTest::newRow("limit below the charge: no time") << limit("30\n") << S::Charging << 0.0 << 0.0;
-    QTest::newRow("limit garbage is none") << limit("eighty\n") << S::Charging << 0.0 << 3 * kHour;
+    row("charging to a limit", limit("80\n"), S::Charging, 0.0, 2 * kHour);
+    row("limit 100 is none", limit("100\n"), S::Charging, 0.0, 3 * kHour);
+    row("limit below the charge: no time", limit("30\n"), S::Charging, 0.0, 0.0);
+    row("limit garbage is none", limit("eighty\n"), S::Charging, 0.0, 3 * kHour);
 
     // Two batteries: one charging makes both charging; the times are summed.
     const Files second = with(
         battery("BAT1"),
         {{"BAT1/status", "Full\n"}, {"BAT1/energy_now", "50000000\n"}, {"BAT1/power_now", "0\n"}});
-    QTest::newRow("two, one discharging, one full")
-        << bat + second << S::Discharging << 7 * kHour << 0.0;
-    QTest::newRow("two, one charging") << charging + second << S::Charging << 0.0 << 3 * kHour;
-    QTest::newRow("two, one unknown")
-        << with(bat, {{"BAT0/status", "Unknown\n"}}) + second << S::Full << 0.0 << 0.0;
-    QTest::newRow("two in different units: no time")
-        << bat + without(second, {"BAT1/energy_now", "BAT1/energy_full"}) << S::Discharging << 0.0
-        << 0.0;
+    row("two, one discharging, one full", bat + second, S::Discharging, 7 * kHour, 0.0);
+    row("two, one charging", charging + second, S::Charging, 0.0, 3 * kHour);
+    row("two, one unknown", with(bat, {{"BAT0/status", "Unknown\n"}}) + second, S::Full, 0.0, 0.0);
+    row("two in different units: no time",
+        bat + without(second, {"BAT1/energy_now", "BAT1/energy_full"}), S::Discharging, 0.0, 0.0);
 }
 
 void TestSysfsPowerSource::batteryDetails()
@@ -511,28 +492,17 @@ void TestSysfsPowerSource::filesThatAreNotValues_data()
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("percent");
 
-    QTest::newRow("capacity a FIFO") << "BAT0/capacity"
-                                     << "fifo" << kOff << 40;
-    QTest::newRow("type a FIFO") << "BAT0/type"
-                                 << "fifo" << kUnknown << kUnknown;
-    QTest::newRow("status a FIFO") << "BAT0/status"
-                                   << "fifo" << kUnknown << 57;
-    QTest::newRow("capacity /dev/zero") << "BAT0/capacity"
-                                        << "zero" << kOff << 40;
-    QTest::newRow("energy_full /dev/urandom") << "BAT0/energy_full"
-                                              << "urandom" << kOff << 57;
-    QTest::newRow("capacity huge") << "BAT0/capacity"
-                                   << "huge" << kOff << 40;
-    QTest::newRow("capacity 63 digits") << "BAT0/capacity"
-                                        << "long" << kOff << 40;
-    QTest::newRow("capacity a folder") << "BAT0/capacity"
-                                       << "folder" << kOff << 40;
-    QTest::newRow("capacity a dangling link") << "BAT0/capacity"
-                                              << "dangling" << kOff << 40;
-    QTest::newRow("capacity unreadable") << "BAT0/capacity"
-                                         << "unreadable" << kOff << 40;
-    QTest::newRow("the supply a dangling link") << "BAT0"
-                                                << "dangling" << kUnknown << kUnknown;
+    row("capacity a FIFO", "BAT0/capacity", "fifo", kOff, 40);
+    row("type a FIFO", "BAT0/type", "fifo", kUnknown, kUnknown);
+    row("status a FIFO", "BAT0/status", "fifo", kUnknown, 57);
+    row("capacity /dev/zero", "BAT0/capacity", "zero", kOff, 40);
+    row("energy_full /dev/urandom", "BAT0/energy_full", "urandom", kOff, 57);
+    row("capacity huge", "BAT0/capacity", "huge", kOff, 40);
+    row("capacity 63 digits", "BAT0/capacity", "long", kOff, 40);
+    row("capacity a folder", "BAT0/capacity", "folder", kOff, 40);
+    row("capacity a dangling link", "BAT0/capacity", "dangling", kOff, 40);
+    row("capacity unreadable", "BAT0/capacity", "unreadable", kOff, 40);
+    row("the supply a dangling link", "BAT0", "dangling", kUnknown, kUnknown);
 }
 
 void TestSysfsPowerSource::filesThatAreNotValues()
@@ -661,17 +631,17 @@ void TestSysfsPowerSource::listFollowsTheTree_data()
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("percent");
 
-    QTest::newRow("nothing") << "" << kOff << 68;
-    QTest::newRow("a battery appears") << "add BAT2" << kOff << 79;
-    QTest::newRow("a battery vanishes") << "remove BAT1" << kOff << 57;
-    QTest::newRow("a kept file removed: energy") << "remove BAT0/capacity" << kOff << 60;
-    QTest::newRow("a kept file replaced by another") << "rename BAT0/capacity" << kOff << 50;
-    QTest::newRow("a kept file rewritten") << "write BAT0/capacity" << kOff << 50;
-    QTest::newRow("the charger online, rewritten") << "write AC/online" << kOn << 68;
-    QTest::newRow("the charger replaced by another") << "rename AC" << kOn << 68;
-    QTest::newRow("a battery becomes a device's") << "write BAT1/scope" << kOff << 57;
-    QTest::newRow("a battery taken out") << "write BAT1/present" << kOff << 57;
-    QTest::newRow("the whole folder replaced") << "rename ." << kOff << 20;
+    row("nothing", "", kOff, 68);
+    row("a battery appears", "add BAT2", kOff, 79);
+    row("a battery vanishes", "remove BAT1", kOff, 57);
+    row("a kept file removed: energy", "remove BAT0/capacity", kOff, 60);
+    row("a kept file replaced by another", "rename BAT0/capacity", kOff, 50);
+    row("a kept file rewritten", "write BAT0/capacity", kOff, 50);
+    row("the charger online, rewritten", "write AC/online", kOn, 68);
+    row("the charger replaced by another", "rename AC", kOn, 68);
+    row("a battery becomes a device's", "write BAT1/scope", kOff, 57);
+    row("a battery taken out", "write BAT1/present", kOff, 57);
+    row("the whole folder replaced", "rename .", kOff, 20);
 }
 
 void TestSysfsPowerSource::listFollowsTheTree()

@@ -1,9 +1,12 @@
 // The settings file format: hand-written values come back as written, our own
 // values round-trip, and a short write fails the save.
+#include "data_row.h"
 #include "ini_format.h"
 
 #include <QBuffer>
 #include <QTest>
+
+using tellavo::test::row;
 
 using namespace tellavo;
 
@@ -48,22 +51,21 @@ void TestIniFormat::handWritten_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("value");
-    QTest::newRow("list-like") << QByteArray("Messaggio=a, b") << "a, b";
-    QTest::newRow("comment-like tail") << QByteArray("Messaggio=a, b ; c  ") << "a, b ; c  ";
-    QTest::newRow("variant-like") << QByteArray("Messaggio=@Variant(garbage)")
-                                  << "@Variant(garbage)";
-    QTest::newRow("blanks kept") << QByteArray("Messaggio=  ciao  ") << "  ciao  ";
-    QTest::newRow("quotes kept") << QByteArray("Messaggio=\"ciao\"") << "\"ciao\"";
-    QTest::newRow("equals in value") << QByteArray("Messaggio=a=b") << "a=b";
-    QTest::newRow("empty value") << QByteArray("Messaggio=") << "";
-    QTest::newRow("lone backslash") << QByteArray("Messaggio=C:\\temp\\x00e8") << "C:\\temp\\x00e8";
-    QTest::newRow("trailing backslash") << QByteArray("Messaggio=fine\\") << "fine\\";
-    QTest::newRow("escaped backslash") << QByteArray("Messaggio=a\\\\b") << "a\\b";
-    QTest::newRow("escaped line break") << QByteArray("Messaggio=a\\nb") << "a\nb";
-    QTest::newRow("accents utf-8") << QByteArray("Messaggio=perch\xc3\xa8 \xe2\x82\xac")
-                                   << QString::fromUtf8("perch\xc3\xa8 \xe2\x82\xac");
-    QTest::newRow("CRLF line end") << QByteArray("Messaggio=ciao\r") << "ciao";
-    QTest::newRow("blank around key") << QByteArray("  Messaggio\t= x") << " x";
+    row("list-like", QByteArray("Messaggio=a, b"), "a, b");
+    row("comment-like tail", QByteArray("Messaggio=a, b ; c  "), "a, b ; c  ");
+    row("variant-like", QByteArray("Messaggio=@Variant(garbage)"), "@Variant(garbage)");
+    row("blanks kept", QByteArray("Messaggio=  ciao  "), "  ciao  ");
+    row("quotes kept", QByteArray("Messaggio=\"ciao\""), "\"ciao\"");
+    row("equals in value", QByteArray("Messaggio=a=b"), "a=b");
+    row("empty value", QByteArray("Messaggio="), "");
+    row("lone backslash", QByteArray("Messaggio=C:\\temp\\x00e8"), "C:\\temp\\x00e8");
+    row("trailing backslash", QByteArray("Messaggio=fine\\"), "fine\\");
+    row("escaped backslash", QByteArray("Messaggio=a\\\\b"), "a\\b");
+    row("escaped line break", QByteArray("Messaggio=a\\nb"), "a\nb");
+    row("accents utf-8", QByteArray("Messaggio=perch\xc3\xa8 \xe2\x82\xac"),
+        QString::fromUtf8("perch\xc3\xa8 \xe2\x82\xac"));
+    row("CRLF line end", QByteArray("Messaggio=ciao\r"), "ciao");
+    row("blank around key", QByteArray("  Messaggio\t= x"), " x");
 }
 
 void TestIniFormat::handWritten()
@@ -80,43 +82,27 @@ void TestIniFormat::structure_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");  // "<absent>" when the key must not exist
-    QTest::newRow("later duplicate wins")
-        << QByteArray("[Generale]\nSoglia=1\nSoglia=2\n") << "Generale/Soglia"
-        << "2";
-    QTest::newRow("section twice merged")
-        << QByteArray("[Generale]\nSoglia=5\n[Altro]\nx=1\n[Generale]\nSx=7\n") << "Generale/Soglia"
-        << "5";
-    QTest::newRow("second part of merged section")
-        << QByteArray("[Generale]\nSoglia=5\n[Altro]\nx=1\n[Generale]\nSx=7\n") << "Generale/Sx"
-        << "7";
-    QTest::newRow("line without equals skipped")
-        << QByteArray("[Generale]\nSoglia\nSx=3\n") << "Generale/Soglia"
-        << "<absent>";
-    QTest::newRow("comment skipped")
-        << QByteArray("[Generale]\n;Soglia=9\n#Sx=1\n") << "Generale/Soglia"
-        << "<absent>";
-    QTest::newRow("key before any section")
-        << QByteArray("Soglia=4\n[Generale]\nSx=1\n") << "Soglia"
-        << "4";
-    QTest::newRow("other section not ours")
-        << QByteArray("[Altro]\nSoglia=4\n") << "Generale/Soglia"
-        << "<absent>";
-    QTest::newRow("byte-order mark")
-        << QByteArray("\xef\xbb\xbf[Generale]\nSoglia=8\n") << "Generale/Soglia"
-        << "8";
-    QTest::newRow("no final line break") << QByteArray("[Generale]\nSoglia=8") << "Generale/Soglia"
-                                         << "8";
-    QTest::newRow("section with blanks")
-        << QByteArray("[ Generale ]\nSoglia=8\n") << "Generale/Soglia"
-        << "8";
-    QTest::newRow("unclosed section") << QByteArray("[Generale\nSoglia=8\n") << "Generale/Soglia"
-                                      << "8";
-    QTest::newRow("empty key skipped") << QByteArray("[Generale]\n=8\n") << "Generale/"
-                                       << "<absent>";
-    QTest::newRow("binary garbage")
-        << QByteArray("\x00\xff\xfe\n[Generale]\x01\n\x80\x81=\x00\nSoglia=3\n", 30)
-        << "Generale/Soglia"
-        << "3";
+    row("later duplicate wins", QByteArray("[Generale]\nSoglia=1\nSoglia=2\n"), "Generale/Soglia",
+        "2");
+    row("section twice merged",
+        QByteArray("[Generale]\nSoglia=5\n[Altro]\nx=1\n[Generale]\nSx=7\n"), "Generale/Soglia",
+        "5");
+    row("second part of merged section",
+        QByteArray("[Generale]\nSoglia=5\n[Altro]\nx=1\n[Generale]\nSx=7\n"), "Generale/Sx", "7");
+    row("line without equals skipped", QByteArray("[Generale]\nSoglia\nSx=3\n"), "Generale/Soglia",
+        "<absent>");
+    row("comment skipped", QByteArray("[Generale]\n;Soglia=9\n#Sx=1\n"), "Generale/Soglia",
+        "<absent>");
+    row("key before any section", QByteArray("Soglia=4\n[Generale]\nSx=1\n"), "Soglia", "4");
+    row("other section not ours", QByteArray("[Altro]\nSoglia=4\n"), "Generale/Soglia", "<absent>");
+    row("byte-order mark", QByteArray("\xef\xbb\xbf[Generale]\nSoglia=8\n"), "Generale/Soglia",
+        "8");
+    row("no final line break", QByteArray("[Generale]\nSoglia=8"), "Generale/Soglia", "8");
+    row("section with blanks", QByteArray("[ Generale ]\nSoglia=8\n"), "Generale/Soglia", "8");
+    row("unclosed section", QByteArray("[Generale\nSoglia=8\n"), "Generale/Soglia", "8");
+    row("empty key skipped", QByteArray("[Generale]\n=8\n"), "Generale/", "<absent>");
+    row("binary garbage", QByteArray("\x00\xff\xfe\n[Generale]\x01\n\x80\x81=\x00\nSoglia=3\n", 30),
+        "Generale/Soglia", "3");
 }
 
 void TestIniFormat::structure()
@@ -134,18 +120,17 @@ void TestIniFormat::structure()
 void TestIniFormat::roundTrip_data()
 {
     QTest::addColumn<QString>("value");
-    QTest::newRow("plain") << "Attacca la spina!!";
-    QTest::newRow("empty") << "";
-    QTest::newRow("leading and trailing blanks") << "  a  ";
-    QTest::newRow("tab") << "\ta\t";
-    QTest::newRow("backslashes") << "C:\\n\\\\x\\";
-    QTest::newRow("line breaks") << "riga 1\nriga 2\r\nriga 3\n";
-    QTest::newRow("ini syntax inside") << "[Generale]\nSoglia=99 ; x";
-    QTest::newRow("hash and semicolon") << "; # ciao";
-    QTest::newRow("unicode") << QString::fromUtf8(
-        "\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xf0\x9f\x94\x8b è");
-    QTest::newRow("control chars") << QString::fromUtf8("a\x01\x1b[31mb");
-    QTest::newRow("long") << QString(100000, QLatin1Char('x'));
+    row("plain", "Attacca la spina!!");
+    row("empty", "");
+    row("leading and trailing blanks", "  a  ");
+    row("tab", "\ta\t");
+    row("backslashes", "C:\\n\\\\x\\");
+    row("line breaks", "riga 1\nriga 2\r\nriga 3\n");
+    row("ini syntax inside", "[Generale]\nSoglia=99 ; x");
+    row("hash and semicolon", "; # ciao");
+    row("unicode", QString::fromUtf8("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xf0\x9f\x94\x8b è"));
+    row("control chars", QString::fromUtf8("a\x01\x1b[31mb"));
+    row("long", QString(100000, QLatin1Char('x')));
 }
 
 void TestIniFormat::roundTrip()
@@ -166,17 +151,17 @@ void TestIniFormat::roundTrip()
 void TestIniFormat::foreignKeysSurviveSave_data()
 {
     QTest::addColumn<QByteArray>("file");
-    QTest::newRow("leading slash") << QByteArray("/x=1\n");
-    QTest::newRow("blank before slash") << QByteArray("a /b=1\n");
-    QTest::newRow("blank after slash") << QByteArray("a/ b=1\n");
-    QTest::newRow("comment sign after slash") << QByteArray("a/;b=1\n");
-    QTest::newRow("hash after slash") << QByteArray("a/#b=1\n");
-    QTest::newRow("bracket after slash") << QByteArray("a/[b=1\n");
-    QTest::newRow("section a slash") << QByteArray("[/]\nk=1\n");
-    QTest::newRow("section with inner blank") << QByteArray("[a/ b]\nk=1\n");
-    QTest::newRow("like ours, with a blank")
-        << QByteArray("[Generale]\nSoglia=20\n[Generale ]\nSoglia=99\nGenerale /Soglia=98\n");
-    QTest::newRow("byte-order marks") << QByteArray("\xef\xbb\xbf\xef\xbb\xbf\xef\xbb\xbfk=1\n");
+    row("leading slash", QByteArray("/x=1\n"));
+    row("blank before slash", QByteArray("a /b=1\n"));
+    row("blank after slash", QByteArray("a/ b=1\n"));
+    row("comment sign after slash", QByteArray("a/;b=1\n"));
+    row("hash after slash", QByteArray("a/#b=1\n"));
+    row("bracket after slash", QByteArray("a/[b=1\n"));
+    row("section a slash", QByteArray("[/]\nk=1\n"));
+    row("section with inner blank", QByteArray("[a/ b]\nk=1\n"));
+    row("like ours, with a blank",
+        QByteArray("[Generale]\nSoglia=20\n[Generale ]\nSoglia=99\nGenerale /Soglia=98\n"));
+    row("byte-order marks", QByteArray("\xef\xbb\xbf\xef\xbb\xbf\xef\xbb\xbfk=1\n"));
 }
 
 void TestIniFormat::foreignKeysSurviveSave()
@@ -191,9 +176,9 @@ void TestIniFormat::foreignKeysSurviveSave()
 void TestIniFormat::shortWriteFails_data()
 {
     QTest::addColumn<qint64>("room");
-    QTest::newRow("nothing") << qint64(0);
-    QTest::newRow("one byte") << qint64(1);
-    QTest::newRow("all but one") << qint64(-1);
+    row("nothing", qint64(0));
+    row("one byte", qint64(1));
+    row("all but one", qint64(-1));
 }
 
 void TestIniFormat::shortWriteFails()

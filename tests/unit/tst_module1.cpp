@@ -1,5 +1,6 @@
 // Start-up, always-on-top and saving, with a stand-in battery window and
 // message boxes that only record what they were asked to show.
+#include "data_row.h"
 #include "ini_format.h"
 #include "module1.h"
 #include "princ_window.h"
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
+
+using tellavo::test::row;
 
 using namespace tellavo;
 
@@ -103,33 +106,25 @@ void TestModule1::startup_data()
     QTest::addColumn<QString>("messaggio");
     const QStringList first = {"welcome", "create", "show", "move 100 100", "focus"};
     const QStringList plain = {"create", "show", "move 100 100", "focus"};
-    QTest::newRow("no file: first run")
-        << QByteArray("<none>") << first << -1 << 0 << "Attacca la spina!!";
-    QTest::newRow("empty file: first run")
-        << QByteArray("") << first << -1 << 0 << "Attacca la spina!!";
-    QTest::newRow("SIPP 1") << QByteArray("[Generale]\nSIPP=1\n") << plain << -1 << 0
-                            << "Attacca la spina!!";
-    QTest::newRow("SIPP -1") << QByteArray("[Generale]\nSIPP=-1\n") << plain << 0 << 0
-                             << "Attacca la spina!!";
-    QTest::newRow("SIPP 0 greets again")
-        << QByteArray("[Generale]\nSIPP=0\n") << first << -1 << 0 << "Attacca la spina!!";
-    QTest::newRow("SIPP empty") << QByteArray("[Generale]\nSIPP=\n") << plain << 0 << 0
-                                << "Attacca la spina!!";
-    QTest::newRow("SIPP x") << QByteArray("[Generale]\nSIPP=x\n") << plain << 0 << 0
-                            << "Attacca la spina!!";
-    QTest::newRow("all keys") << QByteArray(
-                                     "[Generale]\nSoglia=20\nSIPP=1\nSx=735\nTop=-120\n"
-                                     "Messaggio=a, b\n")
-                              << QStringList{"create", "show", "move 735 -120", "focus"} << -1 << 20
-                              << "a, b";
-    QTest::newRow("Soglia 255") << QByteArray("[Generale]\nSIPP=1\nSoglia=255\n") << plain << -1
-                                << 255 << "Attacca la spina!!";
-    QTest::newRow("Soglia 12.5") << QByteArray("[Generale]\nSIPP=1\nSoglia=12.5\n") << plain << -1
-                                 << 12 << "Attacca la spina!!";
-    QTest::newRow("Soglia 13.5") << QByteArray("[Generale]\nSIPP=1\nSoglia=13.5\n") << plain << -1
-                                 << 14 << "Attacca la spina!!";
-    QTest::newRow("empty Messaggio")
-        << QByteArray("[Generale]\nSIPP=1\nMessaggio=\n") << plain << -1 << 0 << "";
+    row("no file: first run", QByteArray("<none>"), first, -1, 0, "Attacca la spina!!");
+    row("empty file: first run", QByteArray(""), first, -1, 0, "Attacca la spina!!");
+    row("SIPP 1", QByteArray("[Generale]\nSIPP=1\n"), plain, -1, 0, "Attacca la spina!!");
+    row("SIPP -1", QByteArray("[Generale]\nSIPP=-1\n"), plain, 0, 0, "Attacca la spina!!");
+    row("SIPP 0 greets again", QByteArray("[Generale]\nSIPP=0\n"), first, -1, 0,
+        "Attacca la spina!!");
+    row("SIPP empty", QByteArray("[Generale]\nSIPP=\n"), plain, 0, 0, "Attacca la spina!!");
+    row("SIPP x", QByteArray("[Generale]\nSIPP=x\n"), plain, 0, 0, "Attacca la spina!!");
+    row("all keys",
+        QByteArray("[Generale]\nSoglia=20\nSIPP=1\nSx=735\nTop=-120\n"
+                   "Messaggio=a, b\n"),
+        QStringList{"create", "show", "move 735 -120", "focus"}, -1, 20, "a, b");
+    row("Soglia 255", QByteArray("[Generale]\nSIPP=1\nSoglia=255\n"), plain, -1, 255,
+        "Attacca la spina!!");
+    row("Soglia 12.5", QByteArray("[Generale]\nSIPP=1\nSoglia=12.5\n"), plain, -1, 12,
+        "Attacca la spina!!");
+    row("Soglia 13.5", QByteArray("[Generale]\nSIPP=1\nSoglia=13.5\n"), plain, -1, 14,
+        "Attacca la spina!!");
+    row("empty Messaggio", QByteArray("[Generale]\nSIPP=1\nMessaggio=\n"), plain, -1, 0, "");
 }
 
 void TestModule1::startup()
@@ -157,20 +152,20 @@ void TestModule1::startupErrors_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<bool>("windowMade");
     QTest::addColumn<QStringList>("mustName");
-    QTest::newRow("Soglia 256") << QByteArray("[Generale]\nSIPP=1\nSoglia=256\n") << false
-                                << QStringList{"Overflow", "Soglia", "256"};
-    QTest::newRow("Soglia -1") << QByteArray("[Generale]\nSoglia=-1\n") << false
-                               << QStringList{"Overflow", "Soglia", "-1"};
-    QTest::newRow("Soglia abc") << QByteArray("[Generale]\nSoglia=abc\n") << false
-                                << QStringList{"Tipo non corrispondente", "Soglia", "abc"};
-    QTest::newRow("Soglia empty") << QByteArray("[Generale]\nSoglia=\n") << false
-                                  << QStringList{"Tipo non corrispondente", "Soglia"};
-    QTest::newRow("Sx not a number") << QByteArray("[Generale]\nSIPP=1\nSx=sinistra\n") << true
-                                     << QStringList{"Tipo non corrispondente", "Sx", "sinistra"};
-    QTest::newRow("Top not a number") << QByteArray("[Generale]\nSIPP=1\nTop=1,2,3\n") << true
-                                      << QStringList{"Tipo non corrispondente", "Top", "1,2,3"};
-    QTest::newRow("Top beyond single")
-        << QByteArray("[Generale]\nSIPP=1\nTop=1e40\n") << true << QStringList{"Overflow", "Top"};
+    row("Soglia 256", QByteArray("[Generale]\nSIPP=1\nSoglia=256\n"), false,
+        QStringList{"Overflow", "Soglia", "256"});
+    row("Soglia -1", QByteArray("[Generale]\nSoglia=-1\n"), false,
+        QStringList{"Overflow", "Soglia", "-1"});
+    row("Soglia abc", QByteArray("[Generale]\nSoglia=abc\n"), false,
+        QStringList{"Tipo non corrispondente", "Soglia", "abc"});
+    row("Soglia empty", QByteArray("[Generale]\nSoglia=\n"), false,
+        QStringList{"Tipo non corrispondente", "Soglia"});
+    row("Sx not a number", QByteArray("[Generale]\nSIPP=1\nSx=sinistra\n"), true,
+        QStringList{"Tipo non corrispondente", "Sx", "sinistra"});
+    row("Top not a number", QByteArray("[Generale]\nSIPP=1\nTop=1,2,3\n"), true,
+        QStringList{"Tipo non corrispondente", "Top", "1,2,3"});
+    row("Top beyond single", QByteArray("[Generale]\nSIPP=1\nTop=1e40\n"), true,
+        QStringList{"Overflow", "Top"});
 }
 
 void TestModule1::startupErrors()
@@ -195,12 +190,10 @@ void TestModule1::saveRoundTrip_data()
     QTest::addColumn<float>("left");
     QTest::addColumn<float>("top");
     QTest::addColumn<QString>("sxText");
-    QTest::newRow("C") << QLocale::c() << 735.0f << -120.0f << "735";
-    QTest::newRow("C fraction") << QLocale::c() << 187.5f << 0.25f << "187.5";
-    QTest::newRow("it fraction") << QLocale(QLocale::Italian, QLocale::Italy) << 187.5f << 0.25f
-                                 << "187,5";
-    QTest::newRow("it whole") << QLocale(QLocale::Italian, QLocale::Italy) << 15000.0f
-                              << -32768.0f * 15 << "15000";
+    row("C", QLocale::c(), 735.0f, -120.0f, "735");
+    row("C fraction", QLocale::c(), 187.5f, 0.25f, "187.5");
+    row("it fraction", QLocale(QLocale::Italian, QLocale::Italy), 187.5f, 0.25f, "187,5");
+    row("it whole", QLocale(QLocale::Italian, QLocale::Italy), 15000.0f, -32768.0f * 15, "15000");
 }
 
 void TestModule1::saveRoundTrip()
@@ -271,11 +264,11 @@ void TestModule1::stackingFlag_data()
     QTest::addColumn<int>("start");  // the window's state before
     QTest::addColumn<int>("flag");
     QTest::addColumn<bool>("above");
-    QTest::newRow("-1 puts above") << 0 << -1 << true;
-    QTest::newRow("0 puts among others") << 1 << 0 << false;
-    QTest::newRow("1 does nothing (was below)") << 0 << 1 << false;
-    QTest::newRow("1 does nothing (was above)") << 1 << 1 << true;
-    QTest::newRow("-2 does nothing") << 1 << -2 << true;
+    row("-1 puts above", 0, -1, true);
+    row("0 puts among others", 1, 0, false);
+    row("1 does nothing (was below)", 0, 1, false);
+    row("1 does nothing (was above)", 1, 1, true);
+    row("-2 does nothing", 1, -2, true);
 }
 
 void TestModule1::stackingFlag()

@@ -1,9 +1,12 @@
 // The picture choice and the pure steps of the one-second tick.
+#include "data_row.h"
 #include "mouse_routing.h"
 #include "picture_choice.h"
 #include "tick_rules.h"
 
 #include <QTest>
+
+using tellavo::test::row;
 
 using namespace tellavo;
 
@@ -48,8 +51,8 @@ void TestTickRules::pictureForEveryPercent_data()
     QTest::addColumn<int>("perc");
     QTest::addColumn<bool>("rete");
     QTest::addColumn<int>("picture");  // 0: left as it is
-    QTest::newRow("battery 0") << 0 << false << 0;
-    QTest::newRow("mains 0") << 0 << true << 0;
+    row("battery 0", 0, false, 0);
+    row("mains 0", 0, true, 0);
     for (const Band& b : kBattery)
         for (int p = b.from; p <= b.to; ++p)
             QTest::addRow("battery %d", p) << p << false << b.picture;
@@ -74,12 +77,12 @@ void TestTickRules::percentReading_data()
     QTest::addColumn<int>("reading");
     QTest::addColumn<int>("perc");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("57") << 57 << 57 << " 57%";
-    QTest::newRow("0") << 0 << 0 << " 0%";
-    QTest::newRow("100") << 100 << 100 << " 100%";
-    QTest::newRow("255 unknown") << 255 << 100 << "!";
-    QTest::newRow("out of range 101") << 101 << 100 << "!";
-    QTest::newRow("negative") << -1 << 100 << "!";
+    row("57", 57, 57, " 57%");
+    row("0", 0, 0, " 0%");
+    row("100", 100, 100, " 100%");
+    row("255 unknown", 255, 100, "!");
+    row("out of range 101", 101, 100, "!");
+    row("negative", -1, 100, "!");
 }
 
 void TestTickRules::percentReading()
@@ -96,9 +99,9 @@ void TestTickRules::lineStatus_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("rete");
-    QTest::newRow("battery") << 0 << 0;
-    QTest::newRow("mains") << 1 << -1;
-    QTest::newRow("unknown counts as mains") << 255 << -1;
+    row("battery", 0, 0);
+    row("mains", 1, -1);
+    row("unknown counts as mains", 255, -1);
 }
 
 void TestTickRules::lineStatus()
@@ -116,18 +119,17 @@ void TestTickRules::warningRule_data()
     QTest::addColumn<bool>("avvisato");
     QTest::addColumn<bool>("raise");
     QTest::addColumn<bool>("avvisatoAfter");
-    QTest::newRow("equal on battery warns") << 20 << 20 << false << false << true << true;
-    QTest::newRow("below on battery warns") << 5 << 20 << false << false << true << true;
-    QTest::newRow("above re-arms") << 21 << 20 << false << true << false << false;
-    QTest::newRow("above, not armed before") << 21 << 20 << false << false << false << false;
-    QTest::newRow("already given") << 10 << 20 << false << true << false << true;
-    QTest::newRow("mains never warns") << 10 << 20 << true << false << false << false;
-    QTest::newRow("mains does not re-arm") << 10 << 20 << true << true << false << true;
-    QTest::newRow("default threshold at 1%") << 1 << 0 << false << false << false << false;
-    QTest::newRow("default threshold at 0%") << 0 << 0 << false << false << true << true;
-    QTest::newRow("unknown (100) with threshold 100")
-        << 100 << 100 << false << false << true << true;
-    QTest::newRow("threshold 255 always below") << 100 << 255 << false << false << true << true;
+    row("equal on battery warns", 20, 20, false, false, true, true);
+    row("below on battery warns", 5, 20, false, false, true, true);
+    row("above re-arms", 21, 20, false, true, false, false);
+    row("above, not armed before", 21, 20, false, false, false, false);
+    row("already given", 10, 20, false, true, false, true);
+    row("mains never warns", 10, 20, true, false, false, false);
+    row("mains does not re-arm", 10, 20, true, true, false, true);
+    row("default threshold at 1%", 1, 0, false, false, false, false);
+    row("default threshold at 0%", 0, 0, false, false, true, true);
+    row("unknown (100) with threshold 100", 100, 100, false, false, true, true);
+    row("threshold 255 always below", 100, 255, false, false, true, true);
 }
 
 void TestTickRules::tickWouldRepeat_data()
@@ -143,41 +145,30 @@ void TestTickRules::tickWouldRepeat_data()
     QTest::addColumn<int>("bar");
     QTest::addColumn<bool>("repeats");
     const QString c57 = QStringLiteral(" 57%");
-    QTest::newRow("settled on battery")
-        << 0 << 57 << 57 << false << false << 20 << 5 << c57 << 57 << true;
-    QTest::newRow("settled on mains")
-        << 1 << 57 << 57 << true << false << 20 << 18 << c57 << 57 << true;
-    QTest::newRow("picture still from the tick before")
-        << 0 << 57 << 57 << false << false << 20 << 6 << c57 << 57 << false;
-    QTest::newRow("picture 25 after the first tick")
-        << 0 << 57 << 57 << false << false << 20 << 25 << c57 << 57 << false;
-    QTest::newRow("label still ???%")
-        << 0 << 57 << 57 << false << false << 20 << 5 << QStringLiteral("???%") << 57 << false;
-    QTest::newRow("bar not yet set")
-        << 0 << 57 << 57 << false << false << 20 << 5 << c57 << 0 << false;
-    QTest::newRow("percentage changed")
-        << 0 << 56 << 57 << false << false << 20 << 5 << c57 << 57 << false;
-    QTest::newRow("slider preview in Perc")
-        << 0 << 57 << 90 << false << false << 20 << 2 << c57 << 57 << false;
-    QTest::newRow("plugged in") << 1 << 57 << 57 << false << false << 20 << 5 << c57 << 57 << false;
-    QTest::newRow("unknown line counts as mains")
-        << 255 << 57 << 57 << true << false << 20 << 18 << c57 << 57 << true;
-    QTest::newRow("warning given, stays given")
-        << 0 << 15 << 15 << false << true << 20 << 10 << QStringLiteral(" 15%") << 15 << true;
-    QTest::newRow("threshold raised: would warn")
-        << 0 << 57 << 57 << false << false << 60 << 5 << c57 << 57 << false;
-    QTest::newRow("threshold lowered: would re-arm")
-        << 0 << 15 << 15 << false << true << 10 << 10 << QStringLiteral(" 15%") << 15 << false;
-    QTest::newRow("below threshold on mains stays armed")
-        << 1 << 15 << 15 << true << false << 20 << 22 << QStringLiteral(" 15%") << 15 << true;
-    QTest::newRow("0 % keeps any picture")
-        << 0 << 0 << 0 << false << true << 0 << 25 << QStringLiteral(" 0%") << 0 << true;
-    QTest::newRow("0 % on battery, armed: would warn")
-        << 0 << 0 << 0 << false << false << 0 << 11 << QStringLiteral(" 0%") << 0 << false;
-    QTest::newRow("unknown percentage settled")
-        << 0 << 255 << 100 << false << false << 20 << 1 << QStringLiteral("!") << 100 << true;
-    QTest::newRow("unknown after 100 %: caption changes")
-        << 0 << 255 << 100 << false << false << 20 << 1 << QStringLiteral(" 100%") << 100 << false;
+    row("settled on battery", 0, 57, 57, false, false, 20, 5, c57, 57, true);
+    row("settled on mains", 1, 57, 57, true, false, 20, 18, c57, 57, true);
+    row("picture still from the tick before", 0, 57, 57, false, false, 20, 6, c57, 57, false);
+    row("picture 25 after the first tick", 0, 57, 57, false, false, 20, 25, c57, 57, false);
+    row("label still ???%", 0, 57, 57, false, false, 20, 5, QStringLiteral("???%"), 57, false);
+    row("bar not yet set", 0, 57, 57, false, false, 20, 5, c57, 0, false);
+    row("percentage changed", 0, 56, 57, false, false, 20, 5, c57, 57, false);
+    row("slider preview in Perc", 0, 57, 90, false, false, 20, 2, c57, 57, false);
+    row("plugged in", 1, 57, 57, false, false, 20, 5, c57, 57, false);
+    row("unknown line counts as mains", 255, 57, 57, true, false, 20, 18, c57, 57, true);
+    row("warning given, stays given", 0, 15, 15, false, true, 20, 10, QStringLiteral(" 15%"), 15,
+        true);
+    row("threshold raised: would warn", 0, 57, 57, false, false, 60, 5, c57, 57, false);
+    row("threshold lowered: would re-arm", 0, 15, 15, false, true, 10, 10, QStringLiteral(" 15%"),
+        15, false);
+    row("below threshold on mains stays armed", 1, 15, 15, true, false, 20, 22,
+        QStringLiteral(" 15%"), 15, true);
+    row("0 % keeps any picture", 0, 0, 0, false, true, 0, 25, QStringLiteral(" 0%"), 0, true);
+    row("0 % on battery, armed: would warn", 0, 0, 0, false, false, 0, 11, QStringLiteral(" 0%"), 0,
+        false);
+    row("unknown percentage settled", 0, 255, 100, false, false, 20, 1, QStringLiteral("!"), 100,
+        true);
+    row("unknown after 100 %: caption changes", 0, 255, 100, false, false, 20, 1,
+        QStringLiteral(" 100%"), 100, false);
 }
 
 void TestTickRules::tickWouldRepeat()

@@ -1,5 +1,6 @@
 // The options dialog on the offscreen platform, driven with keys and the mouse.
 #include "caption_fit.h"
+#include "data_row.h"
 #include "desktop_text.h"
 #include "fake_power_source.h"
 #include "frm_opzioni.h"
@@ -31,6 +32,8 @@
 
 #include <functional>
 #include <optional>
+
+using tellavo::test::row;
 
 using namespace tellavo;
 
@@ -124,11 +127,11 @@ void TestFrmOpzioni::brokenTextAndFontFilesIgnored_data()
     QTest::addColumn<bool>("isFile");
     const QByteArray qm = fileBytes(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
                                     QStringLiteral("/qtbase_it.qm"));
-    QTest::newRow("missing") << QByteArray() << false;
-    QTest::newRow("empty") << QByteArray() << true;
-    QTest::newRow("garbage") << QByteArray(4096, '\xa5') << true;
-    QTest::newRow("translation cut short") << qm.left(qm.size() / 3) << true;
-    QTest::newRow("a folder") << QByteArray("dir") << false;
+    row("missing", QByteArray(), false);
+    row("empty", QByteArray(), true);
+    row("garbage", QByteArray(4096, '\xa5'), true);
+    row("translation cut short", qm.left(qm.size() / 3), true);
+    row("a folder", QByteArray("dir"), false);
 }
 
 void TestFrmOpzioni::brokenTextAndFontFilesIgnored()
@@ -162,8 +165,8 @@ void TestFrmOpzioni::brokenTextAndFontFilesIgnored()
 void TestFrmOpzioni::textBoxMenusInItalian_data()
 {
     QTest::addColumn<QString>("box");
-    QTest::newRow("threshold") << QStringLiteral("txtAvvisareA");
-    QTest::newRow("message") << QStringLiteral("txtMessaggio");
+    row("threshold", QStringLiteral("txtAvvisareA"));
+    row("message", QStringLiteral("txtMessaggio"));
 }
 
 void TestFrmOpzioni::textBoxMenusInItalian()
@@ -273,8 +276,8 @@ void TestFrmOpzioni::captionsFit()
 void TestFrmOpzioni::openingState_data()
 {
     QTest::addColumn<int>("sipp");
-    QTest::newRow("Sipp true") << int(kTrue);
-    QTest::newRow("Sipp false") << int(kFalse);
+    row("Sipp true", int(kTrue));
+    row("Sipp false", int(kFalse));
 }
 
 void TestFrmOpzioni::openingState()
@@ -359,16 +362,16 @@ void TestFrmOpzioni::textToSlider_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("slider");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("abc") << 20 << "abc" << 0 << "0";
-    QTest::newRow("empty") << 20 << "" << 0 << "0";
-    QTest::newRow("9.5 gives 10") << 20 << "9.5" << 10 << "10";
-    QTest::newRow("2.5 stays with slider at 2") << 2 << "2.5" << 2 << "2.5";
-    QTest::newRow("2.5 with slider elsewhere") << 20 << "2.5" << 2 << "2";
-    QTest::newRow("150 leaves slider") << 20 << "150" << 20 << "150";
-    QTest::newRow("-5 leaves slider") << 20 << "-5" << 20 << "-5";
-    QTest::newRow("12a") << 20 << "12a" << 12 << "12";
-    QTest::newRow("&HF") << 20 << "&HF" << 15 << "15";
-    QTest::newRow("blank 7") << 20 << " 7" << 7 << "7";
+    row("abc", 20, "abc", 0, "0");
+    row("empty", 20, "", 0, "0");
+    row("9.5 gives 10", 20, "9.5", 10, "10");
+    row("2.5 stays with slider at 2", 2, "2.5", 2, "2.5");
+    row("2.5 with slider elsewhere", 20, "2.5", 2, "2");
+    row("150 leaves slider", 20, "150", 20, "150");
+    row("-5 leaves slider", 20, "-5", 20, "-5");
+    row("12a", 20, "12a", 12, "12");
+    row("&HF", 20, "&HF", 15, "15");
+    row("blank 7", 20, " 7", 7, "7");
 }
 
 void TestFrmOpzioni::textToSlider()
@@ -413,21 +416,14 @@ void TestFrmOpzioni::okStores_data()
     QTest::addColumn<QString>("threshold");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("soglia");
-    QTest::newRow("digits") << "35"
-                            << "Carica!" << 35;
-    QTest::newRow("rounded half even") << "2.5"
-                                       << "x" << 2;
-    QTest::newRow("abc is 0") << "abc"
-                              << "x" << 0;
-    QTest::newRow("blanks kept in message") << "5"
-                                            << "  spazi  " << 5;
-    QTest::newRow("empty message") << "5"
-                                   << "" << 5;
-    QTest::newRow("unicode message")
-        << "5" << QString::fromUtf8("perch\xc3\xa8 \xf0\x9f\x94\x8b \xd7\xa9") << 5;
-    QTest::newRow("markup message") << "5"
-                                    << "<b>x</b>" << 5;
-    QTest::newRow("long message") << "5" << QString(100000, QLatin1Char('m')) << 5;
+    row("digits", "35", "Carica!", 35);
+    row("rounded half even", "2.5", "x", 2);
+    row("abc is 0", "abc", "x", 0);
+    row("blanks kept in message", "5", "  spazi  ", 5);
+    row("empty message", "5", "", 5);
+    row("unicode message", "5", QString::fromUtf8("perch\xc3\xa8 \xf0\x9f\x94\x8b \xd7\xa9"), 5);
+    row("markup message", "5", "<b>x</b>", 5);
+    row("long message", "5", QString(100000, QLatin1Char('m')), 5);
 }
 
 void TestFrmOpzioni::okStores()
@@ -464,9 +460,9 @@ void TestFrmOpzioni::okWithoutEditsWritesAll()
 void TestFrmOpzioni::cancelWritesNothing_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("Annulla") << "click";
-    QTest::newRow("Esc") << "esc";
-    QTest::newRow("closed") << "close";
+    row("Annulla", "click");
+    row("Esc", "esc");
+    row("closed", "close");
 }
 
 void TestFrmOpzioni::cancelWritesNothing()
@@ -527,7 +523,7 @@ void TestFrmOpzioni::outOfRangeRefused_data()
     QTest::addColumn<QString>("text");
     // What three characters can hold beyond 0..255.
     for (const char* t : {"300", "-5", "-1", "1e9", "256", "1e3", "-.6"})
-        QTest::newRow(t) << QString::fromLatin1(t);
+        row(t, QString::fromLatin1(t));
 }
 
 void TestFrmOpzioni::outOfRangeRefused()

@@ -46,23 +46,16 @@ Files laptop()
 
 }  // namespace
 
-class TestWindowSysfsFaults : public QObject {
+class TestWindowSysfsFaults : public CountedTest {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanup();
-    void cleanupTestCase();
 
     void badFiles_data();
     void badFiles();
     void badRoot_data();
     void badRoot();
     void filesVanishWhileRead();
-
-private:
-    Figures m_figures{QStringLiteral("tst_window_sysfs_faults")};
-    int m_inputs = 0;
-    int m_faults = 0;
 };
 
 void TestWindowSysfsFaults::initTestCase()
@@ -70,17 +63,6 @@ void TestWindowSysfsFaults::initTestCase()
     const QByteArray address = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
     QVERIFY2(address.startsWith("unix:path=") && !QFile::exists(address.mid(10)),
              "run by ctest, with DBUS_SYSTEM_BUS_ADDRESS pointing nowhere");
-}
-
-void TestWindowSysfsFaults::cleanup()
-{
-    m_figures.row(m_inputs, m_faults);
-    m_inputs = m_faults = 0;
-}
-
-void TestWindowSysfsFaults::cleanupTestCase()
-{
-    m_figures.write();
 }
 
 // kind: "bytes" (the file holds `contents`), "fifo" (a FIFO; with contents,
@@ -191,7 +173,7 @@ void TestWindowSysfsFaults::badFiles()
                      ssize_t(contents.size()));
         }
     }
-    ++m_inputs;
+    ++inputs_;
 
     SystemPowerStatus status(root, UPowerTimings());
     BoxCounter counter;
@@ -242,7 +224,7 @@ void TestWindowSysfsFaults::badRoot()
         QVERIFY(QFile::link(QStringLiteral("/proc/self"), root));
     else if (kind == QLatin1String("huge"))
         QVERIFY(writeFile(root, "Battery\n") && QFile::resize(root, qint64(100) << 20));
-    ++m_inputs;
+    ++inputs_;
 
     SystemPowerStatus status(root, UPowerTimings());
     BoxCounter counter;
@@ -347,7 +329,7 @@ void TestWindowSysfsFaults::filesVanishWhileRead()
     }
     stop = true;
     churn.join();
-    m_faults += 3;  // the kinds of change the churn makes (delete, rename, rebuild), however often
+    faults_ += 3;  // the kinds of change the churn makes (delete, rename, rebuild), however often
     qInfo("%d changes to the tree during 20000 ticks; labels seen: %s", changes.load(),
           qPrintable(seen.join(QLatin1Char('|'))));
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QLatin1Char('|'))));

@@ -73,30 +73,12 @@ QString richLabels(QWidget* window, const QString& text)
 
 }  // namespace
 
-class TestWindowTexts : public QObject {
+class TestWindowTexts : public CountedTest {
     Q_OBJECT
 private slots:
-    void cleanup();
-    void cleanupTestCase();
-
     void messageEndToEnd_data();
     void messageEndToEnd();
-
-private:
-    Figures m_figures{QStringLiteral("tst_window_texts")};
-    int m_inputs = 0;
 };
-
-void TestWindowTexts::cleanup()
-{
-    m_figures.row(m_inputs, 0);
-    m_inputs = 0;
-}
-
-void TestWindowTexts::cleanupTestCase()
-{
-    m_figures.write();
-}
 
 void TestWindowTexts::messageEndToEnd_data()
 {
@@ -137,7 +119,7 @@ void TestWindowTexts::messageEndToEnd_data()
 void TestWindowTexts::messageEndToEnd()
 {
     QFETCH(QString, text);
-    ++m_inputs;
+    ++inputs_;
 
     FakePowerSource si;
     si.set(power::kAcOffline, 10);

@@ -88,12 +88,11 @@ struct Heartbeat {
 
 }  // namespace
 
-class TestWindowUPowerFaults : public QObject {
+class TestWindowUPowerFaults : public CountedTest {
     Q_OBJECT
 private slots:
     void init();
     void cleanup();
-    void cleanupTestCase();
 
     // First: the bus is not there yet when the window starts.
     void noSystemBusThenOne();
@@ -118,14 +117,10 @@ private:
     std::unique_ptr<SystemPowerStatus> m_status;
     std::unique_ptr<WindowHarness> m_h;
     std::unique_ptr<BoxCounter> m_boxes;
-    Figures m_figures{QStringLiteral("tst_window_upower_faults")};
-    int m_inputs = 0;
-    int m_faults = 0;
 };
 
 void TestWindowUPowerFaults::init()
 {
-    m_inputs = m_faults = 0;
     m_boxes = std::make_unique<BoxCounter>();
     if (QTest::currentTestFunction() != QByteArray("noSystemBusThenOne") && !m_bus.isRunning())
         QVERIFY(m_env.startBus());
@@ -133,17 +128,12 @@ void TestWindowUPowerFaults::init()
 
 void TestWindowUPowerFaults::cleanup()
 {
-    m_figures.row(m_inputs, m_faults);
+    countRow();
     m_h.reset();
     m_status.reset();
     m_mock.stop();
     m_boxes.reset();
     m_bus.resume();
-}
-
-void TestWindowUPowerFaults::cleanupTestCase()
-{
-    m_figures.write();
 }
 
 bool TestWindowUPowerFaults::startWindow(bool productTimer)
@@ -164,7 +154,7 @@ void TestWindowUPowerFaults::noSystemBusThenOne()
     m_status = std::make_unique<SystemPowerStatus>(filesTree(), quick());
     m_h = std::make_unique<WindowHarness>(*m_status, kSoglia);
     QVERIFY(m_h->w);
-    ++m_faults;
+    ++faults_;
     Heartbeat heart;
     Ticker ticker{*m_h};
     m_h->tick();
@@ -177,13 +167,13 @@ void TestWindowUPowerFaults::noSystemBusThenOne()
     QVERIFY(heart.aside([this] { return m_env.startMock(); }));
     QVERIFY2(ticker.until(QStringLiteral(" 57%"), kSoon), qPrintable(m_h->label()));
     heart.aside([this] { m_bus.kill(); });  // the mock leaves with its bus
-    ++m_faults;
+    ++faults_;
     QVERIFY2(ticker.until(kFromFiles, kSoon), qPrintable(m_h->label()));
     QVERIFY(heart.aside([this] { return m_env.startBus(); }));
     QVERIFY(heart.aside([this] {
         return m_env.startMock({"--percentage", "42", "--on-battery"});
     }));
-    ++m_faults;
+    ++faults_;
     QVERIFY2(ticker.until(QStringLiteral(" 42%"), kSoon), qPrintable(m_h->label()));
     m_h->tick();
     QCOMPARE(m_boxes->shown(), 1);
@@ -297,7 +287,7 @@ void TestWindowUPowerFaults::badValues()
     Ticker ticker{*m_h};
     for (const QString& command : commands) {
         QVERIFY2(m_mock.send(command), qPrintable(m_mock.answer()));
-        ++m_inputs;
+        ++inputs_;
     }
     QVERIFY2(ticker.until(during, kSoon), qPrintable(m_h->label()));
     QCOMPARE(m_boxes->shown(), 0);
@@ -331,7 +321,7 @@ void TestWindowUPowerFaults::serviceGoesAndComes()
     Ticker ticker{*m_h};
 
     m_mock.kill();
-    ++m_faults;
+    ++faults_;
     QVERIFY2(ticker.until(kFromFiles, kSoon), qPrintable(m_h->label()));
     QVERIFY(m_env.startMock({"--percentage", "30", "--on-battery"}));
     QVERIFY2(ticker.until(QStringLiteral(" 30%"), kSoon), qPrintable(m_h->label()));
@@ -339,7 +329,7 @@ void TestWindowUPowerFaults::serviceGoesAndComes()
     m_h->closeBox();
 
     m_mock.stop();
-    ++m_faults;
+    ++faults_;
     QVERIFY2(ticker.until(kFromFiles, kSoon), qPrintable(m_h->label()));
     QVERIFY(m_env.startMock({"--percentage", "42", "--on-battery"}));
     QVERIFY2(ticker.until(QStringLiteral(" 42%"), kSoon), qPrintable(m_h->label()));
@@ -351,7 +341,7 @@ void TestWindowUPowerFaults::serviceGoesAndComes()
         QVERIFY(m_env.startMock({"--percentage", QString::number(60 + i), "--on-ac"}));
         ticker.during(30);
         m_mock.kill();
-        ++m_faults;
+        ++faults_;
     }
     QVERIFY(m_env.startMock({"--percentage", "77", "--on-ac"}));
     QVERIFY2(ticker.until(QStringLiteral(" 77%"), kSoon), qPrintable(m_h->label()));
@@ -372,7 +362,7 @@ void TestWindowUPowerFaults::serviceHangs()
     Ticker ticker{*m_h};
 
     m_mock.pause();
-    ++m_faults;
+    ++faults_;
     QVERIFY2(ticker.until(kFromFiles, kSoon), qPrintable(m_h->label()));
     // Hung for longer than a reply timeout and a period; and long enough for
     // Timer1 itself to fire, which comes a second after the first tick that
@@ -396,7 +386,7 @@ void TestWindowUPowerFaults::serviceHungFromTheStart()
 {
     QVERIFY(m_env.startMock());
     m_mock.pause();
-    ++m_faults;
+    ++faults_;
     Heartbeat heart;
     m_status = std::make_unique<SystemPowerStatus>(filesTree(), quick());
     m_h = std::make_unique<WindowHarness>(*m_status, kSoglia);
@@ -420,7 +410,7 @@ void TestWindowUPowerFaults::busHangs()
     Heartbeat heart;
     Ticker ticker{*m_h};
     m_bus.pause();
-    ++m_faults;
+    ++faults_;
     QVERIFY2(ticker.until(kFromFiles, kSoon), qPrintable(m_h->label()));
     ticker.during(1500);
     QCOMPARE(m_h->label(), kFromFiles);
@@ -441,7 +431,7 @@ void TestWindowUPowerFaults::busKilledAndRestarted()
         if (round == 1)
             m_bus.pause();
         heart.aside([this] { m_bus.kill(); });
-        ++m_faults;
+        ++faults_;
         QVERIFY2(ticker.until(kFromFiles, kSoon), qPrintable(m_h->label()));
         QVERIFY(heart.aside([this] { return m_env.startBus(); }));
         const QString percent = QString::number(60 + round);

@@ -34,23 +34,6 @@ inline bool isRoot()
     return geteuid() == 0;
 }
 
-// The tests' QObject. A row sets inputs_ and faults_ to what it has tried;
-// cleanup() counts them into the figures, filed under the test's executable
-// name, which is what figures.sh looks for.
-class CountedTest : public QObject {
-    Q_OBJECT
-protected:
-    int inputs_ = 0;
-    int faults_ = 0;
-
-private slots:
-    void cleanup() { figures_.row(inputs_, faults_); }
-    void cleanupTestCase() { figures_.write(); }
-
-private:
-    Figures figures_{QCoreApplication::applicationName()};
-};
-
 // A settings home (what XDG_CONFIG_HOME points at) that an unprivileged
 // child can walk into: QTemporaryDir makes its folder 0700.
 struct Home {

@@ -22,14 +22,6 @@ QString valueError(const char* failure, const char* key, const QString& text)
                "\n\nFile delle impostazioni:\n%FILE%")
         .arg(QLatin1String(failure), QLatin1String(key), text);
 }
-QString typeMismatch(const char* key, const QString& text)
-{
-    return valueError("Tipo non corrispondente", key, text);
-}
-QString overflow(const char* key, const QString& text)
-{
-    return valueError("Overflow", key, text);
-}
 
 // Any error box naming the file, where what goes wrong is ours to word.
 const QString kAnyError = QStringLiteral("<any error naming the file>");
@@ -112,6 +104,16 @@ Outcome welcomed(Outcome o)
     o.welcome = true;
     return o;
 }
+// A stored value that does not convert: Soglia is read before the window is
+// made, Sx and Top after it.
+Outcome typeMismatch(const char* key, const QString& text)
+{
+    return fails(valueError("Tipo non corrispondente", key, text), qstrcmp(key, "Soglia") != 0);
+}
+Outcome overflow(const char* key, const QString& text)
+{
+    return fails(valueError("Overflow", key, text), qstrcmp(key, "Soglia") != 0);
+}
 
 // The file's text in UTF-16 (little endian) with its byte-order mark.
 QByteArray utf16File(const QString& text)
@@ -187,267 +189,193 @@ void TestStart::storedValues_data()
     const QString de = QStringLiteral("de_DE.UTF-8");
     const QString ar = QStringLiteral("ar_EG.UTF-8");
     const QByteArray on = "SIPP=1\n";
+    const auto row = [&](const char* tag, const QByteArray& file, const Outcome& want,
+                         bool save = false, const QString& locale = QString()) {
+        QTest::newRow(tag) << file << (locale.isEmpty() ? c : locale) << want << save;
+    };
+    // The section with SIPP=1 first (no first run), then these lines.
+    const auto kept = [&](const QByteArray& lines) { return section(on + lines); };
 
     // Every key absent, in files that are there.
-    QTest::newRow("only the section line") << section("") << c << firstRun() << false;
-    QTest::newRow("only other sections")
-        << QByteArray("[Altro]\nSoglia=50\nSIPP=1\nSx=5\n") << c << firstRun() << true;
-    QTest::newRow("keys in another case")
-        << QByteArray("[generale]\nSoglia=50\n[Generale]\nsoglia=9\nsipp=1\nSX=5\nMESSAGGIO=x\n")
-        << c << firstRun() << false;
-    QTest::newRow("keys outside any section")
-        << QByteArray("Soglia=50\nSIPP=1\nMessaggio=x\n[Generale]\n") << c << firstRun() << false;
-    QTest::newRow("keys only in comments")
-        << QByteArray("; [Generale]\n;Soglia=50\n# SIPP=1\n[Generale]\n  ; Sx=5\n") << c
-        << firstRun() << false;
-    QTest::newRow("blank lines and CRLFs only")
-        << QByteArray("\r\n\r\n   \n\t\n\r\n") << c << firstRun() << false;
-    QTest::newRow("percent-encoded key name")
-        << section(on + "%53oglia=20\n") << c << starts(0, -1) << false;
+    row("only the section line", section(""), firstRun());
+    row("only other sections", "[Altro]\nSoglia=50\nSIPP=1\nSx=5\n", firstRun(), true);
+    row("keys in another case",
+        "[generale]\nSoglia=50\n[Generale]\nsoglia=9\nsipp=1\nSX=5\nMESSAGGIO=x\n", firstRun());
+    row("keys outside any section", "Soglia=50\nSIPP=1\nMessaggio=x\n[Generale]\n", firstRun());
+    row("keys only in comments", "; [Generale]\n;Soglia=50\n# SIPP=1\n[Generale]\n  ; Sx=5\n",
+        firstRun());
+    row("blank lines and CRLFs only", "\r\n\r\n   \n\t\n\r\n", firstRun());
+    row("percent-encoded key name", kept("%53oglia=20\n"), starts(0, -1));
 
     // Empty values.
-    QTest::newRow("all five keys empty") << section("Soglia=\nSIPP=\nSx=\nTop=\nMessaggio=\n") << c
-                                         << fails(typeMismatch("Soglia", ""), false) << false;
-    QTest::newRow("Sx empty") << section(on + "Sx=\n") << c << fails(typeMismatch("Sx", ""), true)
-                              << false;
-    QTest::newRow("Top blank") << section(on + "Top=   \n") << c
-                               << fails(typeMismatch("Top", "   "), true) << false;
+    row("all five keys empty", section("Soglia=\nSIPP=\nSx=\nTop=\nMessaggio=\n"),
+        typeMismatch("Soglia", ""));
+    row("Sx empty", kept("Sx=\n"), typeMismatch("Sx", ""));
+    row("Top blank", kept("Top=   \n"), typeMismatch("Top", "   "));
 
     // Blanks around values and keys.
-    QTest::newRow("Soglia blank-padded")
-        << section(on + "Soglia=  20  \n") << c << starts(20, -1) << false;
-    QTest::newRow("Soglia tab-padded")
-        << section(on + "Soglia=\t20\t\n") << c << starts(20, -1) << false;
-    QTest::newRow("SIPP blank-padded is not 1")
-        << section("SIPP= 1\n") << c << starts(0, 0) << false;
-    QTest::newRow("SIPP 0 blank-padded is no first run")
-        << section("SIPP=0 \n") << c << starts(0, 0) << false;
-    QTest::newRow("Sx and Top blank-padded")
-        << section(on + "Sx= 735 \nTop=\t-120\n") << c << starts(0, -1, 735, -120) << false;
-    QTest::newRow("Messaggio blank-padded kept through a save")
-        << section(on + "Messaggio=  Presto!\t \n") << c
-        << withMessaggio(QStringLiteral("  Presto!\t ")) << true;
-    QTest::newRow("key blank-padded")
-        << section(on + "  Soglia\t =20\n") << c << starts(20, -1) << false;
+    row("Soglia blank-padded", kept("Soglia=  20  \n"), starts(20, -1));
+    row("Soglia tab-padded", kept("Soglia=\t20\t\n"), starts(20, -1));
+    row("SIPP blank-padded is not 1", section("SIPP= 1\n"), starts(0, 0));
+    row("SIPP 0 blank-padded is no first run", section("SIPP=0 \n"), starts(0, 0));
+    row("Sx and Top blank-padded", kept("Sx= 735 \nTop=\t-120\n"), starts(0, -1, 735, -120));
+    row("Messaggio blank-padded kept through a save", kept("Messaggio=  Presto!\t \n"),
+        withMessaggio(QStringLiteral("  Presto!\t ")), true);
+    row("key blank-padded", kept("  Soglia\t =20\n"), starts(20, -1));
 
     // Very long values and lines.
     {
         const QString big = lettersOf(1 << 20);
-        QTest::newRow("Messaggio of 1 MB through a save")
-            << section(on + "Messaggio=" + big.toUtf8() + "\n") << c << withMessaggio(big) << true;
-        const QByteArray nines(1 << 20, '9');
-        QTest::newRow("Soglia of 1 MB of digits")
-            << section(on + "Soglia=" + nines + "\n") << c
-            << fails(overflow("Soglia", QString(200, QLatin1Char('9'))), false) << false;
-        QTest::newRow("Sx of 100 kB of digits")
-            << section(on + "Sx=" + QByteArray(100000, '7') + "\n") << c
-            << fails(overflow("Sx", QString(200, QLatin1Char('7'))), true) << false;
-        QTest::newRow("Soglia with 100 kB of leading zeros")
-            << section(on + "Soglia=" + QByteArray(100000, '0') + "12\n") << c << starts(12, -1)
-            << false;
-        QTest::newRow("1 MB line without equals before the keys")
-            << section(QByteArray(1 << 20, 'k') + "\nSoglia=20\n" + on) << c << starts(20, -1)
-            << false;
-        QTest::newRow("Messaggio of 300 kB of multi-byte characters")
-            << section(on + "Messaggio=" +
-                       QByteArray(300000 / 3, 'x').replace("x", "\xe2\x82\xac") + "\n")
-            << c << withMessaggio(QString(100000, QChar(0x20AC))) << false;
+        row("Messaggio of 1 MB through a save", kept("Messaggio=" + big.toUtf8() + "\n"),
+            withMessaggio(big), true);
+        row("Soglia of 1 MB of digits", kept("Soglia=" + QByteArray(1 << 20, '9') + "\n"),
+            overflow("Soglia", QString(200, QLatin1Char('9'))));
+        row("Sx of 100 kB of digits", kept("Sx=" + QByteArray(100000, '7') + "\n"),
+            overflow("Sx", QString(200, QLatin1Char('7'))));
+        row("Soglia with 100 kB of leading zeros",
+            kept("Soglia=" + QByteArray(100000, '0') + "12\n"), starts(12, -1));
+        row("1 MB line without equals before the keys",
+            section(QByteArray(1 << 20, 'k') + "\nSoglia=20\n" + on), starts(20, -1));
+        row("Messaggio of 300 kB of multi-byte characters",
+            kept("Messaggio=" + QByteArray(300000 / 3, 'x').replace("x", "\xe2\x82\xac") + "\n"),
+            withMessaggio(QString(100000, QChar(0x20AC))));
     }
 
     // Binary garbage.
-    QTest::newRow("NUL bytes in Messaggio through a save")
-        << section(on + QByteArray("Messaggio=a\0b\0\0c\n", 17)) << c
-        << withMessaggio(QString::fromUtf8("a\0b\0\0c", 6)) << true;
-    QTest::newRow("4 kB of garbage before the section")
-        << garbage(4096, 1) + "\n" + section("Soglia=20\n" + on) << c << starts(20, -1) << false;
-    QTest::newRow("a file of nothing but garbage")
-        << garbage(65536, 2).replace('[', 'x').replace('=', 'y') << c << firstRun() << false;
-    QTest::newRow("garbage Soglia")
-        << section(QByteArray("Soglia=\x01\x02\xff\x00\x7f\n", 13)) << c
-        << fails(typeMismatch("Soglia", QString::fromUtf8("\x01\x02\xff\x00\x7f", 5)), false)
-        << false;
-    QTest::newRow("terminal escapes in Messaggio")
-        << section(on + "Messaggio=\x1b[2J\x1b]0;x\x07\x08\n") << c
-        << withMessaggio(QString::fromUtf8("\x1b[2J\x1b]0;x\x07\x08")) << true;
+    row("NUL bytes in Messaggio through a save", kept(QByteArray("Messaggio=a\0b\0\0c\n", 17)),
+        withMessaggio(QString::fromUtf8("a\0b\0\0c", 6)), true);
+    row("4 kB of garbage before the section", garbage(4096, 1) + "\n" + section("Soglia=20\n" + on),
+        starts(20, -1));
+    row("a file of nothing but garbage", garbage(65536, 2).replace('[', 'x').replace('=', 'y'),
+        firstRun());
+    row("garbage Soglia", section(QByteArray("Soglia=\x01\x02\xff\x00\x7f\n", 13)),
+        typeMismatch("Soglia", QString::fromUtf8("\x01\x02\xff\x00\x7f", 5)));
+    row("terminal escapes in Messaggio", kept("Messaggio=\x1b[2J\x1b]0;x\x07\x08\n"),
+        withMessaggio(QString::fromUtf8("\x1b[2J\x1b]0;x\x07\x08")), true);
 
     // Invalid UTF-8: each bad byte reads as U+FFFD, and a save keeps that text.
-    QTest::newRow("Latin-1 in Messaggio through a save")
-        << section(on + "Messaggio=perch\xe8 \xff\xfe fine\n") << c
-        << withMessaggio(QStringLiteral("perch\uFFFD \uFFFD\uFFFD fine")) << true;
-    QTest::newRow("UTF-8 cut at the end of the file")
-        << section(on + "Messaggio=caf\xc3") << c << withMessaggio(QStringLiteral("caf\uFFFD"))
-        << false;
-    QTest::newRow("invalid UTF-8 inside Soglia")
-        << section(
-               "Soglia=2\xff"
-               "0\n")
-        << c << fails(typeMismatch("Soglia", QStringLiteral("2\uFFFD0")), false) << false;
-    QTest::newRow("overlong encoding of = is no =") << section(on +
-                                                               "Soglia\xc0\xbd"
-                                                               "20\n")
-                                                    << c << starts(0, -1) << false;
-    QTest::newRow("a UTF-16 file") << utf16File(QStringLiteral("[Generale]\nSoglia=20\nSIPP=-1\n"))
-                                   << c << firstRun() << false;
-    QTest::newRow("CRLF line ends throughout")
-        << QByteArray(
-               "[Generale]\r\nSoglia=20\r\nSIPP=1\r\nSx=735\r\nTop=-120\r\nMessaggio=ciao\r\n")
-        << c << starts(20, -1, 735, -120, QStringLiteral("ciao")) << true;
+    row("Latin-1 in Messaggio through a save", kept("Messaggio=perch\xe8 \xff\xfe fine\n"),
+        withMessaggio(QStringLiteral("perch\uFFFD \uFFFD\uFFFD fine")), true);
+    row("UTF-8 cut at the end of the file", kept("Messaggio=caf\xc3"),
+        withMessaggio(QStringLiteral("caf\uFFFD")));
+    row("invalid UTF-8 inside Soglia",
+        section("Soglia=2\xff"
+                "0\n"),
+        typeMismatch("Soglia", QStringLiteral("2\uFFFD0")));
+    row("overlong encoding of = is no =",
+        kept("Soglia\xc0\xbd"
+             "20\n"),
+        starts(0, -1));
+    row("a UTF-16 file", utf16File(QStringLiteral("[Generale]\nSoglia=20\nSIPP=-1\n")), firstRun());
+    row("CRLF line ends throughout",
+        "[Generale]\r\nSoglia=20\r\nSIPP=1\r\nSx=735\r\nTop=-120\r\nMessaggio=ciao\r\n",
+        starts(20, -1, 735, -120, QStringLiteral("ciao")), true);
 
-    QTest::newRow("section line with a comment after it")
-        << QByteArray("[Generale] ; impostazioni\nSoglia=20\nSIPP=1\n") << c << starts(20, -1)
-        << false;
-    QTest::newRow("NUL inside a key name")
-        << section(on + QByteArray("Sog\0lia=20\n", 11)) << c << starts(0, -1) << false;
-    QTest::newRow("carriage return inside Messaggio through a save")
-        << section(on + "Messaggio=a\rb\r\r\n") << c << withMessaggio(QStringLiteral("a\rb\r"))
-        << true;
+    row("section line with a comment after it", "[Generale] ; impostazioni\nSoglia=20\nSIPP=1\n",
+        starts(20, -1));
+    row("NUL inside a key name", kept(QByteArray("Sog\0lia=20\n", 11)), starts(0, -1));
+    row("carriage return inside Messaggio through a save", kept("Messaggio=a\rb\r\r\n"),
+        withMessaggio(QStringLiteral("a\rb\r")), true);
     {
         QByteArray many;
         for (int i = 0; i < 100000; ++i)
             many += "Chiave" + QByteArray::number(i) + "=a, b\n";
-        QTest::newRow("100 000 unknown keys beside ours through a save")
-            << section(many + "Soglia=20\n" + on) << c << starts(20, -1) << true;
+        row("100 000 unknown keys beside ours through a save", section(many + "Soglia=20\n" + on),
+            starts(20, -1), true);
     }
 
     // Duplicate keys: the later one stands, and a save leaves one of each.
-    QTest::newRow("Soglia twice, later good")
-        << section("Soglia=300\n" + on + "Soglia=20\n") << c << starts(20, -1) << true;
-    QTest::newRow("Soglia twice, later bad") << section("Soglia=20\n" + on + "Soglia=300\n") << c
-                                             << fails(overflow("Soglia", "300"), false) << false;
-    QTest::newRow("SIPP 0 then 1") << section("SIPP=0\nSIPP=1\n") << c << starts(0, -1) << false;
-    QTest::newRow("Messaggio three times")
-        << section(on + "Messaggio=uno\nMessaggio=due\nMessaggio=tre\n") << c
-        << withMessaggio(QStringLiteral("tre")) << true;
+    row("Soglia twice, later good", section("Soglia=300\n" + on + "Soglia=20\n"), starts(20, -1),
+        true);
+    row("Soglia twice, later bad", section("Soglia=20\n" + on + "Soglia=300\n"),
+        overflow("Soglia", "300"));
+    row("SIPP 0 then 1", section("SIPP=0\nSIPP=1\n"), starts(0, -1));
+    row("Messaggio three times", kept("Messaggio=uno\nMessaggio=due\nMessaggio=tre\n"),
+        withMessaggio(QStringLiteral("tre")), true);
 
     // Lines without "=".
-    QTest::newRow("lines without equals among the keys")
-        << section("Soglia 30\nSoglia=20\nSIPP\n1\nSIPP=1\nMessaggio\n") << c << starts(20, -1)
-        << false;
-    QTest::newRow("only lines without equals")
-        << section("Soglia 20\nSIPP 1\nMessaggio ciao\n") << c << firstRun() << false;
+    row("lines without equals among the keys",
+        section("Soglia 30\nSoglia=20\nSIPP\n1\nSIPP=1\nMessaggio\n"), starts(20, -1));
+    row("only lines without equals", section("Soglia 20\nSIPP 1\nMessaggio ciao\n"), firstRun());
 
     // The section twice.
-    QTest::newRow("[Generale] twice, keys split")
-        << QByteArray("[Generale]\nSoglia=20\n[Altro]\nSoglia=99\n[Generale]\nSIPP=1\nSx=735\n")
-        << c << starts(20, -1, 735, 100) << true;
-    QTest::newRow("[Generale] twice, second overrides")
-        << QByteArray("[Generale]\nSoglia=20\nSIPP=1\n[Generale]\nSoglia=30\n") << c
-        << starts(30, -1) << false;
+    row("[Generale] twice, keys split",
+        "[Generale]\nSoglia=20\n[Altro]\nSoglia=99\n[Generale]\nSIPP=1\nSx=735\n",
+        starts(20, -1, 735, 100), true);
+    row("[Generale] twice, second overrides",
+        "[Generale]\nSoglia=20\nSIPP=1\n[Generale]\nSoglia=30\n", starts(30, -1));
 
     // What Qt's stock INI format would read as lists, variants, quoted or
     // escaped text: here the raw text, which is no number.
-    QTest::newRow("list-like Messaggio through a save")
-        << section(on + "Messaggio=a, b, c\n") << c << withMessaggio(QStringLiteral("a, b, c"))
-        << true;
-    QTest::newRow("list-like Soglia") << section("Soglia=20, 30\n") << c
-                                      << fails(typeMismatch("Soglia", "20, 30"), false) << false;
-    QTest::newRow("list-like Sx") << section(on + "Sx=1, 2\n") << c
-                                  << fails(typeMismatch("Sx", "1, 2"), true) << false;
-    QTest::newRow("@Variant Messaggio through a save")
-        << section(on + "Messaggio=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\aQString)\n") << c
-        << withMessaggio(QStringLiteral("@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\aQString)")) << true;
-    QTest::newRow("@Variant Soglia")
-        << section("Soglia=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x14)\n") << c
-        << fails(typeMismatch("Soglia", "@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x14)"), false) << false;
-    QTest::newRow("@ByteArray Messaggio")
-        << section(on + "Messaggio=@ByteArray(ciao)\n") << c
-        << withMessaggio(QStringLiteral("@ByteArray(ciao)")) << false;
-    QTest::newRow("quoted Messaggio")
-        << section(on + "Messaggio=\"  ciao, mondo  \"\n") << c
-        << withMessaggio(QStringLiteral("\"  ciao, mondo  \"")) << true;
-    QTest::newRow("quoted Soglia") << section("Soglia=\"20\"\n") << c
-                                   << fails(typeMismatch("Soglia", "\"20\""), false) << false;
-    QTest::newRow("escapes only stock INI decodes")
-        << section(on + "Messaggio=a\\tb\\x41\\101\\\"\\;\n") << c
-        << withMessaggio(QStringLiteral("a\\tb\\x41\\101\\\"\\;")) << true;
-    QTest::newRow("backslash at line end continues nothing")
-        << section(on + "Messaggio=prima\\\nSoglia=20\n") << c
-        << starts(20, -1, 100, 100, QStringLiteral("prima\\")) << false;
-    QTest::newRow("comment after Soglia")
-        << section("Soglia=20 ; soglia\n") << c
-        << fails(typeMismatch("Soglia", "20 ; soglia"), false) << false;
+    row("list-like Messaggio through a save", kept("Messaggio=a, b, c\n"),
+        withMessaggio(QStringLiteral("a, b, c")), true);
+    row("list-like Soglia", section("Soglia=20, 30\n"), typeMismatch("Soglia", "20, 30"));
+    row("list-like Sx", kept("Sx=1, 2\n"), typeMismatch("Sx", "1, 2"));
+    row("@Variant Messaggio through a save",
+        kept("Messaggio=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\aQString)\n"),
+        withMessaggio(QStringLiteral("@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\aQString)")), true);
+    row("@Variant Soglia", section("Soglia=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x14)\n"),
+        typeMismatch("Soglia", "@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x14)"));
+    row("@ByteArray Messaggio", kept("Messaggio=@ByteArray(ciao)\n"),
+        withMessaggio(QStringLiteral("@ByteArray(ciao)")));
+    row("quoted Messaggio", kept("Messaggio=\"  ciao, mondo  \"\n"),
+        withMessaggio(QStringLiteral("\"  ciao, mondo  \"")), true);
+    row("quoted Soglia", section("Soglia=\"20\"\n"), typeMismatch("Soglia", "\"20\""));
+    row("escapes only stock INI decodes", kept("Messaggio=a\\tb\\x41\\101\\\"\\;\n"),
+        withMessaggio(QStringLiteral("a\\tb\\x41\\101\\\"\\;")), true);
+    row("backslash at line end continues nothing", kept("Messaggio=prima\\\nSoglia=20\n"),
+        starts(20, -1, 100, 100, QStringLiteral("prima\\")));
+    row("comment after Soglia", section("Soglia=20 ; soglia\n"),
+        typeMismatch("Soglia", "20 ; soglia"));
 
     // Numbers in the user's locale (the store's texts are locale numbers).
-    QTest::newRow("C: 12.5 rounds to 12")
-        << section(on + "Soglia=12.5\n") << c << starts(12, -1) << false;
-    QTest::newRow("C: 12,5 is no number") << section(on + "Soglia=12,5\n") << c
-                                          << fails(typeMismatch("Soglia", "12,5"), false) << false;
-    QTest::newRow("it: 12,5 rounds to 12")
-        << section(on + "Soglia=12,5\n") << it << starts(12, -1) << false;
-    QTest::newRow("it: 13,5 rounds to 14")
-        << section(on + "Soglia=13,5\n") << it << starts(14, -1) << false;
-    QTest::newRow("it: 12.5 written elsewhere reads too")
-        << section(on + "Soglia=12.5\n") << it << starts(12, -1) << false;
-    QTest::newRow("it: fractional places through a save")
-        << section(on + "Sx=187,5\nTop=-0,25\n") << it << starts(0, -1, 187.5f, -0.25f) << true;
-    QTest::newRow("it: 1.000 is a thousand") << section(on + "Soglia=1.000\n") << it
-                                             << fails(overflow("Soglia", "1.000"), false) << false;
-    QTest::newRow("de: 1.5 written elsewhere reads too")
-        << section(on + "Sx=1.5\n") << de << starts(0, -1, 1.5f) << false;
-    QTest::newRow("ar: native digits")
-        << section(on + "Soglia=\u0662\u0660\n") << ar << starts(20, -1) << false;
+    row("C: 12.5 rounds to 12", kept("Soglia=12.5\n"), starts(12, -1));
+    row("C: 12,5 is no number", kept("Soglia=12,5\n"), typeMismatch("Soglia", "12,5"));
+    row("it: 12,5 rounds to 12", kept("Soglia=12,5\n"), starts(12, -1), false, it);
+    row("it: 13,5 rounds to 14", kept("Soglia=13,5\n"), starts(14, -1), false, it);
+    row("it: 12.5 written elsewhere reads too", kept("Soglia=12.5\n"), starts(12, -1), false, it);
+    row("it: fractional places through a save", kept("Sx=187,5\nTop=-0,25\n"),
+        starts(0, -1, 187.5f, -0.25f), true, it);
+    row("it: 1.000 is a thousand", kept("Soglia=1.000\n"), overflow("Soglia", "1.000"), false, it);
+    row("de: 1.5 written elsewhere reads too", kept("Sx=1.5\n"), starts(0, -1, 1.5f), false, de);
+    row("ar: native digits", kept("Soglia=\u0662\u0660\n"), starts(20, -1), false, ar);
 
     // Soglia at and beyond its range.
-    QTest::newRow("Soglia 255") << section(on + "Soglia=255\n") << c << starts(255, -1) << false;
-    QTest::newRow("Soglia 256") << section(on + "Soglia=256\n") << c
-                                << fails(overflow("Soglia", "256"), false) << false;
-    QTest::newRow("Soglia -1") << section(on + "Soglia=-1\n") << c
-                               << fails(overflow("Soglia", "-1"), false) << false;
-    QTest::newRow("Soglia 13.5") << section(on + "Soglia=13.5\n") << c << starts(14, -1) << false;
-    QTest::newRow("Soglia 254.5 rounds down to even")
-        << section(on + "Soglia=254.5\n") << c << starts(254, -1) << false;
-    QTest::newRow("Soglia 255.5 rounds up past the range")
-        << section(on + "Soglia=255.5\n") << c << fails(overflow("Soglia", "255.5"), false)
-        << false;
-    QTest::newRow("Soglia -0.5 rounds to 0")
-        << section(on + "Soglia=-0.5\n") << c << starts(0, -1) << false;
-    QTest::newRow("Soglia -0.51 rounds to -1")
-        << section(on + "Soglia=-0.51\n") << c << fails(overflow("Soglia", "-0.51"), false)
-        << false;
-    QTest::newRow("Soglia 1e3") << section(on + "Soglia=1e3\n") << c
-                                << fails(overflow("Soglia", "1e3"), false) << false;
-    QTest::newRow("Soglia 2.55e2")
-        << section(on + "Soglia=2.55e2\n") << c << starts(255, -1) << false;
-    QTest::newRow("Soglia 1e400") << section(on + "Soglia=1e400\n") << c
-                                  << fails(overflow("Soglia", "1e400"), false) << false;
-    QTest::newRow("Soglia +7") << section(on + "Soglia=+7\n") << c << starts(7, -1) << false;
-    QTest::newRow("Soglia 0x10") << section(on + "Soglia=0x10\n") << c
-                                 << fails(typeMismatch("Soglia", "0x10"), false) << false;
-    QTest::newRow("Soglia nan") << section(on + "Soglia=nan\n") << c
-                                << fails(typeMismatch("Soglia", "nan"), false) << false;
-    QTest::newRow("Soglia inf") << section(on + "Soglia=inf\n") << c
-                                << fails(typeMismatch("Soglia", "inf"), false) << false;
-    QTest::newRow("Soglia 20%") << section(on + "Soglia=20%\n") << c
-                                << fails(typeMismatch("Soglia", "20%"), false) << false;
+    row("Soglia 255", kept("Soglia=255\n"), starts(255, -1));
+    row("Soglia 256", kept("Soglia=256\n"), overflow("Soglia", "256"));
+    row("Soglia -1", kept("Soglia=-1\n"), overflow("Soglia", "-1"));
+    row("Soglia 13.5", kept("Soglia=13.5\n"), starts(14, -1));
+    row("Soglia 254.5 rounds down to even", kept("Soglia=254.5\n"), starts(254, -1));
+    row("Soglia 255.5 rounds up past the range", kept("Soglia=255.5\n"),
+        overflow("Soglia", "255.5"));
+    row("Soglia -0.5 rounds to 0", kept("Soglia=-0.5\n"), starts(0, -1));
+    row("Soglia -0.51 rounds to -1", kept("Soglia=-0.51\n"), overflow("Soglia", "-0.51"));
+    row("Soglia 1e3", kept("Soglia=1e3\n"), overflow("Soglia", "1e3"));
+    row("Soglia 2.55e2", kept("Soglia=2.55e2\n"), starts(255, -1));
+    row("Soglia 1e400", kept("Soglia=1e400\n"), overflow("Soglia", "1e400"));
+    row("Soglia +7", kept("Soglia=+7\n"), starts(7, -1));
+    row("Soglia 0x10", kept("Soglia=0x10\n"), typeMismatch("Soglia", "0x10"));
+    row("Soglia nan", kept("Soglia=nan\n"), typeMismatch("Soglia", "nan"));
+    row("Soglia inf", kept("Soglia=inf\n"), typeMismatch("Soglia", "inf"));
+    row("Soglia 20%", kept("Soglia=20%\n"), typeMismatch("Soglia", "20%"));
 
     // Sx and Top: huge, negative, fractional, not a number.
-    QTest::newRow("Sx huge, within single")
-        << section(on + "Sx=3.4e38\nTop=1e30\n") << c << starts(0, -1, 3.4e38f, 1e30f) << false;
-    QTest::newRow("Sx beyond single")
-        << section(on + "Sx=3.5e38\n") << c << fails(overflow("Sx", "3.5e38"), true) << false;
-    QTest::newRow("Top beyond single, negative")
-        << section(on + "Top=-3.5e38\n") << c << fails(overflow("Top", "-3.5e38"), true) << false;
-    QTest::newRow("Sx beyond double")
-        << section(on + "Sx=1e400\n") << c << fails(overflow("Sx", "1e400"), true) << false;
-    QTest::newRow("Sx and Top negative, far off") << section(on + "Sx=-100000\nTop=-2000000\n") << c
-                                                  << starts(0, -1, -100000, -2000000) << true;
-    QTest::newRow("Sx and Top fractional")
-        << section(on + "Sx=12.5\nTop=0.001\n") << c << starts(0, -1, 12.5f, 0.001f) << true;
-    QTest::newRow("Sx too small for single reads as 0")
-        << section(on + "Sx=1e-50\n") << c << starts(0, -1, 0.0f) << false;
-    QTest::newRow("Sx too small even for double reads as 0")
-        << section(on + "Sx=1e-400\nTop=-1e-400\n") << c << starts(0, -1, 0.0f, 0.0f) << false;
-    QTest::newRow("Soglia too small even for double reads as 0")
-        << section(on + "Soglia=1e-400\n") << c << starts(0, -1) << false;
-    QTest::newRow("Sx with a unit")
-        << section(on + "Sx=12px\n") << c << fails(typeMismatch("Sx", "12px"), true) << false;
-    QTest::newRow("Top nan") << section(on + "Top=nan\n") << c
-                             << fails(typeMismatch("Top", "nan"), true) << false;
-    QTest::newRow("Sx and Top both bad: Sx named")
-        << section(on + "Sx=x\nTop=y\n") << c << fails(typeMismatch("Sx", "x"), true) << false;
-    QTest::newRow("Sx bad after SIPP 0: welcome first")
-        << section("SIPP=0\nSx=x\n") << c << welcomed(fails(typeMismatch("Sx", "x"), true))
-        << false;
+    row("Sx huge, within single", kept("Sx=3.4e38\nTop=1e30\n"), starts(0, -1, 3.4e38f, 1e30f));
+    row("Sx beyond single", kept("Sx=3.5e38\n"), overflow("Sx", "3.5e38"));
+    row("Top beyond single, negative", kept("Top=-3.5e38\n"), overflow("Top", "-3.5e38"));
+    row("Sx beyond double", kept("Sx=1e400\n"), overflow("Sx", "1e400"));
+    row("Sx and Top negative, far off", kept("Sx=-100000\nTop=-2000000\n"),
+        starts(0, -1, -100000, -2000000), true);
+    row("Sx and Top fractional", kept("Sx=12.5\nTop=0.001\n"), starts(0, -1, 12.5f, 0.001f), true);
+    row("Sx too small for single reads as 0", kept("Sx=1e-50\n"), starts(0, -1, 0.0f));
+    row("Sx too small even for double reads as 0", kept("Sx=1e-400\nTop=-1e-400\n"),
+        starts(0, -1, 0.0f, 0.0f));
+    row("Soglia too small even for double reads as 0", kept("Soglia=1e-400\n"), starts(0, -1));
+    row("Sx with a unit", kept("Sx=12px\n"), typeMismatch("Sx", "12px"));
+    row("Top nan", kept("Top=nan\n"), typeMismatch("Top", "nan"));
+    row("Sx and Top both bad: Sx named", kept("Sx=x\nTop=y\n"), typeMismatch("Sx", "x"));
+    row("Sx bad after SIPP 0: welcome first", section("SIPP=0\nSx=x\n"),
+        welcomed(typeMismatch("Sx", "x")));
 }
 
 void TestStart::storedValues()
