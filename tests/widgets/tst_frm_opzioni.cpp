@@ -91,25 +91,16 @@ private slots:
     void textBoxMenusInItalian();
     void captionsFit_data();
     void captionsFit();
-    void openingState_data();
-    void openingState();
     void windowShape();
     void sliderDragKeepsTextInStep();
     void textToSlider_data();
     void textToSlider();
-    void typedAboveSliderRange();
     void threeCharactersAtMost();
     void okStores_data();
     void okStores();
-    void okWithoutEditsWritesAll();
-    void cancelWritesNothing_data();
-    void cancelWritesNothing();
-    void enterInMessagePressesOk();
-    void enterOnAnnullaCancels();
+    void nothingStored_data();
+    void nothingStored();
     void accessKeys();
-    void outOfRangeRefused_data();
-    void outOfRangeRefused();
-    void thresholdAboveSliderKept();
     void reopeningShowsCurrentState();
     void okWakesTheSleepingTickBeforeSaving();
 };
@@ -273,30 +264,6 @@ void TestFrmOpzioni::captionsFit()
     useTahoma(false);
 }
 
-void TestFrmOpzioni::openingState_data()
-{
-    QTest::addColumn<int>("sipp");
-    row("Sipp true", int(kTrue));
-    row("Sipp false", int(kFalse));
-}
-
-void TestFrmOpzioni::openingState()
-{
-    QFETCH(int, sipp);
-    Harness h(20, Boolean(sipp), QStringLiteral("Attacca la spina!!"));
-    QCOMPARE(h.txt()->text(), QStringLiteral("20"));
-    QCOMPARE(h.slider()->value(), 20);
-    QCOMPARE(h.dialog->txtMessaggio()->text(), QStringLiteral("Attacca la spina!!"));
-    QCOMPARE(h.dialog->chkSipp()->isChecked(), sipp == kTrue);
-    QVERIFY(!h.dialog->chkSipp()->isEnabled());
-    QCOMPARE(QApplication::focusWidget(), h.txt());
-    // OK leaves Sipp as it was, whichever it was.
-    h.dialog->cmdOK()->click();
-    QCOMPARE(int(h.state().Sipp), sipp);
-    QCOMPARE(h.disk().value(QStringLiteral("Generale/SIPP")).toString(),
-             sipp == kTrue ? QStringLiteral("1") : QStringLiteral("-1"));
-}
-
 void TestFrmOpzioni::windowShape()
 {
     Harness h(0, kTrue, QString());
@@ -386,19 +353,6 @@ void TestFrmOpzioni::textToSlider()
     QCOMPARE(h.txt()->text(), shown);
 }
 
-void TestFrmOpzioni::typedAboveSliderRange()
-{
-    Harness h(20, kTrue, QString());
-    h.txt()->selectAll();
-    QTest::keyClicks(h.txt(), QStringLiteral("150"));
-    // "1" and "15" moved the slider; "150" it cannot take.
-    QCOMPARE(h.txt()->text(), QStringLiteral("150"));
-    QCOMPARE(h.slider()->value(), 15);
-    h.dialog->cmdOK()->click();
-    QCOMPARE(int(h.state().Soglia), 150);
-    QCOMPARE(h.disk().value(QStringLiteral("Generale/Soglia")).toString(), QStringLiteral("150"));
-}
-
 void TestFrmOpzioni::threeCharactersAtMost()
 {
     Harness h(20, kTrue, QString());
@@ -413,98 +367,141 @@ void TestFrmOpzioni::threeCharactersAtMost()
 
 void TestFrmOpzioni::okStores_data()
 {
-    QTest::addColumn<QString>("threshold");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("soglia");
-    row("digits", "35", "Carica!", 35);
-    row("rounded half even", "2.5", "x", 2);
-    row("abc is 0", "abc", "x", 0);
-    row("blanks kept in message", "5", "  spazi  ", 5);
-    row("empty message", "5", "", 5);
-    row("unicode message", "5", QString::fromUtf8("perch\xc3\xa8 \xf0\x9f\x94\x8b \xd7\xa9"), 5);
-    row("markup message", "5", "<b>x</b>", 5);
-    row("long message", "5", QString(100000, QLatin1Char('m')), 5);
+    QTest::addColumn<int>("start");  // Soglia when the dialog opens
+    QTest::addColumn<bool>("sipp");
+    QTest::addColumn<QString>("threshold");  // null: not edited
+    QTest::addColumn<QString>("message");    // null: not edited
+    QTest::addColumn<bool>("typed");     // by keys (the message after its text), not pasted over
+    QTest::addColumn<bool>("enter");     // Return in the message box, not a click on OK
+    QTest::addColumn<bool>("noFile");    // the file removed while the dialog is open
+    QTest::addColumn<QString>("shown");  // the threshold box before OK; Soglia after
+    QTest::addColumn<int>("slider");
+    const QString none;
+    const QString unicode = QString::fromUtf8("perch\xc3\xa8 \xf0\x9f\x94\x8b \xd7\xa9");
+    row("digits", 20, true, "35", "Carica!", false, false, false, "35", 35);
+    row("rounded half even", 20, true, "2.5", "x", false, false, false, "2", 2);
+    row("abc is 0", 20, true, "abc", "x", false, false, false, "0", 0);
+    row("blanks kept in message", 20, true, "5", "  spazi  ", false, false, false, "5", 5);
+    row("empty message", 20, true, "5", "", false, false, false, "5", 5);
+    row("unicode message", 20, true, "5", unicode, false, false, false, "5", 5);
+    row("markup message", 20, true, "5", "<b>x</b>", false, false, false, "5", 5);
+    row("long message", 20, true, "5", QString(100000, QLatin1Char('m')), false, false, false, "5",
+        5);
+    // "1" and "15" move the slider; "150" it cannot take.
+    row("typed above the slider's range", 20, true, "150", none, true, false, false, "150", 15);
+    row("threshold above the slider kept", 150, true, none, none, false, false, false, "150", 100);
+    row("Enter in the message presses OK", 20, true, none, " bis", true, true, false, "20", 20);
+    row("no edits write all, Sipp true", 20, true, none, none, false, false, true, "20", 20);
+    // OK leaves Sipp as it was, whichever it was.
+    row("Sipp false kept", 20, false, none, none, false, false, false, "20", 20);
 }
 
 void TestFrmOpzioni::okStores()
 {
+    QFETCH(int, start);
+    QFETCH(bool, sipp);
     QFETCH(QString, threshold);
     QFETCH(QString, message);
-    QFETCH(int, soglia);
-    Harness h(20, kTrue, QStringLiteral("vecchio"));
-    h.replaceText(threshold);
-    h.dialog->txtMessaggio()->setText(message);
-    h.dialog->cmdOK()->click();
+    QFETCH(bool, typed);
+    QFETCH(bool, enter);
+    QFETCH(bool, noFile);
+    QFETCH(QString, shown);
+    QFETCH(int, slider);
+    const QString old = QStringLiteral("Attacca la spina!!");
+    Harness h(start, sipp ? kTrue : kFalse, old);
+    QCOMPARE(h.txt()->text(), QString::number(start));
+    QCOMPARE(h.slider()->value(), qMin(start, 100));
+    QCOMPARE(h.dialog->txtMessaggio()->text(), old);
+    QCOMPARE(h.dialog->chkSipp()->isChecked(), sipp);
+    QVERIFY(!h.dialog->chkSipp()->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), h.txt());
+    static_cast<FrmPrinc*>(h.module->frmPrinc())->moveToTwips(1500.0f, 2250.0f);
+    if (noFile)
+        QFile::remove(h.path());
+    if (!threshold.isNull() && typed) {
+        h.txt()->selectAll();
+        QTest::keyClicks(h.txt(), threshold);
+    } else if (!threshold.isNull()) {
+        h.replaceText(threshold);
+    }
+    if (!message.isNull() && typed) {
+        h.dialog->txtMessaggio()->setFocus();
+        QTest::keyClicks(h.dialog->txtMessaggio(), message);
+    } else if (!message.isNull()) {
+        h.dialog->txtMessaggio()->setText(message);
+    }
+    QCOMPARE(h.txt()->text(), shown);
+    QCOMPARE(h.slider()->value(), slider);
+    QCOMPARE(int(h.state().Soglia), start);
+    if (enter)
+        QTest::keyClick(h.dialog->txtMessaggio(), Qt::Key_Return);
+    else
+        h.dialog->cmdOK()->click();
+    const QString messaggio = message.isNull() ? old : typed ? old + message : message;
     QVERIFY(!h.dialog->isVisible());
-    QCOMPARE(int(h.state().Soglia), soglia);
-    QCOMPARE(h.state().Messaggio, message);
-    QCOMPARE(h.disk().value(QStringLiteral("Generale/Messaggio")).toString(), message);
-    QCOMPARE(h.disk().value(QStringLiteral("Generale/Soglia")).toString(), QString::number(soglia));
-}
-
-void TestFrmOpzioni::okWithoutEditsWritesAll()
-{
-    Harness h(20, kTrue, QStringLiteral("ciao"));
-    auto* w = static_cast<FrmPrinc*>(h.module->frmPrinc());
-    w->moveToTwips(1500.0f, 2250.0f);
-    QFile::remove(h.path());
-    h.dialog->cmdOK()->click();
+    QCOMPARE(int(h.state().Soglia), shown.toInt());
+    QCOMPARE(h.state().Sipp, sipp ? kTrue : kFalse);
+    QCOMPARE(h.state().Messaggio, messaggio);
     const QSettings::SettingsMap disk = h.disk();
-    QCOMPARE(disk.value(QStringLiteral("Generale/Soglia")).toString(), QStringLiteral("20"));
-    QCOMPARE(disk.value(QStringLiteral("Generale/SIPP")).toString(), QStringLiteral("1"));
+    QCOMPARE(disk.value(QStringLiteral("Generale/Soglia")).toString(), shown);
+    QCOMPARE(disk.value(QStringLiteral("Generale/SIPP")).toString(),
+             sipp ? QStringLiteral("1") : QStringLiteral("-1"));
     QCOMPARE(disk.value(QStringLiteral("Generale/Sx")).toString(), QStringLiteral("1500"));
     QCOMPARE(disk.value(QStringLiteral("Generale/Top")).toString(), QStringLiteral("2250"));
-    QCOMPARE(disk.value(QStringLiteral("Generale/Messaggio")).toString(), QStringLiteral("ciao"));
+    QCOMPARE(disk.value(QStringLiteral("Generale/Messaggio")).toString(), messaggio);
 }
 
-void TestFrmOpzioni::cancelWritesNothing_data()
+void TestFrmOpzioni::nothingStored_data()
 {
     QTest::addColumn<QString>("how");
-    row("Annulla", "click");
-    row("Esc", "esc");
-    row("closed", "close");
+    QTest::addColumn<QString>("text");
+    row("Annulla", "Annulla", "77");
+    row("Esc", "Esc", "77");
+    row("closed", "close", "77");
+    row("Enter on Annulla", "Return on Annulla", "30");
+    // OK refuses what three characters can hold beyond 0..255.
+    for (const char* t : {"300", "-5", "-1", "1e9", "256", "1e3", "-.6"})
+        QTest::addRow("OK with %s", t) << QStringLiteral("OK") << QString::fromLatin1(t);
 }
 
-void TestFrmOpzioni::cancelWritesNothing()
+void TestFrmOpzioni::nothingStored()
 {
     QFETCH(QString, how);
+    QFETCH(QString, text);
     Harness h(20, kTrue, QStringLiteral("ciao"));
     const QByteArray before = fileBytes(h.path());
-    h.replaceText(QStringLiteral("77"));
+    h.replaceText(text);
     h.dialog->txtMessaggio()->setText(QStringLiteral("nuovo"));
-    if (how == QLatin1String("click"))
+    const bool refused = how == QLatin1String("OK");
+    QString shown;
+    if (how == QLatin1String("Annulla")) {
         h.dialog->cmdAnnulla()->click();
-    else if (how == QLatin1String("esc"))
+    } else if (how == QLatin1String("Esc")) {
         QTest::keyClick(h.dialog->txtMessaggio(), Qt::Key_Escape);
-    else
+    } else if (how == QLatin1String("close")) {
         h.dialog->close();
-    QVERIFY(!h.dialog->isVisible());
+    } else if (how == QLatin1String("Return on Annulla")) {
+        h.dialog->cmdAnnulla()->setFocus();
+        QTest::keyClick(h.dialog->cmdAnnulla(), Qt::Key_Return);
+    } else {
+        QTimer::singleShot(0, h.dialog.get(), [&shown] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            box->accept();
+        });
+        h.dialog->cmdOK()->click();
+    }
+    if (refused) {
+        QCOMPARE(shown, FrmOpzioni::outOfRangeText());
+        QVERIFY(shown.contains(QStringLiteral("255")));
+        QCOMPARE(h.dialog->focusWidget(), h.txt());
+    }
+    QCOMPARE(h.dialog->isVisible(), refused);
     QCOMPARE(int(h.state().Soglia), 20);
     QCOMPARE(h.state().Messaggio, QStringLiteral("ciao"));
     QCOMPARE(h.state().Sipp, kTrue);
     QCOMPARE(fileBytes(h.path()), before);
-}
-
-void TestFrmOpzioni::enterInMessagePressesOk()
-{
-    Harness h(20, kTrue, QStringLiteral("ciao"));
-    h.dialog->txtMessaggio()->setFocus();
-    QTest::keyClicks(h.dialog->txtMessaggio(), QStringLiteral(" bis"));
-    QTest::keyClick(h.dialog->txtMessaggio(), Qt::Key_Return);
-    QVERIFY(!h.dialog->isVisible());
-    QCOMPARE(h.state().Messaggio, QStringLiteral("ciao bis"));
-    QCOMPARE(h.disk().value(QStringLiteral("Generale/Messaggio")).toString(),
-             QStringLiteral("ciao bis"));
-}
-
-void TestFrmOpzioni::enterOnAnnullaCancels()
-{
-    Harness h(20, kTrue, QStringLiteral("ciao"));
-    h.replaceText(QStringLiteral("30"));
-    h.dialog->cmdAnnulla()->setFocus();
-    QTest::keyClick(h.dialog->cmdAnnulla(), Qt::Key_Return);
-    QVERIFY(!h.dialog->isVisible());
-    QCOMPARE(int(h.state().Soglia), 20);
 }
 
 void TestFrmOpzioni::accessKeys()
@@ -516,50 +513,6 @@ void TestFrmOpzioni::accessKeys()
     QCOMPARE(QApplication::focusWidget(), h.txt());
     QTest::keyClick(h.dialog.get(), Qt::Key_S, Qt::AltModifier);
     QVERIFY(h.dialog->chkSipp()->isChecked());  // disabled: its key does nothing
-}
-
-void TestFrmOpzioni::outOfRangeRefused_data()
-{
-    QTest::addColumn<QString>("text");
-    // What three characters can hold beyond 0..255.
-    for (const char* t : {"300", "-5", "-1", "1e9", "256", "1e3", "-.6"})
-        row(t, QString::fromLatin1(t));
-}
-
-void TestFrmOpzioni::outOfRangeRefused()
-{
-    QFETCH(QString, text);
-    Harness h(20, kTrue, QStringLiteral("ciao"));
-    const QByteArray before = fileBytes(h.path());
-    h.replaceText(text);
-    h.dialog->txtMessaggio()->setText(QStringLiteral("nuovo"));
-    QString shown;
-    QTimer::singleShot(0, h.dialog.get(), [&shown] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        shown = box->text();
-        box->accept();
-    });
-    h.dialog->cmdOK()->click();
-    QCOMPARE(shown, FrmOpzioni::outOfRangeText());
-    QVERIFY(shown.contains(QStringLiteral("255")));
-    QVERIFY(h.dialog->isVisible());
-    QCOMPARE(h.dialog->focusWidget(), h.txt());
-    QCOMPARE(int(h.state().Soglia), 20);
-    QCOMPARE(h.state().Sipp, kTrue);
-    QCOMPARE(h.state().Messaggio, QStringLiteral("ciao"));
-    QCOMPARE(fileBytes(h.path()), before);
-}
-
-void TestFrmOpzioni::thresholdAboveSliderKept()
-{
-    Harness h(150, kTrue, QStringLiteral("ciao"));
-    QCOMPARE(h.txt()->text(), QStringLiteral("150"));
-    QCOMPARE(h.slider()->value(), 100);
-    QCOMPARE(int(h.state().Soglia), 150);
-    h.dialog->cmdOK()->click();
-    QCOMPARE(int(h.state().Soglia), 150);
-    QCOMPARE(h.disk().value(QStringLiteral("Generale/Soglia")).toString(), QStringLiteral("150"));
 }
 
 void TestFrmOpzioni::reopeningShowsCurrentState()

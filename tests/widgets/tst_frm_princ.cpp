@@ -74,6 +74,15 @@ QPoint visiblePoint(FrmPrinc* w, QWidget* control)
     return control->mapFrom(w, shown.center());
 }
 
+// The pointer moves over the control to `to` with the buttons held (offscreen
+// has no interactive move: the window follows the pointer itself).
+void moveHeld(QWidget* control, QPoint to, Qt::MouseButtons held)
+{
+    QMouseEvent e(QEvent::MouseMove, QPointF(to), QPointF(control->mapToGlobal(to)), Qt::NoButton,
+                  held, Qt::NoModifier);
+    QApplication::sendEvent(control, &e);
+}
+
 QStringList visibleMenuLines(QMenu* menu)
 {
     QStringList lines;
@@ -240,22 +249,16 @@ void TestFrmPrinc::mousePress()
         QCOMPARE(popup->pos(), control->mapToGlobal(at));
         popup->close();
     }
-    // Offscreen has no interactive move: the window follows the pointer itself.
-    const auto moveBy = [&](QPoint by, Qt::MouseButtons held) {
-        QMouseEvent e(QEvent::MouseMove, QPointF(at + by), QPointF(control->mapToGlobal(at + by)),
-                      Qt::NoButton, held, Qt::NoModifier);
-        QApplication::sendEvent(control, &e);
-    };
-    moveBy(QPoint(30, 40), button);
+    moveHeld(control, at + QPoint(30, 40), button);
     if (releaseLost) {
         // The release went to another window; the pointer comes back with no
         // button held, then the middle button is pressed and moved.
         QWidget elsewhere;
         QTest::mouseRelease(&elsewhere, button);
-        moveBy(QPoint(50, 10), Qt::NoButton);
+        moveHeld(control, at + QPoint(50, 10), Qt::NoButton);
         button = Qt::MiddleButton;
         QTest::mousePress(control, button, Qt::NoModifier, at);
-        moveBy(QPoint(70, 60), button);
+        moveHeld(control, at + QPoint(70, 60), button);
     }
     QTest::mouseRelease(control, button, Qt::NoModifier, at + QPoint(30, 40));
     QCOMPARE(h.w->pos() != start, drags);
@@ -304,10 +307,7 @@ void TestFrmPrinc::doubleClickStartsOneDrag()
     QCOMPARE(QApplication::activePopupWidget(), nullptr);
     // The first press's drag ended with its release; the second press of the
     // double click starts none, so the pointer moving on moves nothing.
-    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(40, 30)),
-                     QPointF(label->mapToGlobal(at + QPoint(40, 30))), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(label, &move);
+    moveHeld(label, at + QPoint(40, 30), Qt::LeftButton);
     QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, at + QPoint(40, 30));
     QCOMPARE(h.w->pos(), start);
 }
@@ -321,10 +321,7 @@ void TestFrmPrinc::dragMovesAndPositionFollows()
     QWidget* label = h.w->lblPerc();
     const QPoint at(5, 5);
     QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, at);
-    QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(100, 50)),
-                     QPointF(label->mapToGlobal(at + QPoint(100, 50))), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(label, &move);
+    moveHeld(label, at + QPoint(100, 50), Qt::LeftButton);
     QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, at + QPoint(100, 50));
     // From 7,7 pixels (100 twips rounded) by 100,50.
     QCOMPARE(h.w->pos(), QPoint(107, 57));
