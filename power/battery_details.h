@@ -51,6 +51,10 @@ struct BatteryDetails {
     double watts = 0.0;
     std::vector<BatteryPack> batteries;
     std::vector<DeviceBattery> devices;
+    // The times come from this moment's rate alone, which jumps with every
+    // burst of work: not yet minutes of it to average (just started, woken,
+    // plugged or unplugged), or a source that keeps none.
+    bool timesProvisional = false;
 };
 
 namespace battery {

@@ -338,6 +338,8 @@ void PowerSupplyList::scan()
 bool PowerSupplyList::read(std::size_t i, Attribute attribute, Value& value)
 {
     Supply& supply = m_supplies[i];
+    if (supply.gone)
+        return false;
     const char* name = kAttributeNames[attribute];
     int& file = supply.files[attribute];
     if (file == kNotOpened) {
@@ -375,12 +377,13 @@ bool PowerSupplyList::read(std::size_t i, Attribute attribute, Value& value)
 // know: the file is passed over until the next listing, when it is opened
 // again, so that neither a value missing for good nor one missing for a while
 // makes the list anew.
-void PowerSupplyList::readFailed(const Supply& supply, int& file)
+void PowerSupplyList::readFailed(Supply& supply, int& file)
 {
-    if (m_stale)
-        return;
     struct stat st;
-    if (::fstatat(m_rootFd, supply.name.c_str(), &st, 0) != 0 || !S_ISDIR(st.st_mode)) {
+    if (m_stale || ::fstatat(m_rootFd, supply.name.c_str(), &st, 0) != 0 ||
+        !S_ISDIR(st.st_mode)) {
+        // Its other files, still open, may yet read: none of it counts.
+        supply.gone = true;
         m_stale = true;
         return;
     }

@@ -134,13 +134,14 @@ private:
         std::string name;
         Kind kind;
         int files[AttributeCount];
+        bool gone = false;  // its folder went: nothing of it is read until the scan
     };
 
     void scan();
     void forget();
     void dropInotify();
     bool read(std::size_t i, Attribute attribute, Value& value);
-    void readFailed(const Supply& supply, int& file);
+    void readFailed(Supply& supply, int& file);
     bool rootReplaced() const;
 
     const std::string m_root;

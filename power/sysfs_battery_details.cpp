@@ -1,5 +1,6 @@
 #include "sysfs_battery_details.h"
 
+#include "charge_history.h"
 #include "percent_reading.h"
 #include "power_supply_list.h"
 
@@ -148,7 +149,26 @@ bool sysfsBatteryPercent(List& list, std::size_t i, double& percent)
     return true;
 }
 
-BatteryDetails sysfsBatteryDetails(PowerSupplyList& list)
+bool sysfsBatteryLevel(PowerSupplyList& list, double& level, int& unit)
+{
+    level = 0.0;
+    unit = 0;
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        if (list.kind(i) != List::Kind::Battery || !list.inSlot(i))
+            continue;
+        long long now = 0;
+        const int own = list.number(i, List::EnergyNow, now)   ? static_cast<int>(Unit::Energy)
+                        : list.number(i, List::ChargeNow, now) ? static_cast<int>(Unit::Charge)
+                                                               : 0;
+        if (own == 0 || (unit != 0 && own != unit))
+            return false;
+        unit = own;
+        level += static_cast<double>(now);
+    }
+    return unit != 0;
+}
+
+BatteryDetails sysfsBatteryDetails(PowerSupplyList& list, const ChargeHistory* history)
 {
     list.refresh();
     bool charging = false;
@@ -212,6 +232,16 @@ BatteryDetails sysfsBatteryDetails(PowerSupplyList& list)
                     : notCharging ? ChargeState::NotCharging
                     : full        ? ChargeState::Full
                                   : ChargeState::Unknown;
+    // The rate averaged over the last minutes, in the same unit and going the
+    // way the state says, else this moment's.
+    double average = 0.0;
+    const bool rising = details.state == ChargeState::Charging;
+    details.timesProvisional = true;
+    if (summable && history && history->unit() == static_cast<int>(unit) &&
+        history->ratePerHour(average) && (rising ? average > 0.0 : average < 0.0)) {
+        sum.rate = average < 0.0 ? -average : average;
+        details.timesProvisional = false;
+    }
     if (!summable || sum.rate <= 0.0)
         return details;
     if (details.state == ChargeState::Discharging)

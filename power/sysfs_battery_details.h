@@ -6,6 +6,7 @@
 
 namespace tellavo {
 
+class ChargeHistory;
 class PowerSupplyList;
 
 // The batteries' state, times and figures from the kernel's power supply
@@ -31,7 +32,16 @@ class PowerSupplyList;
 // Watts: power_now (µW), else current_now (µA) times voltage_now (µV), summed.
 // Each battery: its model_name, percentage, status, health (energy_full over
 // energy_full_design, else the charge pair), cycle_count and charge limits.
-BatteryDetails sysfsBatteryDetails(PowerSupplyList& supplies);
+//
+// history: what the tick saw of the level. When it holds a settled rate in
+// the batteries' unit, the times come from that average rate; otherwise from
+// this moment's and are provisional.
+BatteryDetails sysfsBatteryDetails(PowerSupplyList& supplies,
+                                   const ChargeHistory* history = nullptr);
+
+// The batteries' level summed, for the tick's history: energy (unit 1) or
+// charge (unit 2) now; false when they are not all in one unit.
+bool sysfsBatteryLevel(PowerSupplyList& supplies, double& level, int& unit);
 
 // One battery's charge in percent, 0..100 but not yet rounded: its capacity,
 // else its energy or charge against full. False when none is believable.

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "charge_history.h"
 #include "power_source.h"
 #include "power_supply_list.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tellavo {
@@ -21,6 +24,11 @@ namespace tellavo {
 // mixed). Several batteries are weighted by energy_full when all have it, else
 // by charge_full when all have that, else equally. Rounded half to even; 255
 // when no battery gives a usable value.
+//
+// Each read also keeps, in memory, what the tip's times and curve need: the
+// percentage once a minute, and the batteries' energy (or charge) every 10 s,
+// one more read of a file then. A sleep, seen as the boot clock running ahead
+// of the monotonic one, starts the average rate anew.
 class SysfsPowerSource : public PowerSource {
 public:
     static constexpr const char* kDefaultRoot = "/sys/class/power_supply";
@@ -37,13 +45,27 @@ public:
     const std::string& root() const { return m_supplies.root(); }
     // The kept list, for a reader of other attributes of the same supplies.
     PowerSupplyList& supplies() { return m_supplies; }
+    const ChargeHistory& history() const { return m_history; }
+    // A sleep ended: the average rate starts anew.
+    void woke() { m_history.restart(); }
+
+    // In ms: one clock that runs through sleep, one that stops in it. Tests
+    // run the reads on clocks of their own.
+    using Clock = std::function<std::int64_t()>;
+    void setClocks(Clock boot, Clock monotonic);
 
 private:
     // Each from the list as the last refresh left it.
     int lineStatus();
     int batteryLifePercent();
 
+    void remember(const PowerReading& reading);
+
     PowerSupplyList m_supplies;
+    ChargeHistory m_history;
+    Clock m_boot;
+    Clock m_monotonic;
+    std::int64_t m_sleptMs = -1;  // boot clock less monotonic at the last read
 };
 
 }  // namespace tellavo

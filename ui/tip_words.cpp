@@ -27,11 +27,19 @@ QString withPercent(const QString& head, int percent)
 }
 
 // The time to the nearest minute: 0 under a minute, -1 for no believable time.
-long long minutesOf(double seconds)
+// A provisional time (this moment's rate alone) is told coarsely: to five
+// minutes under an hour, to a quarter of an hour from one on.
+long long minutesOf(double seconds, bool provisional)
 {
     if (!battery::plausibleSeconds(seconds))
         return -1;
-    return seconds < 60.0 ? 0 : std::llround(seconds / 60.0);
+    if (seconds < 60.0)
+        return 0;
+    const long long minutes = std::llround(seconds / 60.0);
+    if (!provisional || minutes < 5)
+        return minutes;
+    const long long step = minutes < 60 ? 5 : 15;
+    return (minutes + step / 2) / step * step;
 }
 
 // "45 min" under an hour, "1 h 05 min" from one on.
@@ -101,10 +109,10 @@ QString pausedText(int limit)
                      : QStringLiteral("In pausa al limite di carica");
 }
 
-QString dischargingTip(int percent, double secondsToEmpty)
+QString dischargingTip(int percent, const BatteryDetails& details)
 {
     QString tip = withPercent(QStringLiteral("In scarica"), percent);
-    const long long minutes = minutesOf(secondsToEmpty);
+    const long long minutes = minutesOf(details.secondsToEmpty, details.timesProvisional);
     if (minutes == 0)
         tip += QStringLiteral(", meno di 1 min rimanente");
     else if (minutes > 0)
@@ -121,7 +129,7 @@ QString chargingTip(int percent, const BatteryDetails& details)
     const QString goal = !toLimit    ? QStringLiteral(", carica completa tra ")
                          : limit > 0 ? QStringLiteral(", limite di carica (%1%) tra ").arg(limit)
                                      : QStringLiteral(", limite di carica tra ");
-    const long long minutes = minutesOf(details.secondsToFull);
+    const long long minutes = minutesOf(details.secondsToFull, details.timesProvisional);
     if (minutes == 0)
         tip += goal + QStringLiteral("meno di 1 min");
     else if (minutes > 0)
@@ -139,7 +147,7 @@ QString stateLine(const TipInput& in)
             return onMains ? QStringLiteral("Alimentazione da rete, nessuna batteria")
                            : QStringLiteral("Nessuna batteria");
         case ChargeState::Discharging:
-            return dischargingTip(percent, details.secondsToEmpty);
+            return dischargingTip(percent, details);
         case ChargeState::Charging:
             return chargingTip(percent, details);
         case ChargeState::Full:
@@ -160,7 +168,7 @@ QString stateLine(const TipInput& in)
     }
     // The battery does not say: running on it, it can only be discharging.
     if (in.acLineStatus == power::kAcOffline)
-        return dischargingTip(percent, details.secondsToEmpty);
+        return dischargingTip(percent, details);
     if (onMains)
         return withPercent(QStringLiteral("Alimentazione da rete"), percent) + QLatin1Char('\n') +
                kUnknownState;

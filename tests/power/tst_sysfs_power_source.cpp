@@ -201,6 +201,8 @@ private slots:
     void builtTrees();
     void batteryDetails_data();
     void batteryDetails();
+    void steadyTimeLeft_data();
+    void steadyTimeLeft();
     void filesThatAreNotValues_data();
     void filesThatAreNotValues();
     void suppliesComeAndGo();
@@ -231,7 +233,7 @@ void TestSysfsPowerSource::fixtureTrees_data()
     using S = ChargeState;
     row("laptop on battery, mouse ignored", "laptop_on_battery", kOff, 57, S::Discharging, 10260.0,
         0.0,
-        "In scarica: 57%, circa 2 h 51 min rimanenti\nConsumo: 10,0 W\n"
+        "In scarica: 57%, circa 2 h 45 min rimanenti\nConsumo: 10,0 W\n"
         "Capacità: 88% dell'originale");
     row("laptop charging", "laptop_charging", kOn, 88, S::Charging, 0.0, 1800.0,
         "In carica: 88%, carica completa tra 30 min\nIn carica a 12,0 W");
@@ -485,6 +487,60 @@ void TestSysfsPowerSource::batteryDetails()
 // writer), never end (/dev/zero) or be huge. Each stands for one file of the
 // 57/40/25 battery; what comes out shows the file was passed over, and that
 // the call came back at all shows nothing waited on it.
+// A battery whose draw swings from 5 W to 25 W and back every second, about
+// 15 W: the tick's readings over the last minutes give the time, not the
+// draw of the moment (which alone says 1 h 11 min or 5 h 57 min at 37 Wh).
+// Before a minute of them, and after a wake, the time is provisional.
+void TestSysfsPowerSource::steadyTimeLeft_data()
+{
+    QTest::addColumn<bool>("swing");
+    QTest::addColumn<int>("wakeAt");  // s; the boot clock jumps an hour ahead
+    QTest::addColumn<int>("tipAt");   // s; a second tip one second later
+    QTest::addColumn<bool>("provisional");
+
+    row("swinging, from a minute on", true, -1, 61, false);
+    row("swinging, ten minutes on", true, -1, 600, false);
+    row("steady", false, -1, 200, false);
+    row("under a minute: provisional", true, -1, 30, true);
+    row("just woken: provisional", true, 100, 130, true);
+    row("a minute after the wake", true, 100, 161, false);
+}
+
+void TestSysfsPowerSource::steadyTimeLeft()
+{
+    QFETCH(bool, swing);
+    QFETCH(int, wakeAt);
+    QFETCH(int, tipAt);
+    QFETCH(bool, provisional);
+
+    QTemporaryDir root;
+    QVERIFY(writeTree(root.path(), battery() + charger("0\n")));
+    SysfsPowerSource source(root.path().toStdString());
+    std::int64_t bootMs = 0;
+    std::int64_t monotonicMs = 0;
+    source.setClocks([&] { return bootMs; }, [&] { return monotonicMs; });
+    double energy = 40.0;  // Wh
+    for (int second = 0; second <= tipAt + 1; ++second) {
+        const double watts = swing ? (second % 2 ? 25.0 : 5.0) : 15.0;
+        energy -= watts / 3600.0;
+        QVERIFY(writeTree(root.path(),
+                          {{"BAT0/energy_now", QByteArray::number(qint64(energy * 1e6)) + '\n'},
+                           {"BAT0/power_now", QByteArray::number(qint64(watts * 1e6)) + '\n'}}));
+        if (second == wakeAt)
+            bootMs += 3'600'000;
+        bootMs += 1000;
+        monotonicMs += 1000;
+        source.read();
+        if (second < tipAt)
+            continue;
+        const tellavo::BatteryDetails tip = source.batteryDetails();
+        QCOMPARE(tip.timesProvisional, provisional);
+        if (!provisional)
+            QVERIFY2(qAbs(tip.secondsToEmpty / (3600.0 * energy / 15.0) - 1.0) < 0.2,
+                     qPrintable(QString::number(tip.secondsToEmpty)));
+    }
+}
+
 void TestSysfsPowerSource::filesThatAreNotValues_data()
 {
     QTest::addColumn<QString>("file");
@@ -616,9 +672,10 @@ void TestSysfsPowerSource::listKeptWhileNothingChanges()
             QCOMPARE(source.read().batteryLifePercent, 57);
         }
         QCOMPARE(source.supplies().scans(), 1ul);
-        // The folder, and online, present and capacity: the battery's status
-        // is not read while the charger says offline.
-        QCOMPARE(filesUnder(root.path()), qMakePair(4, true));
+        // The folder, and online, present, capacity and energy_now (kept for
+        // the average rate): the battery's status is not read while the
+        // charger says offline.
+        QCOMPARE(filesUnder(root.path()), qMakePair(5, true));
     }
     QCOMPARE(filesUnder(root.path()).first, 0);
 }

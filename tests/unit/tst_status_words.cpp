@@ -144,6 +144,16 @@ void TestStatusWords::tip_data()
     one.watts = 0.0;
     with("one battery: cycles alone, watts unknown", kOn, 62, one,
          "In carica: 62%\nCicli di carica: 40");
+    // A time from this moment's rate alone is told coarsely.
+    BatteryDetails provisional{S::Discharging, 10260, 0, 0, {}, {}, true};
+    with("provisional: to a quarter hour", kOff, 57, provisional,
+         "In scarica: 57%, circa 2 h 45 min rimanenti");
+    provisional.secondsToEmpty = 1380;
+    with("provisional under an hour: to five minutes", kOff, 57, provisional,
+         "In scarica: 57%, circa 25 min rimanenti");
+    provisional.secondsToEmpty = 200;
+    with("provisional, a few minutes: as they are", kOff, 2, provisional,
+         "In scarica: 2%, circa 3 min rimanenti");
     with("charging to the limit", kOn, 62,
          {S::Charging, 0, 1800, 0, {pack(62, S::Charging, 80)}, {}},
          "In carica: 62%, limite di carica (80%) tra 30 min");

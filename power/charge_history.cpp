@@ -1,0 +1,93 @@
+#include "charge_history.h"
+
+#include <cmath>
+
+namespace tellavo {
+namespace history {
+
+bool ratePerHour(const std::vector<LevelPoint>& points, double& rate)
+{
+    if (points.size() < 2 || points.back().ms - points.front().ms < kSettledMs)
+        return false;
+    // Times in hours from the first point, to keep the sums small.
+    const double n = static_cast<double>(points.size());
+    double sumT = 0.0;
+    double sumL = 0.0;
+    for (const LevelPoint& p : points) {
+        sumT += static_cast<double>(p.ms - points.front().ms) / 3.6e6;
+        sumL += p.level;
+    }
+    const double meanT = sumT / n;
+    const double meanL = sumL / n;
+    double covariance = 0.0;
+    double variance = 0.0;
+    for (const LevelPoint& p : points) {
+        const double t = static_cast<double>(p.ms - points.front().ms) / 3.6e6 - meanT;
+        covariance += t * (p.level - meanL);
+        variance += t * t;
+    }
+    if (!(variance > 0.0))
+        return false;
+    rate = covariance / variance;
+    return std::isfinite(rate);
+}
+
+std::vector<LevelPoint> lastStretch(const std::vector<LevelPoint>& points, std::int64_t sinceMs)
+{
+    if (points.empty())
+        return {};
+    const LevelPoint& newest = points.back();
+    std::size_t first = points.size() - 1;
+    while (first > 0) {
+        const LevelPoint& p = points[first - 1];
+        if (p.onMains != newest.onMains || p.ms < sinceMs || newest.ms - p.ms > kAverageSpanMs ||
+            p.ms > points[first].ms)
+            break;
+        --first;
+    }
+    return {points.begin() + static_cast<std::ptrdiff_t>(first), points.end()};
+}
+
+}  // namespace history
+
+bool ChargeHistory::levelDue(std::int64_t ms) const
+{
+    return m_levels.empty() || ms - m_levels.back().ms >= kLevelEveryMs ||
+           ms < m_levels.back().ms;
+}
+
+void ChargeHistory::addLevel(std::int64_t ms, double level, int unit, bool onMains)
+{
+    if (!m_levels.empty()) {
+        const LevelPoint& last = m_levels.back();
+        const bool against = onMains ? level < last.level : level > last.level;
+        if (unit != m_unit || onMains != last.onMains || against || ms < last.ms)
+            m_levels.clear();
+    }
+    m_unit = unit;
+    m_levels.push_back({ms, level, onMains});
+    // Past the span, the oldest go (a stretch holds about 61 levels).
+    while (m_levels.size() > 2 && ms - m_levels[1].ms >= history::kAverageSpanMs)
+        m_levels.erase(m_levels.begin());
+}
+
+void ChargeHistory::addPercent(std::int64_t ms, int percent, bool onMains)
+{
+    if (!m_curve.empty() && ms - m_curve.back().ms < kPointEveryMs && ms >= m_curve.back().ms)
+        return;
+    m_curve.push_back({ms, static_cast<double>(percent), onMains});
+    if (m_curve.size() > kMostPoints)
+        m_curve.pop_front();
+}
+
+void ChargeHistory::restart()
+{
+    m_levels.clear();
+}
+
+bool ChargeHistory::ratePerHour(double& rate) const
+{
+    return history::ratePerHour(m_levels, rate);
+}
+
+}  // namespace tellavo
