@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace tellavo {
@@ -31,6 +32,14 @@ struct BatteryPack {
     int limitStart = -1;
 };
 
+// A battery level at a time, as a source saw it: for a rate averaged over
+// minutes, and for the day's curve.
+struct LevelPoint {
+    std::int64_t ms = 0;  // on a clock that runs through sleep; in a curve, the age
+    double level = 0.0;   // energy or charge, in one unit throughout; or percent
+    bool onMains = false;
+};
+
 // What a device's battery powers: never the machine, never warned about.
 enum class DeviceKind { Mouse, Keyboard, Headset, Pen, Tablet, Phone, Gamepad, Other };
 
@@ -55,6 +64,9 @@ struct BatteryDetails {
     // burst of work: not yet minutes of it to average (just started, woken,
     // plugged or unplugged), or a source that keeps none.
     bool timesProvisional = false;
+    // The charge in percent over the last day (or since the start, when that
+    // is shorter), oldest first; each point's ms is its age.
+    std::vector<LevelPoint> day = {};
 };
 
 namespace battery {

@@ -1,5 +1,6 @@
 #include "charge_history.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tellavo {
@@ -48,12 +49,45 @@ std::vector<LevelPoint> lastStretch(const std::vector<LevelPoint>& points, std::
     return {points.begin() + static_cast<std::ptrdiff_t>(first), points.end()};
 }
 
+bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::int64_t sinceSecs,
+                 double& mean)
+{
+    // A sample from the future (a clock set back) has no place in the span,
+    // and one of unknown state tells no direction.
+    samples.erase(
+        std::remove_if(samples.begin(), samples.end(),
+                       [&](const StateSample& s) { return s.secs > nowSecs || s.state == 0; }),
+        samples.end());
+    std::sort(samples.begin(), samples.end(),
+              [](const StateSample& a, const StateSample& b) { return a.secs < b.secs; });
+    if (samples.empty())
+        return false;
+    const std::int64_t spanStart = nowSecs - kAverageSpanMs / 1000;
+    std::size_t first = samples.size() - 1;
+    while (first > 0 && samples[first - 1].state == samples.back().state &&
+           samples[first - 1].secs >= sinceSecs && samples[first].secs > spanStart)
+        --first;
+    if (samples[first].secs < sinceSecs)
+        return false;
+    const std::int64_t start = std::max(samples[first].secs, spanStart);
+    if ((nowSecs - start) * 1000 < kSettledMs)
+        return false;
+    double sum = 0.0;
+    for (std::size_t i = first; i < samples.size(); ++i) {
+        const std::int64_t from = std::max(samples[i].secs, start);
+        const std::int64_t to = i + 1 < samples.size() ? samples[i + 1].secs : nowSecs;
+        if (to > from)
+            sum += samples[i].value * static_cast<double>(to - from);
+    }
+    mean = sum / static_cast<double>(nowSecs - start);
+    return std::isfinite(mean);
+}
+
 }  // namespace history
 
 bool ChargeHistory::levelDue(std::int64_t ms) const
 {
-    return m_levels.empty() || ms - m_levels.back().ms >= kLevelEveryMs ||
-           ms < m_levels.back().ms;
+    return m_levels.empty() || ms - m_levels.back().ms >= kLevelEveryMs || ms < m_levels.back().ms;
 }
 
 void ChargeHistory::addLevel(std::int64_t ms, double level, int unit, bool onMains)

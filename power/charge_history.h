@@ -1,18 +1,12 @@
 #pragma once
 
+#include "battery_details.h"
+
 #include <cstdint>
 #include <deque>
 #include <vector>
 
 namespace tellavo {
-
-// A battery level at a time, as a source saw it: for a rate averaged over
-// minutes, and for the day's curve.
-struct LevelPoint {
-    std::int64_t ms = 0;  // on a clock that runs through sleep
-    double level = 0.0;   // energy or charge, in one unit throughout; or percent
-    bool onMains = false;
-};
 
 namespace history {
 
@@ -34,6 +28,22 @@ bool ratePerHour(const std::vector<LevelPoint>& points, double& rate);
 // stays that of the newest, within kAverageSpanMs of the newest, and not
 // before sinceMs (a wake).
 std::vector<LevelPoint> lastStretch(const std::vector<LevelPoint>& points, std::int64_t sinceMs);
+
+// A value a service keeps with the state it was in (UPower's history: unix
+// seconds, the value, the device's state), kept only when it changes: each
+// holds until the next.
+struct StateSample {
+    std::int64_t secs = 0;
+    double value = 0.0;
+    unsigned state = 0;
+};
+
+// The mean over time of the value through the last kAverageSpanMs to
+// nowSecs, over the newest samples in the newest one's state (unknown, 0, is
+// none), none before sinceSecs (a wake): a sample older than the span counts
+// from the span's start. False when that covers less than kSettledMs.
+bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::int64_t sinceSecs,
+                 double& mean);
 
 }  // namespace history
 

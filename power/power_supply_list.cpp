@@ -380,8 +380,7 @@ bool PowerSupplyList::read(std::size_t i, Attribute attribute, Value& value)
 void PowerSupplyList::readFailed(Supply& supply, int& file)
 {
     struct stat st;
-    if (m_stale || ::fstatat(m_rootFd, supply.name.c_str(), &st, 0) != 0 ||
-        !S_ISDIR(st.st_mode)) {
+    if (m_stale || ::fstatat(m_rootFd, supply.name.c_str(), &st, 0) != 0 || !S_ISDIR(st.st_mode)) {
         // Its other files, still open, may yet read: none of it counts.
         supply.gone = true;
         m_stale = true;

@@ -150,7 +150,12 @@ int SysfsPowerSource::batteryLifePercent()
 
 BatteryDetails SysfsPowerSource::batteryDetails()
 {
-    return sysfsBatteryDetails(m_supplies, &m_history);
+    BatteryDetails details = sysfsBatteryDetails(m_supplies, &m_history);
+    const std::int64_t now = m_boot();
+    for (const LevelPoint& point : m_history.curve())
+        if (point.ms <= now)
+            details.day.push_back({now - point.ms, point.level, point.onMains});
+    return details;
 }
 
 }  // namespace tellavo

@@ -31,6 +31,7 @@ SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimin
             emit detailsChanged();
     });
     m_upower.setSupplyFolder(sysfsRoot);
+    connect(&m_upower, &UPowerPowerSource::woke, this, [this] { m_sysfs.woke(); });
 }
 
 PowerReading SystemPowerStatus::read()

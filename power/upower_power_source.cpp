@@ -1,19 +1,24 @@
 #include "upower_power_source.h"
 
+#include "charge_history.h"
 #include "percent_reading.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace tellavo {
@@ -49,6 +54,11 @@ constexpr uint kTypeUps = 3;
 constexpr int kMostDevices = 32;
 constexpr int kLongestModel = 40;
 constexpr double kSecondsPerHour = 3600.0;
+constexpr std::int64_t kDaySeconds = 86'400;
+// The curve's points a day; the rate's over the average's span (10 s each).
+constexpr uint kCurvePoints = 200;
+constexpr uint kRatePoints = 60;
+constexpr std::size_t kMostSamples = 2000;
 
 bool isA(const QVariant& value, QMetaType::Type type)
 {
@@ -201,20 +211,83 @@ int percentOf(const QVariantMap& device)
     return reading == power::kUnknown ? -1 : reading;
 }
 
+// UPower's history, a(udu): time, value, state; anything else is none.
+std::vector<history::StateSample> samplesOf(const QDBusMessage& reply)
+{
+    std::vector<history::StateSample> samples;
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != "a(udu)")
+        return samples;
+    const QDBusArgument array = reply.arguments().at(0).value<QDBusArgument>();
+    array.beginArray();
+    while (!array.atEnd() && samples.size() < kMostSamples) {
+        uint secs = 0;
+        double value = 0.0;
+        uint state = 0;
+        array.beginStructure();
+        array >> secs >> value >> state;
+        array.endStructure();
+        // upowerd marks its own start with a 0 of unknown state: no reading.
+        if (std::isfinite(value) && !(state == 0 && value == 0.0))
+            samples.push_back({secs, value, state});
+    }
+    array.endArray();
+    return samples;
+}
+
+using DeviceRound = UPowerPowerSource::DeviceRound;
+
+struct TimesFromRound {
+    std::int64_t nowSecs;
+    std::int64_t wokeSecs;
+};
+
+bool ownBattery(const QVariantMap& device)
+{
+    const uint type = kind(device);
+    return (type == kTypeBattery || type == kTypeUps) && flag(device, kIsPresent) &&
+           flag(device, QStringLiteral("PowerSupply"));
+}
+
+// UPower's states while a charger is in.
+bool onMains(unsigned state)
+{
+    return state == 1 || state == 4 || state == 5;
+}
+
+// The day's curve of one battery, each point's ms its age.
+std::vector<LevelPoint> curveOf(std::vector<history::StateSample> charges, std::int64_t nowSecs)
+{
+    std::sort(charges.begin(), charges.end(),
+              [](const history::StateSample& a, const history::StateSample& b) {
+                  return a.secs < b.secs;
+              });
+    std::vector<LevelPoint> curve;
+    for (const history::StateSample& c : charges)
+        if (c.secs <= nowSecs && c.secs >= nowSecs - kDaySeconds && percent::plausible(c.value))
+            curve.push_back({(nowSecs - c.secs) * 1000, percent::clamp(c.value), onMains(c.state)});
+    return curve;
+}
+
 // Each battery of the machine, by its place in the kernel's list, and each
-// device's battery; the watts and, at a charge limit, the time to it.
-BatteryDetails fromDevices(QList<QVariantMap> devices, const QString& supplyFolder, bool& toLimit)
+// device's battery; the watts, the times from the rate averaged over the last
+// minutes and, at a charge limit, the time to it; the day's curve.
+BatteryDetails fromDevices(std::vector<DeviceRound> devices, const QString& supplyFolder,
+                           const TimesFromRound& now, bool& toLimitOut)
 {
     std::stable_sort(devices.begin(), devices.end(),
-                     [](const QVariantMap& a, const QVariantMap& b) {
-                         return a.value(QStringLiteral("NativePath")).toString() <
-                                b.value(QStringLiteral("NativePath")).toString();
+                     [](const DeviceRound& a, const DeviceRound& b) {
+                         return a.properties.value(QStringLiteral("NativePath")).toString() <
+                                b.properties.value(QStringLiteral("NativePath")).toString();
                      });
     BatteryDetails details;
+    double energyNow = 0.0;
     double missing = 0.0;
-    double rate = 0.0;
-    toLimit = false;
-    for (const QVariantMap& device : devices) {
+    double rate = 0.0;  // this moment's
+    double averaged = 0.0;
+    bool allAveraged = true;
+    bool toLimit = false;
+    for (const DeviceRound& round : devices) {
+        const QVariantMap& device = round.properties;
         const uint type = kind(device);
         if (type == kTypeLinePower || !flag(device, kIsPresent))
             continue;
@@ -224,7 +297,7 @@ BatteryDetails fromDevices(QList<QVariantMap> devices, const QString& supplyFold
                 details.devices.push_back({deviceKind(type), modelOf(device), percent});
             continue;
         }
-        if (type != kTypeBattery && type != kTypeUps)
+        if (!ownBattery(device))
             continue;
         BatteryPack pack;
         pack.model = modelOf(device);
@@ -244,15 +317,34 @@ BatteryDetails fromDevices(QList<QVariantMap> devices, const QString& supplyFold
         const double watts = battery::watts(number(device.value(QStringLiteral("EnergyRate"))));
         details.watts += watts;
         rate += watts;
+        double mean = 0.0;
+        if (history::stretchMean(round.rates, now.nowSecs, now.wokeSecs, mean) &&
+            battery::watts(mean) > 0.0)
+            averaged += battery::watts(mean);
+        else if (pack.state == ChargeState::Charging || pack.state == ChargeState::Discharging)
+            allAveraged = false;
         const double target = pack.limitEnd > 0 ? full * pack.limitEnd / 100.0 : full;
         toLimit = toLimit || pack.limitEnd > 0;
         if (energy >= 0.0 && energy < target)
             missing += target - energy;
+        if (energy >= 0.0)
+            energyNow += energy;
+        if (details.day.empty())
+            details.day = curveOf(round.charges, now.nowSecs);
         details.batteries.push_back(pack);
     }
     details.watts = battery::watts(details.watts);
-    if (toLimit && rate > 0.0)
-        details.secondsToFull = battery::seconds(kSecondsPerHour * missing / rate);
+    // Several batteries: the first one's curve stands for them only when it
+    // is the only one.
+    if (details.batteries.size() > 1)
+        details.day.clear();
+    toLimitOut = toLimit;
+    details.timesProvisional = !(allAveraged && averaged > 0.0);
+    const double by = details.timesProvisional ? rate : averaged;
+    if (by > 0.0) {
+        details.secondsToEmpty = battery::seconds(kSecondsPerHour * energyNow / by);
+        details.secondsToFull = battery::seconds(kSecondsPerHour * missing / by);
+    }
     return details;
 }
 
@@ -327,6 +419,9 @@ void UPowerPowerSource::connectToBus()
                 SLOT(onRootPropertiesChanged(QString, QVariantMap, QStringList)));
     bus.connect(kService, kDisplayPath, kPropertiesInterface, kPropertiesChanged, this,
                 SLOT(onDisplayPropertiesChanged(QString, QVariantMap, QStringList)));
+    bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
+                this, SLOT(onPrepareForSleep(bool)));
     for (const char* signal : {"DeviceAdded", "DeviceRemoved"})
         bus.connect(kService, kRootPath, kRootInterface, QLatin1String(signal), this,
                     SLOT(onDevicesChanged()));
@@ -519,6 +614,8 @@ void UPowerPowerSource::forget()
     m_roundDevices.clear();
     m_round = BatteryDetails();
     m_roundToLimit = false;
+    m_roundAveraged = false;
+    m_roundLeft = 0;
 }
 
 BatteryDetails UPowerPowerSource::batteryDetails()
@@ -531,13 +628,21 @@ BatteryDetails UPowerPowerSource::batteryDetails()
         return details;
     }
     details.state = chargeState(m_state);
-    details.secondsToEmpty = seconds(m_timeToEmpty);
-    // UPower's own time runs to 100 %, which a battery held at a limit never
-    // reaches.
-    details.secondsToFull = m_roundToLimit ? m_round.secondsToFull : seconds(m_timeToFull);
+    if (m_roundAveraged) {
+        // From the rate averaged over UPower's history of the last minutes.
+        details.secondsToEmpty = m_round.secondsToEmpty;
+        details.secondsToFull = m_round.secondsToFull;
+    } else {
+        // UPower's own, from this moment's rate. Its time to full runs to
+        // 100 %, which a battery held at a limit never reaches.
+        details.secondsToEmpty = seconds(m_timeToEmpty);
+        details.secondsToFull = m_roundToLimit ? m_round.secondsToFull : seconds(m_timeToFull);
+        details.timesProvisional = true;
+    }
     details.watts = m_round.watts;
     details.batteries = m_round.batteries;
     details.devices = m_round.devices;
+    details.day = m_round.day;
     return details;
 }
 
@@ -578,43 +683,87 @@ void UPowerPowerSource::onEnumerated(quint64 generation, QDBusPendingCallWatcher
         return;
     }
     const QList<QDBusObjectPath> paths = reply.value().mid(0, kMostDevices);
-    m_roundDevices = QList<QVariantMap>(paths.size());
+    m_roundDevices.assign(static_cast<std::size_t>(paths.size()), {});
+    m_roundPaths = paths;
     m_roundLeft = static_cast<int>(paths.size());
     if (paths.isEmpty())
-        onDeviceFetched(generation, -1, nullptr);
+        finishRound();
     for (int i = 0; i < paths.size(); ++i) {
         QDBusMessage getAll = QDBusMessage::createMethodCall(
             kService, paths[i].path(), kPropertiesInterface, QStringLiteral("GetAll"));
         getAll << kDeviceInterface;
-        auto* watcher = new QDBusPendingCallWatcher(
-            QDBusConnection(m_connectionName).asyncCall(getAll, m_timings.replyTimeoutMs), this);
-        connect(watcher, &QDBusPendingCallWatcher::finished, this,
-                [this, generation, i](QDBusPendingCallWatcher* finished) {
-                    finished->deleteLater();
-                    onDeviceFetched(generation, i, finished);
-                });
+        ask(getAll, generation, [this, i](const QDBusMessage& reply) {
+            if (reply.type() == QDBusMessage::ReplyMessage && reply.signature() == "a{sv}")
+                m_roundDevices[static_cast<std::size_t>(i)].properties =
+                    qdbus_cast<QVariantMap>(reply.arguments().at(0));
+            if (--m_roundLeft == 0)
+                askHistories();
+        });
     }
 }
 
-// A device that does not answer, or has gone meanwhile, is left out.
-void UPowerPowerSource::onDeviceFetched(quint64 generation, int index,
-                                        QDBusPendingCallWatcher* call)
+// Each battery's history, for the rate over the last minutes and the curve.
+// A call that fails (a daemon without history) leaves that part out.
+void UPowerPowerSource::askHistories()
 {
-    if (generation != m_generation)
-        return;
-    if (call) {
-        const QDBusPendingReply<QVariantMap> reply = *call;
-        if (!reply.isError())
-            m_roundDevices[index] = reply.value();
-        if (--m_roundLeft > 0)
-            return;
+    const quint64 generation = m_generation;
+    for (std::size_t i = 0; i < m_roundDevices.size(); ++i) {
+        if (!ownBattery(m_roundDevices[i].properties))
+            continue;
+        for (const bool rates : {true, false}) {
+            QDBusMessage call =
+                QDBusMessage::createMethodCall(kService, m_roundPaths[int(i)].path(),
+                                               kDeviceInterface, QStringLiteral("GetHistory"));
+            // A resolution of 0 makes upowerd 0.99 crash.
+            call << (rates ? QStringLiteral("rate") : QStringLiteral("charge"))
+                 << uint(rates ? history::kAverageSpanMs / 1000 : kDaySeconds)
+                 << (rates ? kRatePoints : kCurvePoints);
+            ++m_roundLeft;
+            ask(call, generation, [this, i, rates](const QDBusMessage& reply) {
+                auto& into = rates ? m_roundDevices[i].rates : m_roundDevices[i].charges;
+                into = samplesOf(reply);
+                if (--m_roundLeft == 0)
+                    finishRound();
+            });
+        }
     }
-    m_round = fromDevices(m_roundDevices, m_supplyFolder, m_roundToLimit);
+    if (m_roundLeft == 0)
+        finishRound();
+}
+
+void UPowerPowerSource::ask(const QDBusMessage& call, quint64 generation,
+                            std::function<void(const QDBusMessage&)> then)
+{
+    auto* watcher = new QDBusPendingCallWatcher(
+        QDBusConnection(m_connectionName).asyncCall(call, m_timings.replyTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, generation, then = std::move(then)](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                if (generation == m_generation)
+                    then(finished->reply());
+            });
+}
+
+void UPowerPowerSource::finishRound()
+{
+    const TimesFromRound now{QDateTime::currentSecsSinceEpoch(), m_wokeSecs};
+    m_round = fromDevices(std::move(m_roundDevices), m_supplyFolder, now, m_roundToLimit);
+    m_roundAveraged = !m_round.timesProvisional;
     m_roundDevices.clear();
+    m_roundPaths.clear();
     m_roundPending = false;
     emit detailsChanged();
     if (std::exchange(m_roundAgain, false))
         refreshDetails();
+}
+
+void UPowerPowerSource::onPrepareForSleep(bool start)
+{
+    if (start)
+        return;
+    // Readings from before the sleep make no rate with those after it.
+    m_wokeSecs = QDateTime::currentSecsSinceEpoch();
+    emit woke();
 }
 
 void UPowerPowerSource::update()

@@ -1,12 +1,20 @@
 #pragma once
 
+#include "charge_history.h"
 #include "power_source.h"
 
+#include <QDBusObjectPath>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QVariant>
 
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class QDBusMessage;
 class QDBusPendingCallWatcher;
 class QDBusServiceWatcher;
 
@@ -80,6 +88,18 @@ public:
     // made now, so that it costs no wake-up of its own.
     void retryIfDueWithin(int withinMs);
 
+    // One device as a round found it: its properties and, for a battery, its
+    // history of rates and of charge.
+    struct DeviceRound {
+        QVariantMap properties;
+        std::vector<history::StateSample> rates;
+        std::vector<history::StateSample> charges;
+    };
+
+signals:
+    // logind says the machine woke from a sleep (PrepareForSleep(false)).
+    void woke();
+
 private slots:
     // QDBusConnection::connect takes slots by signature only.
     void onRootPropertiesChanged(const QString& interface, const QVariantMap& changed,
@@ -88,6 +108,7 @@ private slots:
                                     const QStringList& invalidated);
     void onBusDisconnected();
     void onDevicesChanged();
+    void onPrepareForSleep(bool start);
 
 private:
     enum Object { Root, Display, ObjectCount };
@@ -107,7 +128,12 @@ private:
     void update();
     void wait(Wait what);
     void onEnumerated(quint64 generation, QDBusPendingCallWatcher* call);
-    void onDeviceFetched(quint64 generation, int index, QDBusPendingCallWatcher* call);
+    void askHistories();
+    void finishRound();
+    // An asynchronous call whose reply goes to then, unless UPower has changed
+    // hands (or the bus gone) meanwhile.
+    void ask(const QDBusMessage& call, quint64 generation,
+             std::function<void(const QDBusMessage&)> then);
 
     const UPowerTimings m_timings;
     const QString m_connectionName;
@@ -140,9 +166,13 @@ private:
     bool m_roundAsked = false;
     bool m_roundAgain = false;
     int m_roundLeft = 0;
-    QList<QVariantMap> m_roundDevices;
+    QList<QDBusObjectPath> m_roundPaths;
+    std::vector<DeviceRound> m_roundDevices;
+    // When logind last said the machine woke (unix seconds; 0: not seen).
+    std::int64_t m_wokeSecs = 0;
     BatteryDetails m_round;
     bool m_roundToLimit = false;
+    bool m_roundAveraged = false;  // its times come from UPower's history
 
     // What the reads return, worked out when the cache changes.
     bool m_available = false;

@@ -11,6 +11,7 @@ PropertiesChanged within a second.
     /usr/bin/python3 upowerd_umockdev.py [--percentage 57] [--status Discharging]
                                          [--ac-online 0|1] [--discharge WATTS]
                                          [--second-battery] [--sysfs-link PATH]
+                                         [--history-dir DIR] [--seed-history]
                                          [--log FILE]
 
 --discharge drains the battery as a laptop's drains on battery: every second
@@ -23,7 +24,11 @@ BAT0 holds 87 % of its design energy and has done 312 cycles. --second-battery
 adds BAT1 (24 Wh, 30 %, discharging at 4 W, no design figure), as a laptop with
 a second pack has it. --sysfs-link makes PATH a link to the testbed's
 /sys/class/power_supply, where a reader outside umockdev finds the batteries'
-own files (the charge limit, which upowerd does not tell).
+own files (the charge limit, which upowerd does not tell). --seed-history
+gives BAT0 a past in upowerd's history before it starts: a day of charge (95 %
+a day ago down to 40 %, charged to 90 % on mains, full a while, down to the
+57 % of now) and the last twelve minutes of rates swinging between 5 and 25 W
+at each of upowerd's 30 s refreshes.
 
 It runs itself again under umockdev-wrapper when it is not already preloaded.
 Once upowerd owns org.freedesktop.UPower it prints "ready" on stdout. Commands,
@@ -54,6 +59,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 import command_loop
 from gi.repository import GLib
@@ -70,6 +76,27 @@ def reexec_under_umockdev():
     # so look at the preload list ourselves.
     if 'libumockdev-preload' not in os.environ.get('LD_PRELOAD', ''):
         os.execvp('umockdev-wrapper', ['umockdev-wrapper', sys.executable] + sys.argv)
+
+
+def seed_history(folder, now):
+    # upowerd's own format, one file a kind per battery, named by its model and
+    # design energy in Wh.
+    charge = []
+    for minutes_ago in range(24 * 60, 0, -10):
+        t = now - minutes_ago * 60
+        if minutes_ago > 14 * 60:      # on battery: 95 % down to 40 %
+            level, state = 95 - 55 * (24 * 60 - minutes_ago) / (10 * 60), 'discharging'
+        elif minutes_ago > 10 * 60:    # plugged in: up to 90 %
+            level, state = 40 + 50 * (14 * 60 - minutes_ago) / (4 * 60), 'charging'
+        elif minutes_ago > 6 * 60:
+            level, state = 90, 'fully-charged'
+        else:                          # unplugged: down to 57 %
+            level, state = 90 - 33 * (6 * 60 - minutes_ago) / (6 * 60), 'discharging'
+        charge.append((t, level, state))
+    rate = [(now - 720 + 30 * i, 25.0 if i % 2 else 5.0, 'discharging') for i in range(24)]
+    for kind, items in (('charge', charge), ('rate', rate)):
+        with open(os.path.join(folder, f'history-{kind}-Fake_battery-57.dat'), 'w') as f:
+            f.writelines(f'{t}\t{v:.3f}\t{s}\n' for t, v, s in items)
 
 
 def die_with_parent():
@@ -115,7 +142,11 @@ class Driver:
             os.symlink(os.path.join(self.testbed.get_root_dir(), 'sys/class/power_supply'),
                        args.sysfs_link)
         self.mouse = None
-        self.history = tempfile.mkdtemp(prefix='upowerd-history.')
+        # upowerd keeps each battery's history there, and reads it at start.
+        self.keep_history = bool(args.history_dir)
+        self.history = args.history_dir or tempfile.mkdtemp(prefix='upowerd-history.')
+        if args.seed_history:
+            seed_history(self.history, int(time.time()))
         env = dict(os.environ,
                    UMOCKDEV_DIR=self.testbed.get_root_dir(),
                    UPOWER_HISTORY_DIR=self.history)
@@ -202,7 +233,8 @@ class Driver:
             except subprocess.TimeoutExpired:
                 self.upowerd.kill()
                 self.upowerd.wait()
-        shutil.rmtree(self.history, ignore_errors=True)
+        if not self.keep_history:
+            shutil.rmtree(self.history, ignore_errors=True)
 
 
 def main():
@@ -214,6 +246,9 @@ def main():
                         help='drain the battery at this rate, without uevents')
     parser.add_argument('--second-battery', action='store_true')
     parser.add_argument('--sysfs-link', metavar='PATH')
+    parser.add_argument('--seed-history', action='store_true')
+    parser.add_argument('--history-dir', metavar='DIR',
+                        help="upowerd's history folder, kept (default: one of its own, removed)")
     parser.add_argument('--log', help="file for upowerd's own output")
     args = parser.parse_args()
     reexec_under_umockdev()

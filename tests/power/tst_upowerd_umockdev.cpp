@@ -9,8 +9,15 @@
 #include "change_log.h"
 #include "upower_power_source.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 using tellavo::ChargeState;
 using tellavo::UPowerPowerSource;
@@ -21,6 +28,7 @@ class TestUpowerdUmockdev : public QObject {
 private slots:
     void followsTheKernelBattery();
     void eachBatteryAndTheDevices();
+    void steadyTimeAndTheDay();
 
 private:
     tellavo::test::UpowerdOnBus m_services;
@@ -111,6 +119,55 @@ void TestUpowerdUmockdev::eachBatteryAndTheDevices()
     QVERIFY2(upowerd.send("mouse-gone"), qPrintable(upowerd.answer()));
     QTRY_VERIFY_WITH_TIMEOUT(source.batteryDetails().devices.empty(), 3000);
     QCOMPARE(source.batteryDetails().batteries.size(), 2u);
+}
+
+// A past in upowerd's history: the time comes from the rates of the last ten
+// minutes (5 and 25 W in turn), not from the 10 W of this moment; the day's
+// curve from the charge. A wake that logind announces starts the average anew.
+void TestUpowerdUmockdev::steadyTimeAndTheDay()
+{
+    m_services.start({"--seed-history"});
+    UPowerPowerSource source;
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), 5000);
+    QSignalSpy rounds(&source, &tellavo::PowerSource::detailsChanged);
+    source.refreshDetails();
+    QVERIFY(rounds.wait(3000));
+    tellavo::BatteryDetails details = source.batteryDetails();
+    QVERIFY(!details.timesProvisional);
+    const double steady = 3600.0 * 28.5 / 15.0;
+    QVERIFY2(qAbs(details.secondsToEmpty / steady - 1.0) < 0.2,
+             qPrintable(QString::number(details.secondsToEmpty)));
+    QVERIFY(details.day.size() > 100);
+    // upowerd keeps the last 22 h or so of it, from about 88 % on.
+    QVERIFY(details.day.front().level > 85.0);
+    QVERIFY(details.day.front().ms > 22 * 3'600'000);
+    QVERIFY(std::any_of(details.day.begin(), details.day.end(),
+                        [](const tellavo::LevelPoint& p) { return p.onMains; }));
+    QVERIFY(qAbs(details.day.back().level - 57.5) <= 0.5);
+
+    QProcess logind;
+    logind.start(QStringLiteral("/usr/bin/python3"),
+                 {"-m", "dbusmock", "--system", "--template", "logind"});
+    QVERIFY(logind.waitForStarted());
+    const QDBusConnection bus = QDBusConnection::systemBus();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.login1")), 10000);
+    QSignalSpy woke(&source, &UPowerPowerSource::woke);
+    QDBusMessage emitSignal = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+    emitSignal << QStringLiteral("org.freedesktop.login1.Manager")
+               << QStringLiteral("PrepareForSleep") << QStringLiteral("b")
+               << QVariantList{QVariant::fromValue(QDBusVariant(false))};
+    QCOMPARE(bus.call(emitSignal).type(), QDBusMessage::ReplyMessage);
+    QVERIFY(woke.wait(3000));
+    source.refreshDetails();
+    QVERIFY(rounds.wait(3000));
+    details = source.batteryDetails();
+    QVERIFY(details.timesProvisional);
+    QCOMPARE(details.secondsToEmpty, 10260.0);  // upowerd's own: 28.5 Wh at 10 W
+    logind.terminate();
+    QVERIFY(logind.waitForFinished());
 }
 
 QTEST_GUILESS_MAIN(TestUpowerdUmockdev)
