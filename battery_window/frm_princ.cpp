@@ -1,19 +1,20 @@
 #include "frm_princ.h"
 
 #include "caption_fit.h"
+#include "day_curve.h"
 #include "frm_opzioni.h"
 #include "layouts.h"
 #include "module1.h"
 #include "picture_choice.h"
 #include "pictures.h"
 #include "power_source.h"
+#include "status_tip.h"
 #include "status_words.h"
 #include "texts.h"
 #include "tick_rules.h"
 #include "window_stacking.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHelpEvent>
@@ -26,7 +27,6 @@
 #include <QProgressBar>
 #include <QSlider>
 #include <QTimer>
-#include <QToolTip>
 #include <QWindow>
 
 #include <chrono>
@@ -120,6 +120,7 @@ FrmPrinc::FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing)
     setWindowIcon(QIcon(iconPath()));
 
     setUpTicking(timing);
+    m_tip = new StatusTip(this);
     buildControls();
     buildMenu();
     loadImageList();
@@ -486,7 +487,7 @@ bool FrmPrinc::event(QEvent* event)
     // have no tip of their own; the slider gets none.
     auto* help = static_cast<QHelpEvent*>(event);
     if (childAt(help->pos()) == m_sliderPerc) {
-        QToolTip::hideText();
+        m_tip->hide();
         event->ignore();
         return true;
     }
@@ -506,18 +507,16 @@ void FrmPrinc::showTip()
     now.batteryLifePercent = m_shownReading;
     now.picture = m_shownPicture;
     now.details = m_si.batteryDetails();
-    m_tipText = statusWords(now).tip;
-    QToolTip::showText(m_tipAt, m_tipText, this);
-    // The tip's label is Qt's own: a screen reader reads the lines from its
-    // description as well as from its text.
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("qtooltip_label") && w->isVisible())
-            w->setAccessibleDescription(m_tipText);
+    const QString tip = statusWords(now).tip;
+    m_tip->showAt(m_tipAt, tip, now.details.day, m_state.Soglia);
+    // A screen reader gets the lines and the curve in words.
+    const QString curve = dayWords(now.details.day);
+    m_tip->setAccessibleDescription(curve.isEmpty() ? tip : tip + QLatin1Char('\n') + curve);
 }
 
 void FrmPrinc::tipDetailsChanged()
 {
-    if (QToolTip::isVisible() && QToolTip::text() == m_tipText)
+    if (m_tip->isVisible())
         showTip();
 }
 

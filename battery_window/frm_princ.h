@@ -29,6 +29,7 @@ namespace tellavo {
 
 class Module1;
 class PowerSource;
+class StatusTip;
 struct AppState;
 
 // The battery window: a small frameless strip with the charge as text, as a
@@ -88,6 +89,8 @@ public:
     // after a re-arming opens one of its own.
     QList<QMessageBox*> warningBoxes() const;
     QWidget* clientArea() const { return m_client; }
+    // The tool tip the strip shows on hover.
+    StatusTip* tip() const { return m_tip; }
 
 signals:
     // A picture number was put into imgStato (also when it was already shown).
@@ -132,7 +135,7 @@ private:
     PowerSource& m_si;
     TwipScale m_scale;
     QPoint m_tipAt;
-    QString m_tipText;
+    StatusTip* m_tip = nullptr;
 
     QWidget* m_client = nullptr;
     QLabel* m_lblPerc = nullptr;

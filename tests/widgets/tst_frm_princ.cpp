@@ -7,6 +7,7 @@
 #include "module1.h"
 #include "picture_choice.h"
 #include "settings_store.h"
+#include "status_tip.h"
 #include "window_harness.h"
 #include "window_stacking.h"
 
@@ -689,28 +690,30 @@ void TestFrmPrinc::tipWhenAskedFor()
     const QPoint at = visiblePoint(h.w, target);
     QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
     QApplication::sendEvent(target, &help);
-    QCOMPARE(QToolTip::text(), tip);
+    StatusTip* own = h.w->tip();
+    QCOMPARE(own->isVisible() ? own->text() : QToolTip::text(), tip);
     const bool shown = tip.startsWith(QLatin1String("In scarica"));
     QCOMPARE(h.si.detailsReads, shown ? 1 : 0);
     QCOMPARE(h.si.detailsRounds, shown ? 1 : 0);
     if (!shown)
         return;
-    // The round the tip asked for comes in: the open tip grows by its lines,
-    // and the screen reader gets them as the tip's description.
+    QVERIFY(own->curveRect().isEmpty());
+    // The round the tip asked for comes in: the open tip grows by its lines
+    // and the day's curve, and the screen reader gets both as words.
+    const int height = own->height();
     h.si.details.devices.push_back({DeviceKind::Mouse, {}, 40});
+    h.si.details.day = {{7'200'000, 80, false}, {3'600'000, 90, true}, {0, 57, false}};
     emit h.si.detailsChanged();
-    QCOMPARE(QToolTip::text(), tip + QStringLiteral("\nMouse: 40%"));
-    QWidget* label = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String("qtooltip_label") && w->isVisible())
-            label = w;
-    QVERIFY(label);
-    QCOMPARE(label->accessibleDescription(), QToolTip::text());
-    // Once hidden, a later round leaves it hidden.
-    QToolTip::hideText();
-    QTRY_VERIFY(!QToolTip::isVisible());
+    QCOMPARE(own->text(), tip + QStringLiteral("\nMouse: 40%"));
+    QVERIFY(!own->curveRect().isEmpty());
+    QVERIFY(own->height() > height + own->curveRect().height());
+    QCOMPARE(own->accessibleDescription(),
+             own->text() + QStringLiteral("\nUltime 2 ore: dal 80% al 57%, in carica 1 volta"));
+    // Once hidden (a press anywhere), a later round leaves it hidden.
+    QTest::mousePress(h.w->lblPerc(), Qt::LeftButton);
+    QVERIFY(!own->isVisible());
     emit h.si.detailsChanged();
-    QVERIFY(!QToolTip::isVisible());
+    QVERIFY(!own->isVisible());
 }
 
 // What a screen reader reads, through Qt's accessibility interfaces, where the
