@@ -1,4 +1,5 @@
 // The words of the tool tip and of the screen reader, from the state.
+#include "day_curve.h"
 #include "status_words.h"
 
 #include <QSet>
@@ -9,6 +10,7 @@
 using namespace tellavo;
 
 Q_DECLARE_METATYPE(tellavo::BatteryDetails)
+Q_DECLARE_METATYPE(std::vector<tellavo::LevelPoint>)
 
 namespace {
 
@@ -30,6 +32,8 @@ private slots:
     void pictureWords_data();
     void pictureWords();
     void everyPictureReadsApart();
+    void dayInWords_data();
+    void dayInWords();
 };
 
 void TestStatusWords::tip_data()
@@ -260,6 +264,34 @@ void TestStatusWords::everyPictureReadsApart()
         seen.insert(statusWords(in).picture.description);
     }
     QCOMPARE(seen.size(), kPictureCount);
+}
+
+// The day's curve as a screen reader hears it; ms is each point's age.
+void TestStatusWords::dayInWords_data()
+{
+    QTest::addColumn<std::vector<LevelPoint>>("day");
+    QTest::addColumn<QString>("words");
+    constexpr std::int64_t h = 3'600'000;
+    QTest::newRow("a day, plugged in twice")
+        << std::vector<LevelPoint>{{24 * h, 95.4, false}, {20 * h, 60, true}, {16 * h, 90, false},
+                                   {4 * h, 50, true},     {2 * h, 80, false}, {0, 57, false}}
+        << "Ultime 24 ore: dal 95% al 57%, in carica 2 volte";
+    QTest::newRow("since the start, 3 h, once")
+        << std::vector<LevelPoint>{{3 * h, 40, false}, {h, 70, true}, {0, 71, true}}
+        << "Ultime 3 ore: dal 40% al 71%, in carica 1 volta";
+    QTest::newRow("an hour on battery")
+        << std::vector<LevelPoint>{{h, 80, false}, {0, 70, false}} << "Ultima ora: dal 80% al 70%";
+    QTest::newRow("40 min on mains")
+        << std::vector<LevelPoint>{{40 * 60'000, 99, true}, {0, 100, true}}
+        << "Ultimi 40 min: dal 99% al 100%, alimentazione da rete";
+    QTest::newRow("one point: nothing yet") << std::vector<LevelPoint>{{0, 57, false}} << QString();
+}
+
+void TestStatusWords::dayInWords()
+{
+    QFETCH(std::vector<LevelPoint>, day);
+    QFETCH(QString, words);
+    QCOMPARE(dayWords(day), words);
 }
 
 QTEST_APPLESS_MAIN(TestStatusWords)
