@@ -572,6 +572,11 @@ bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)
                 return true;
             }
             break;
+        case QEvent::ToolTip:
+            // Label1 shows Qt's tip of its own: not both at once.
+            if (watched == m_label1)
+                m_tip->hide();
+            break;
         default:
             break;
     }

@@ -94,7 +94,9 @@ void ChargeHistory::addLevel(std::int64_t ms, double level, int unit, bool onMai
 {
     if (!m_levels.empty()) {
         const LevelPoint& last = m_levels.back();
-        const bool against = onMains ? level < last.level : level > last.level;
+        // A gauge's noise moves a level a little either way; a change of
+        // more than 1 % against the line is a gauge recalibrating.
+        const bool against = onMains ? level < last.level * 0.99 : level > last.level * 1.01;
         if (unit != m_unit || onMains != last.onMains || against || ms < last.ms)
             m_levels.clear();
     }
