@@ -654,15 +654,9 @@ void UPowerPowerSource::refreshDetails()
     if (!m_available || m_roundPending)
         return;
     m_roundPending = true;
-    const QDBusMessage call = QDBusMessage::createMethodCall(kService, kRootPath, kRootInterface,
-                                                             QStringLiteral("EnumerateDevices"));
-    auto* watcher = new QDBusPendingCallWatcher(
-        QDBusConnection(m_connectionName).asyncCall(call, m_timings.replyTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, generation = m_generation](QDBusPendingCallWatcher* finished) {
-                finished->deleteLater();
-                onEnumerated(generation, finished);
-            });
+    ask(QDBusMessage::createMethodCall(kService, kRootPath, kRootInterface,
+                                       QStringLiteral("EnumerateDevices")),
+        m_generation, [this](const QDBusMessage& reply) { onEnumerated(reply); });
 }
 
 void UPowerPowerSource::onDevicesChanged()
@@ -672,17 +666,16 @@ void UPowerPowerSource::onDevicesChanged()
         refreshDetails();
 }
 
-void UPowerPowerSource::onEnumerated(quint64 generation, QDBusPendingCallWatcher* call)
+void UPowerPowerSource::onEnumerated(const QDBusMessage& reply)
 {
-    if (generation != m_generation)
-        return;
-    const QDBusPendingReply<QList<QDBusObjectPath>> reply = *call;
-    if (reply.isError()) {
-        qCDebug(lcPower) << "no device list:" << reply.error().message();
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != "ao") {
+        qCDebug(lcPower) << "no device list:" << reply.errorMessage();
         m_roundPending = false;
         return;
     }
-    const QList<QDBusObjectPath> paths = reply.value().mid(0, kMostDevices);
+    const quint64 generation = m_generation;
+    const QList<QDBusObjectPath> paths =
+        qdbus_cast<QList<QDBusObjectPath>>(reply.arguments().at(0)).mid(0, kMostDevices);
     m_roundDevices.assign(static_cast<std::size_t>(paths.size()), {});
     m_roundPaths = paths;
     m_roundLeft = static_cast<int>(paths.size());

@@ -127,7 +127,7 @@ private:
     void forget();
     void update();
     void wait(Wait what);
-    void onEnumerated(quint64 generation, QDBusPendingCallWatcher* call);
+    void onEnumerated(const QDBusMessage& reply);
     void askHistories();
     void finishRound();
     // An asynchronous call whose reply goes to then, unless UPower has changed

@@ -117,6 +117,7 @@ upowerd_stop
 start_app TELLAVO_POWER_SUPPLY_DIR="$(dirname "$0")/../power/fixtures/limit_two_packs" \
     QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 W=$(wait_strip) || fail "no battery window on the kernel's files"
+expect "label|Carica: 87%||"
 hover
 expect "$(tip "In pausa al limite di carica (80%): 87%\nBatteria 1 (5B10W13975): 80%, \
 in pausa al limite di carica (80%), capacità 90%, 512 cicli\nBatteria 2: 100%, carica completa")"
