@@ -268,6 +268,37 @@ std::vector<LevelPoint> curveOf(std::vector<history::StateSample> charges, std::
     return curve;
 }
 
+// Several batteries' curves as one, as the strip's charge weighs them: at each
+// point of the first, each battery's last level by then, weighted by its full
+// energy. Times before every battery has a level are left out.
+std::vector<LevelPoint> combined(const std::vector<std::vector<LevelPoint>>& curves,
+                                 const std::vector<double>& weights)
+{
+    if (curves.size() == 1)
+        return curves.front();
+    std::vector<LevelPoint> curve;
+    for (const LevelPoint& at : curves.front()) {
+        double sum = 0.0;
+        double weight = 0.0;
+        bool all = true;
+        for (std::size_t b = 0; b < curves.size() && all; ++b) {
+            // Oldest first, so the last one no younger than "at" is its level.
+            const LevelPoint* last = nullptr;
+            for (const LevelPoint& p : curves[b])
+                if (p.ms >= at.ms)
+                    last = &p;
+            all = last && weights[b] > 0.0;
+            if (all) {
+                sum += last->level * weights[b];
+                weight += weights[b];
+            }
+        }
+        if (all)
+            curve.push_back({at.ms, sum / weight, at.onMains});
+    }
+    return curve;
+}
+
 // Each battery of the machine, by its place in the kernel's list, and each
 // device's battery; the watts, the times from the rate averaged over the last
 // minutes and, at a charge limit, the time to it; the day's curve.
@@ -286,6 +317,8 @@ BatteryDetails fromDevices(std::vector<DeviceRound> devices, const QString& supp
     double averaged = 0.0;
     bool allAveraged = true;
     bool toLimit = false;
+    std::vector<std::vector<LevelPoint>> curves;
+    std::vector<double> weights;
     for (const DeviceRound& round : devices) {
         const QVariantMap& device = round.properties;
         const uint type = kind(device);
@@ -329,15 +362,13 @@ BatteryDetails fromDevices(std::vector<DeviceRound> devices, const QString& supp
             missing += target - energy;
         if (energy >= 0.0)
             energyNow += energy;
-        if (details.day.empty())
-            details.day = curveOf(round.charges, now.nowSecs);
+        curves.push_back(curveOf(round.charges, now.nowSecs));
+        weights.push_back(full);
         details.batteries.push_back(pack);
     }
     details.watts = battery::watts(details.watts);
-    // Several batteries: the first one's curve stands for them only when it
-    // is the only one.
-    if (details.batteries.size() > 1)
-        details.day.clear();
+    if (!curves.empty())
+        details.day = combined(curves, weights);
     toLimitOut = toLimit;
     details.timesProvisional = !(allAveraged && averaged > 0.0);
     const double by = details.timesProvisional ? rate : averaged;

@@ -28,7 +28,7 @@ own files (the charge limit, which upowerd does not tell). --seed-history
 gives BAT0 a past in upowerd's history before it starts: a day of charge (95 %
 a day ago down to 40 %, charged to 90 % on mains, full a while, down to the
 57 % of now) and the last twelve minutes of rates swinging between 5 and 25 W
-at each of upowerd's 30 s refreshes.
+at each of upowerd's 30 s refreshes; BAT1, with --second-battery, 30 % all day.
 
 It runs itself again under umockdev-wrapper when it is not already preloaded.
 Once upowerd owns org.freedesktop.UPower it prints "ready" on stdout. Commands,
@@ -94,8 +94,11 @@ def seed_history(folder, now):
             level, state = 90 - 33 * (6 * 60 - minutes_ago) / (6 * 60), 'discharging'
         charge.append((t, level, state))
     rate = [(now - 720 + 30 * i, 25.0 if i % 2 else 5.0, 'discharging') for i in range(24)]
-    for kind, items in (('charge', charge), ('rate', rate)):
-        with open(os.path.join(folder, f'history-{kind}-Fake_battery-57.dat'), 'w') as f:
+    # The second pack, when there is one: 30 % all day.
+    steady = [(t, 30.0, s) for t, _, s in charge]
+    for name, kind, items in (('Fake_battery-57', 'charge', charge), ('Fake_battery-57', 'rate', rate),
+                              ('Second_pack', 'charge', steady)):
+        with open(os.path.join(folder, f'history-{kind}-{name}.dat'), 'w') as f:
             f.writelines(f'{t}\t{v:.3f}\t{s}\n' for t, v, s in items)
 
 

@@ -80,7 +80,7 @@ void TestUpowerdUmockdev::followsTheKernelBattery()
 
 void TestUpowerdUmockdev::eachBatteryAndTheDevices()
 {
-    m_services.start({"--second-battery"});
+    m_services.start({"--second-battery", "--seed-history"});
     tellavo::test::ServiceDriver& upowerd = m_services.upowerd();
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), 5000);
@@ -104,6 +104,10 @@ void TestUpowerdUmockdev::eachBatteryAndTheDevices()
     QCOMPARE(second.cycles, -1);
     QCOMPARE(details.watts, 14.0);
     QVERIFY(details.devices.empty());
+    // One day's curve for both, weighed as the charge is: the last point of
+    // BAT0 (57.9 % of 50 Wh) with BAT1's (30 % of 24 Wh).
+    QVERIFY(details.day.size() > 100);
+    QVERIFY(qAbs(details.day.back().level - (57.917 * 50 + 30 * 24) / 74) < 0.1);
     const int percent = source.read().batteryLifePercent;
 
     // A mouse comes and goes: upowerd announces each, and a round follows
