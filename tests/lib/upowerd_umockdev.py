@@ -40,6 +40,8 @@ answered once the uevent has been sent:
                                     Discharging, Full, Not charging, Unknown)
     ac <0|1>                        online of AC
     set <attribute> <value>         any one attribute of BAT0
+    drain <watts>                   the --discharge rate from now on (negative:
+                                    charging), with no uevent
     mouse <percentage>              a wireless mouse's battery comes
     mouse-gone                      and goes
     quit
@@ -170,7 +172,7 @@ class Driver:
         GLib.timeout_add_seconds(1, self.drain_a_second)
 
     def drain_a_second(self):
-        self.energy = max(0.0, self.energy - self.drain * 1_000_000 / 3600)
+        self.energy = min(ENERGY_FULL, max(0.0, self.energy - self.drain * 1_000_000 / 3600))
         self.testbed.set_attribute(self.bat, 'energy_now', str(int(self.energy)))
         self.testbed.set_attribute(self.bat, 'capacity', str(round(100 * self.energy / ENERGY_FULL)))
         return True
@@ -207,6 +209,10 @@ class Driver:
         elif cmd == 'ac':
             self.testbed.set_attribute(self.ac, 'online', rest[0])
             self.uevent(self.ac)
+        elif cmd == 'drain':
+            # A new rate for --discharge; negative while a charger fills it.
+            self.drain = float(rest[0])
+            self.testbed.set_attribute(self.bat, 'power_now', str(int(abs(self.drain) * 1_000_000)))
         elif cmd == 'mouse':
             # A HID mouse with its battery, as the kernel lists a wireless one:
             # upowerd takes the kind from the input device beside it, under
