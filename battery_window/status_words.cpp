@@ -17,16 +17,6 @@ constexpr int kMainsCells = 10;
 
 const QString kNoReading = QStringLiteral("Nessuna lettura");
 
-bool known(int percent)
-{
-    return percent >= 0 && percent <= 100;
-}
-
-QString percentText(int percent)
-{
-    return QString::number(percent) + QLatin1Char('%');
-}
-
 QString percentName(int percent)
 {
     if (percent == kNotReadYet)

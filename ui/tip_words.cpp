@@ -10,16 +10,6 @@ namespace {
 
 const QString kUnknownState = QStringLiteral("Stato della batteria sconosciuto");
 
-bool known(int percent)
-{
-    return percent >= 0 && percent <= 100;
-}
-
-QString percentText(int percent)
-{
-    return QString::number(percent) + QLatin1Char('%');
-}
-
 // "In scarica" + ": 57%" when the percentage is known.
 QString withPercent(const QString& head, int percent)
 {
@@ -281,6 +271,16 @@ QString deviceLine(const DeviceBattery& device)
 }
 
 }  // namespace
+
+bool known(int percent)
+{
+    return percent >= 0 && percent <= 100;
+}
+
+QString percentText(int percent)
+{
+    return QString::number(percent) + QLatin1Char('%');
+}
 
 QString tipWords(const TipInput& in)
 {

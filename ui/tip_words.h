@@ -26,4 +26,9 @@ struct TipInput {
 // A screen reader gets the same lines.
 QString tipWords(const TipInput& input);
 
+// A percentage the strip can show: 0..100 (255 and "not read yet" are not).
+bool known(int percent);
+// "57%".
+QString percentText(int percent);
+
 }  // namespace tellavo
