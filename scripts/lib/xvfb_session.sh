@@ -8,7 +8,15 @@ E2E_TMP=$(mktemp -d /tmp/tellavo-e2e.XXXXXX)
 # shellcheck source=../../tests/lib/private_bus.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../tests/lib/private_bus.sh"
 
-fail() { echo "FAIL: $*" >&2 && exit 1; }
+# What the program said last goes with a failure: CI keeps no other trace of it.
+fail() {
+    echo "FAIL: $*" >&2
+    local log
+    for log in "$E2E_TMP"/app*.log; do
+        [ -s "$log" ] && { echo "--- the end of ${log##*/}:" && tail -n 15 "$log"; } >&2
+    done
+    exit 1
+}
 note() { echo "-- $*"; }
 
 stop_all() {

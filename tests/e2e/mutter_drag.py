@@ -7,6 +7,10 @@ Usage: mutter_drag.py <from x> <from y> <to x> <to y> <X window>   (screen pixel
 
 Without a screen cast stream only relative motion is offered, so the pointer
 is first pushed into the top-left corner, where mutter stops it at 0,0.
+Headless mutter has no pointer until the session makes its virtual one: only
+then does Xwayland bind a pointer of its own, and a press sent before that
+reaches no X window. The press waits until the X server has the pointer at
+the starting point.
 Mutter moves the window once the program has asked it to, after the press:
 the first step is repeated, a pixel there and back, until the window follows.
 """
@@ -40,12 +44,23 @@ def main():
     def button(pressed):
         call(session, SESSION, "NotifyPointerButton", GLib.Variant("(ib)", (BTN_LEFT, pressed)))
 
+    def x_pointer():
+        out = subprocess.run(["xdotool", "getmouselocation", "--shell"],
+                             capture_output=True, text=True).stdout
+        where = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return where.get("X"), where.get("Y")
+
     def place():
         info = subprocess.run(["xwininfo", "-id", window], capture_output=True, text=True).stdout
         return [line.split()[-1] for line in info.splitlines() if "Absolute upper-left" in line]
 
     move(-100000, -100000)
     move(x0, y0)
+    deadline = time.monotonic() + 5
+    while x_pointer() != (str(int(x0)), str(int(y0))):
+        if time.monotonic() > deadline:
+            raise SystemExit("Xwayland never had the pointer at %d,%d: %s" % (x0, y0, x_pointer()))
+        time.sleep(0.05)
     start = place()
     button(True)
     steps = 10
