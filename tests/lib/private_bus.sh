@@ -61,7 +61,8 @@ _tellavo_driver_start() {
     local dir=$PRIVATE_BUS_DIR/$kind
     rm -rf "$dir" && mkdir -p "$dir"
     mkfifo "$dir/in"
-    "$TELLAVO_PYTHON" "$TELLAVO_TEST_LIB/$script" --log "$dir/log" "$@" \
+    # What it makes (a testbed, a history) is gone with the folder, even after SIGKILL.
+    TMPDIR=$dir "$TELLAVO_PYTHON" "$TELLAVO_TEST_LIB/$script" --log "$dir/log" "$@" \
         <"$dir/in" >"$dir/out" 2>"$dir/err" &
     local pid=$! fd
     exec {fd}>"$dir/in"   # the driver's stdin stays open while this shell lives

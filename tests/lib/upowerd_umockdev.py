@@ -244,6 +244,8 @@ class Driver:
                 self.upowerd.wait()
         if not self.keep_history:
             shutil.rmtree(self.history, ignore_errors=True)
+        # Python may never finalize the testbed, which would remove it.
+        shutil.rmtree(self.testbed.get_root_dir(), ignore_errors=True)
 
 
 def main():

@@ -146,6 +146,12 @@ bool ServiceDriver::start(const QStringList& arguments)
 {
     stop();
     m_unanswered = 0;
+    // What the driver makes (umockdev's testbed, upowerd's history) goes in
+    // the test's own folder, gone with it even when the driver was killed.
+    // The environment is taken now: the test sets the bus's address late.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), QFileInfo(m_logFile).absolutePath());
+    m_process.setProcessEnvironment(env);
     m_process.start(kPython, QStringList{m_script, QStringLiteral("--log"), m_logFile} + arguments);
     // upowerd takes a moment to load its devices; dbusmock is quicker.
     if (!waitForAnswer(20000))
