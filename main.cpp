@@ -14,6 +14,7 @@ int main(int argc, char** argv)
     Q_UNUSED(argc);
 
     preferX11Platform();
+    paintWithoutSharedMemory();
     // The program takes no command line: Qt sees the program name only.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);

@@ -15,4 +15,8 @@ QByteArray preferredPlatform(const QByteArray& qpaPlatform, const QByteArray& se
 // application object exists.
 void preferX11Platform();
 
+// Paints through the X connection instead of MIT-SHM unless the user chose
+// (QT_XCB_NO_MITSHM); call it before the application object exists.
+void paintWithoutSharedMemory();
+
 }  // namespace tellavo
