@@ -1,5 +1,7 @@
 #include "day_curve.h"
 
+#include "tip_words.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -26,7 +28,7 @@ QString spanWords(std::int64_t ms)
 
 QString percent(double level)
 {
-    return QString::number(std::lround(level)) + QLatin1Char('%');
+    return percentText(static_cast<int>(std::lround(level)));
 }
 
 }  // namespace
