@@ -369,18 +369,28 @@ void FrmPrinc::Timer1_Timer()
 {
     const PowerReading now = m_si.read();
     const int line = now.acLineStatus;
+    const int lineBefore = m_shownLine;
     m_shownLine = line;
     m_state.Rete = reteFromLineStatus(line);
     CambiaImmagine();
     const int percent = now.batteryLifePercent;
     const PercentReading reading = percentFromReading(percent);
     m_state.Perc = reading.perc;
-    if (m_lblPerc->text() != reading.caption) {
+    const bool newCaption = m_lblPerc->text() != reading.caption;
+    if (newCaption) {
         m_lblPerc->setText(reading.caption);
         m_shownReading = percent;
         describeShown();
     }
-    m_progressBar->setValue(m_state.Perc);
+    if (m_progressBar->value() != m_state.Perc) {
+        m_progressBar->setValue(m_state.Perc);
+        // QProgressBar repaints only a change wider than one of its style's
+        // blocks (9 px of a 60 px groove); the bar drawn here has no blocks.
+        m_progressBar->update();
+    }
+    // An open tip's first line is the charge the strip shows.
+    if (m_tip->isVisible() && (newCaption || line != lineBefore))
+        showTip();
     if (applyWarningRule(m_state))
         showWarning();
     // Only a source that announces its changes lets the tick sleep; on the

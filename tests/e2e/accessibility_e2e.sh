@@ -35,6 +35,8 @@ has() {
         sed 's/^ *//' "$E2E_TMP/tree.txt" | grep -qxF -- "$l" || return 1
     done
 }
+# matches <regex>: a line of the tree, as read now, matches it whole.
+matches() { has && sed 's/^ *//' "$E2E_TMP/tree.txt" | grep -qxE -- "$1"; }
 expect() {
     wait_for 50 has "$@" && return 0
     cat "$E2E_TMP/tree.txt" "$E2E_TMP/tree.err" >&2
@@ -61,6 +63,13 @@ tip() { echo "tool tip|$1|$1|"; }
 shot() { [ -z "${TELLAVO_SHOTS:-}" ] || import -window root "$TELLAVO_SHOTS/$1.png"; }
 expect "$(tip "In scarica: 57%, circa 2 h 45 min rimanenti")"
 note "the tip on hover: discharging, 2 h 51 min left by this moment's rate, told coarsely"
+# It stays open while the charge falls, its first line the strip's charge.
+upower_mock_send "percentage 55" || fail "mock"
+expect "label|Carica: 55%||"
+wait_for 50 matches "tool tip\|In scarica: 55%[^|]*\|In scarica: 55%.*" ||
+    { cat "$E2E_TMP/tree.txt" >&2; fail "the open tip did not follow the strip to 55 %"; }
+shot tip-follows-strip
+note "the open tip followed the strip to 55 %"
 
 xdotool mousemove 600 600
 upower_mock_send "on-battery false" || fail "mock"
@@ -102,8 +111,6 @@ upowerd_stop
 upowerd_start --seed-history --sysfs-link "$E2E_TMP/no-power/link" || fail "no upowerd with a past"
 expect "label|Carica: 57%||"
 hover
-# matches <regex>: a line of the tree, as read now, matches it whole.
-matches() { has && sed 's/^ *//' "$E2E_TMP/tree.txt" | grep -qxE -- "$1"; }
 DAY="In scarica: 57%, circa 1 h 5[0-9] min rimanenti\\\\nConsumo: 10,0 W\\\\n"
 DAY+="Capacità: 87% dell'originale, 312 cicli"
 wait_for 50 matches "tool tip\|$DAY\|$DAY\\\\nUltime 2[0-9] ore: dal 8[0-9]% al 5[78]%, in carica 1 volta\|" ||

@@ -39,6 +39,23 @@ note "on mains: picture 18"
 upower_mock_send "on-battery true" || fail "mock"
 wait_for 50 shows_picture 5 || fail "back on battery: not picture 5"
 
+# The bar's filled width follows each value within a pixel, small steps too:
+# its blue columns on the row through its middle (65 px wide, one frame pixel
+# in from the control's place 34,2).
+bar_width() { import -window "$W" -crop 65x1+35+9 +repage txt:- 2>/dev/null | awk -F'[(),]+' 'NR>1 && $5>$3+50' | wc -l; }
+bar_at() { local d=$(($(bar_width) * 100 - $1 * 65)); [ ${d#-} -le 100 ]; }
+# bar_follows <command that sets the charge>: through 89, 82, 75, 68 and 40 %.
+bar_follows() {
+    local p
+    for p in 89 82 75 68 40; do
+        "$@" "$p" || fail "could not set $p %"
+        wait_for 30 bar_at "$p" || fail "at $p % the bar is $(bar_width) px wide of 65"
+    done
+}
+mock_percentage() { upower_mock_send "percentage $1"; }
+bar_follows mock_percentage
+note "UPower: the bar follows 89, 82, 75, 68 and 40 % within a pixel"
+
 # Falling to the threshold on battery: one warning box, above other windows.
 upower_mock_send "percentage 30" || fail "mock"
 BOX=$(wait_window $APID '^Tellavo$' 50) || fail "no warning box at the threshold"
@@ -72,4 +89,12 @@ sleep 1.5
 upower_mock_send "percentage 25" || fail "mock"
 BOX=$(wait_window $APID '^Tellavo$' 50) || fail "no warning box after rising above the threshold and falling again"
 note "re-armed above the threshold: a new box at 25 %"
+
+# The kernel's files, read each second: the bar follows as closely.
+kill "$APID"
+start_app DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_TMP/no-bus" TELLAVO_POWER_SUPPLY_DIR="$E2E_TMP/power"
+W=$(wait_strip) || fail "no battery window on the kernel's files"
+file_percentage() { echo "$1" >"$E2E_TMP/power/BAT0/capacity"; }
+bar_follows file_percentage
+note "the kernel's files: the bar follows as closely"
 echo PASS

@@ -709,6 +709,15 @@ void TestFrmPrinc::tipWhenAskedFor()
     QVERIFY(own->height() > height + own->curveRect().height());
     QCOMPARE(own->accessibleDescription(),
              own->text() + QStringLiteral("\nUltime 2 ore: dal 80% al 57%, in carica 1 volta"));
+    // A tick that changes what the strip shows remakes the open tip's first
+    // line; one that changes nothing asks the source for nothing.
+    const int reads = h.si.detailsReads;
+    h.w->Timer1_Timer();
+    QCOMPARE(h.si.detailsReads, reads);
+    h.si.set(power::kAcOffline, 56);
+    h.w->Timer1_Timer();
+    QCOMPARE(own->text().section(QLatin1Char('\n'), 0, 0), QString(tip).replace("57%", "56%"));
+    QCOMPARE(own->text().section(QLatin1Char('\n'), 1), QStringLiteral("Mouse: 40%"));
     // Once hidden (a press anywhere), a later round leaves it hidden.
     QTest::mousePress(h.w->lblPerc(), Qt::LeftButton);
     QVERIFY(!own->isVisible());
