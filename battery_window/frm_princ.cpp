@@ -12,6 +12,7 @@
 #include "status_words.h"
 #include "texts.h"
 #include "tick_rules.h"
+#include "tip_words.h"
 #include "window_stacking.h"
 
 #include <QAction>
@@ -388,7 +389,10 @@ void FrmPrinc::Timer1_Timer()
         // blocks (9 px of a 60 px groove); the bar drawn here has no blocks.
         m_progressBar->update();
     }
-    // An open tip's first line is the charge the strip shows.
+    // An open tip's first line is the charge the strip shows; a new line
+    // status makes the source's last round a tale of before.
+    if (m_tip->isVisible() && line != lineBefore)
+        m_si.refreshDetails();
     if (m_tip->isVisible() && (newCaption || line != lineBefore))
         showTip();
     if (applyWarningRule(m_state))
@@ -512,15 +516,11 @@ bool FrmPrinc::event(QEvent* event)
 void FrmPrinc::showTip()
 {
     // The readings the strip shows, and what the source holds besides.
-    StatusInput now;
-    now.acLineStatus = m_shownLine;
-    now.batteryLifePercent = m_shownReading;
-    now.picture = m_shownPicture;
-    now.details = m_si.batteryDetails();
-    const QString tip = statusWords(now).tip;
-    m_tip->showAt(m_tipAt, tip, now.details.day, m_state.Soglia);
+    const BatteryDetails details = m_si.batteryDetails();
+    const QString tip = tipWords({m_shownLine, m_shownReading, details});
+    m_tip->showAt(m_tipAt, tip, details.day, m_state.Soglia);
     // A screen reader gets the lines and the curve in words.
-    const QString curve = dayWords(now.details.day);
+    const QString curve = dayWords(details.day);
     m_tip->setAccessibleDescription(curve.isEmpty() ? tip : tip + QLatin1Char('\n') + curve);
 }
 

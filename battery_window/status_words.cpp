@@ -55,7 +55,6 @@ QString pictureDescription(int picture)
 StatusWords statusWords(const StatusInput& input)
 {
     StatusWords words;
-    words.tip = tipWords({input.acLineStatus, input.batteryLifePercent, input.details});
     words.window = {texts::title(), texts::strip::windowDescription()};
     words.percent = {percentName(input.batteryLifePercent), QString()};
     words.bar = {texts::strip::barName(), barDescription(input.batteryLifePercent)};

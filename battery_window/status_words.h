@@ -1,6 +1,5 @@
 #pragma once
 
-#include "battery_details.h"
 #include "picture_choice.h"
 #include "power_source.h"
 
@@ -11,13 +10,10 @@ namespace tellavo {
 // The percentage before the first reading (the label still shows "???%").
 constexpr int kNotReadYet = -1;
 
-// What the strip knows: the two readings, the picture it shows and, for the
-// tip only, what the source tells of the battery besides.
+// What the strip shows: the percentage it read and the picture.
 struct StatusInput {
-    int acLineStatus = power::kUnknown;    // 0, 1 or 255
     int batteryLifePercent = kNotReadYet;  // 0..100, 255 or kNotReadYet
     int picture = kPictureNoReading;       // the number imgStato shows
-    BatteryDetails details;
 };
 
 struct AccessibleText {
@@ -25,11 +21,9 @@ struct AccessibleText {
     QString description;
 };
 
-// The words for the tool tip and for a screen reader, in Italian.
+// The strip's controls as a screen reader tells them, in Italian (the tip
+// has words of its own: tip_words.h).
 struct StatusWords {
-    // One or two lines: the state, the percentage and, when one is known and
-    // believable, the time left.
-    QString tip;
     AccessibleText window;
     AccessibleText percent;  // lblPerc
     AccessibleText bar;      // ProgressBar (its value is read apart)

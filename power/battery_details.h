@@ -2,11 +2,15 @@
 
 #include <QString>
 
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
 namespace tellavo {
+
+namespace battery {
+// A figure of a battery that is not known: its charge, health, cycles or limit.
+constexpr int kNotKnown = -1;
+}  // namespace battery
 
 // What the battery is doing, beyond the two readings of the tick.
 enum class ChargeState {
@@ -23,13 +27,13 @@ enum class ChargeState {
 // found believable; the others stay at "not known".
 struct BatteryPack {
     QString model;  // as the maker names it; empty when not given
-    int percent = -1;
+    int percent = battery::kNotKnown;
     ChargeState state = ChargeState::Unknown;
-    int healthPercent = -1;  // full charge against the design's, at most 100
-    int cycles = -1;
+    int healthPercent = battery::kNotKnown;  // full charge against the design's, at most 100
+    int cycles = battery::kNotKnown;
     // The charge limit: charging stops at end and starts again below start.
-    int limitEnd = -1;
-    int limitStart = -1;
+    int limitEnd = battery::kNotKnown;
+    int limitStart = battery::kNotKnown;
 };
 
 // A battery level at a time, as a source saw it: for a rate averaged over
@@ -46,7 +50,7 @@ enum class DeviceKind { Mouse, Keyboard, Headset, Pen, Tablet, Phone, Gamepad, O
 struct DeviceBattery {
     DeviceKind kind = DeviceKind::Other;
     QString model;
-    int percent = -1;
+    int percent = battery::kNotKnown;
 };
 
 // The state and the times a source knows, asked for only when someone wants
@@ -69,49 +73,4 @@ struct BatteryDetails {
     std::vector<LevelPoint> day = {};
 };
 
-namespace battery {
-
-// Ten days: beyond it no estimate means anything (UPower drops its own there).
-constexpr double kLongestSeconds = 240.0 * 3600.0;
-// A laptop draws from a fraction of a watt to a few hundred; beyond a
-// kilowatt a figure is a broken gauge or a unit misread.
-constexpr double kMostWatts = 1000.0;
-
-// A time worth telling: positive, finite and below ten days. False for NaN.
-inline bool plausibleSeconds(double seconds)
-{
-    return seconds > 0.0 && seconds <= kLongestSeconds;
-}
-
-// The time, or 0 when it is none worth telling.
-inline double seconds(double value)
-{
-    return plausibleSeconds(value) ? value : 0.0;
-}
-
-// The power, or 0 when it is none worth telling; a rate written negative
-// counts by its size.
-inline double watts(double value)
-{
-    const double size = std::fabs(value);
-    return size >= 0.05 && size <= kMostWatts ? size : 0.0;
-}
-
-// Full against design in whole percent, at most 100; -1 when either is not
-// known or not positive.
-inline int health(double full, double design)
-{
-    if (!(full > 0.0) || !(design > 0.0) || !std::isfinite(full) || !std::isfinite(design))
-        return -1;
-    const double percent = 100.0 * full / design;
-    return percent >= 100.0 ? 100 : static_cast<int>(std::lround(percent));
-}
-
-// A charge limit a kernel or UPower may give: 1..99 (100 is no limit).
-inline int limit(long long value)
-{
-    return value >= 1 && value <= 99 ? static_cast<int>(value) : -1;
-}
-
-}  // namespace battery
 }  // namespace tellavo

@@ -1,5 +1,7 @@
 #include "charge_history.h"
 
+#include "percent_reading.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -83,6 +85,47 @@ bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::in
     return std::isfinite(mean);
 }
 
+std::vector<LevelPoint> curveOf(std::vector<StateSample> charges, std::int64_t nowSecs,
+                                bool (*onMains)(unsigned state))
+{
+    constexpr std::int64_t kDaySeconds = 86'400;
+    std::sort(charges.begin(), charges.end(),
+              [](const StateSample& a, const StateSample& b) { return a.secs < b.secs; });
+    std::vector<LevelPoint> curve;
+    for (const StateSample& c : charges)
+        if (c.secs <= nowSecs && c.secs >= nowSecs - kDaySeconds && percent::plausible(c.value))
+            curve.push_back({(nowSecs - c.secs) * 1000, percent::clamp(c.value), onMains(c.state)});
+    return curve;
+}
+
+std::vector<LevelPoint> weighedCurve(const std::vector<std::vector<LevelPoint>>& curves,
+                                     const std::vector<double>& weights)
+{
+    if (curves.size() == 1)
+        return curves.front();
+    std::vector<LevelPoint> curve;
+    for (const LevelPoint& at : curves.front()) {
+        double sum = 0.0;
+        double weight = 0.0;
+        bool all = true;
+        for (std::size_t b = 0; b < curves.size() && all; ++b) {
+            // Oldest first, so the last one no younger than "at" is its level.
+            const LevelPoint* last = nullptr;
+            for (const LevelPoint& p : curves[b])
+                if (p.ms >= at.ms)
+                    last = &p;
+            all = last && weights[b] > 0.0;
+            if (all) {
+                sum += last->level * weights[b];
+                weight += weights[b];
+            }
+        }
+        if (all)
+            curve.push_back({at.ms, sum / weight, at.onMains});
+    }
+    return curve;
+}
+
 }  // namespace history
 
 bool ChargeHistory::levelDue(std::int64_t ms) const
@@ -90,7 +133,7 @@ bool ChargeHistory::levelDue(std::int64_t ms) const
     return m_levels.empty() || ms - m_levels.back().ms >= kLevelEveryMs || ms < m_levels.back().ms;
 }
 
-void ChargeHistory::addLevel(std::int64_t ms, double level, int unit, bool onMains)
+void ChargeHistory::addLevel(std::int64_t ms, double level, BatteryUnit unit, bool onMains)
 {
     if (!m_levels.empty()) {
         const LevelPoint& last = m_levels.back();
@@ -116,14 +159,17 @@ void ChargeHistory::addPercent(std::int64_t ms, int percent, bool onMains)
         m_curve.pop_front();
 }
 
-void ChargeHistory::restart()
+bool ChargeHistory::ratePerHour(double& rate, std::int64_t sinceMs) const
 {
-    m_levels.clear();
+    return history::ratePerHour(history::lastStretch(m_levels, sinceMs), rate);
 }
 
-bool ChargeHistory::ratePerHour(double& rate) const
+std::optional<SettledRate> ChargeHistory::settledRate(std::int64_t sinceMs) const
 {
-    return history::ratePerHour(m_levels, rate);
+    double rate = 0.0;
+    if (!ratePerHour(rate, sinceMs))
+        return std::nullopt;
+    return SettledRate{m_unit, rate};
 }
 
 }  // namespace tellavo

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "battery_details.h"
+#include "battery_model.h"
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 namespace tellavo {
@@ -45,6 +46,19 @@ struct StateSample {
 bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::int64_t sinceSecs,
                  double& mean);
 
+// The day's curve of one battery from such samples of its charge in percent,
+// each point's ms its age at nowSecs; onMains tells the states with a
+// charger in.
+std::vector<LevelPoint> curveOf(std::vector<StateSample> charges, std::int64_t nowSecs,
+                                bool (*onMains)(unsigned state));
+
+// Several batteries' curves as one, as the strip's charge weighs them: at each
+// point of the first, each battery's last level by then, weighted by its
+// weight (its full energy). Times before every battery has a level are left
+// out.
+std::vector<LevelPoint> weighedCurve(const std::vector<std::vector<LevelPoint>>& curves,
+                                     const std::vector<double>& weights);
+
 }  // namespace history
 
 // What the tick saw of the batteries, kept in memory only: the level every
@@ -60,24 +74,23 @@ public:
     // Whether the tick should read the level now: a level is kept every
     // kLevelEveryMs.
     bool levelDue(std::int64_t ms) const;
-    // unit tells energy from charge: a change of it, or of the line status,
-    // or a level that moves against the line (a gauge recalibrating), starts
-    // the stretch anew.
-    void addLevel(std::int64_t ms, double level, int unit, bool onMains);
+    // A change of the unit, or of the line status, or a level that moves
+    // against the line (a gauge recalibrating), starts the stretch anew.
+    void addLevel(std::int64_t ms, double level, BatteryUnit unit, bool onMains);
     // The percentage for the curve; kept once a minute.
     void addPercent(std::int64_t ms, int percent, bool onMains);
-    // A sleep ended: the rate starts anew (the curve keeps its points).
-    void restart();
-
-    // The level's change per hour over the last stretch, when settled.
-    bool ratePerHour(double& rate) const;
+    // The level's change per hour over the last stretch since sinceMs (a
+    // wake: the curve keeps its points, the rate starts anew), when settled.
+    bool ratePerHour(double& rate, std::int64_t sinceMs) const;
+    // That rate, as the battery model takes it.
+    std::optional<SettledRate> settledRate(std::int64_t sinceMs) const;
     const std::deque<LevelPoint>& curve() const { return m_curve; }
-    // The unit of the levels kept (0 before the first).
-    int unit() const { return m_unit; }
+    // The unit of the levels kept (None before the first).
+    BatteryUnit unit() const { return m_unit; }
 
 private:
     std::vector<LevelPoint> m_levels;  // the stretch, oldest first
-    int m_unit = 0;
+    BatteryUnit m_unit = BatteryUnit::None;
     std::deque<LevelPoint> m_curve;
 };
 

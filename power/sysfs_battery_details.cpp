@@ -1,107 +1,29 @@
 #include "sysfs_battery_details.h"
 
-#include "charge_history.h"
 #include "percent_reading.h"
 #include "power_supply_list.h"
 
-#include <algorithm>
+#include <cmath>
 #include <cstring>
-#include <string>
 
 namespace tellavo {
 namespace {
 
-constexpr double kSecondsPerHour = 3600.0;
 constexpr double kMicro = 1e-6;
 
 using List = PowerSupplyList;
 
-enum class Unit { None, Energy, Charge };
-
-// A battery's level, its full level, the level it charges to and the rate it
-// moves at, in one unit: µWh and µW, or µAh and µA.
-struct Figures {
-    Unit unit = Unit::None;
-    double now = 0.0;
-    double full = 0.0;
-    double target = 0.0;
-    double rate = 0.0;
-};
-
 struct Names {
-    Unit unit;
+    BatteryUnit unit;
     List::Attribute now;
     List::Attribute full;
     List::Attribute design;
     List::Attribute rate;
 };
-constexpr Names kUnits[] = {
-    {Unit::Energy, List::EnergyNow, List::EnergyFull, List::EnergyFullDesign, List::PowerNow},
-    {Unit::Charge, List::ChargeNow, List::ChargeFull, List::ChargeFullDesign, List::CurrentNow}};
-
-// Energy first, then charge, as the percentage takes them; a level far past
-// full is a broken gauge in that unit.
-Figures figuresOf(List& list, std::size_t i, int limitEnd)
-{
-    for (const Names& names : kUnits) {
-        long long now = 0;
-        long long full = 0;
-        if (!list.number(i, names.full, full) || full == 0 || !list.number(i, names.now, now))
-            continue;
-        Figures figures{names.unit, static_cast<double>(now), static_cast<double>(full), 0.0, 0.0};
-        if (!percent::plausible(100.0 * figures.now / figures.full))
-            continue;
-        figures.target = limitEnd > 0 ? figures.full * limitEnd / 100.0 : figures.full;
-        long long rate = 0;
-        if (list.signedNumber(i, names.rate, rate))
-            figures.rate = static_cast<double>(rate < 0 ? -rate : rate);
-        return figures;
-    }
-    return {};
-}
-
-// The battery's power: power_now, else current times voltage.
-double wattsOf(List& list, std::size_t i)
-{
-    long long power = 0;
-    if (list.signedNumber(i, List::PowerNow, power))
-        return battery::watts(static_cast<double>(power) * kMicro);
-    long long current = 0;
-    long long voltage = 0;
-    if (list.signedNumber(i, List::CurrentNow, current) &&
-        list.signedNumber(i, List::VoltageNow, voltage))
-        return battery::watts(static_cast<double>(current) * kMicro * static_cast<double>(voltage) *
-                              kMicro);
-    return 0.0;
-}
-
-int healthOf(List& list, std::size_t i)
-{
-    for (const Names& names : kUnits) {
-        long long full = 0;
-        long long design = 0;
-        if (list.number(i, names.full, full) && list.number(i, names.design, design)) {
-            const int health =
-                battery::health(static_cast<double>(full), static_cast<double>(design));
-            if (health >= 0)
-                return health;
-        }
-    }
-    return -1;
-}
-
-// The maker's name for the battery, when it is printable text.
-QString modelOf(List& list, std::size_t i)
-{
-    List::Value text;
-    if (!list.text(i, List::ModelName, text))
-        return {};
-    const QString model = QString::fromUtf8(text).simplified();
-    for (const QChar c : model)
-        if (!c.isPrint() || c == QChar::ReplacementCharacter)
-            return {};
-    return model;
-}
+constexpr Names kUnits[] = {{BatteryUnit::Energy, List::EnergyNow, List::EnergyFull,
+                             List::EnergyFullDesign, List::PowerNow},
+                            {BatteryUnit::Charge, List::ChargeNow, List::ChargeFull,
+                             List::ChargeFullDesign, List::CurrentNow}};
 
 bool is(const char* text, const char* word)
 {
@@ -117,10 +39,67 @@ ChargeState stateOf(const char* status)
                                         : ChargeState::Unknown;
 }
 
-int limitOf(List& list, std::size_t i, List::Attribute attribute)
+// A file's number in the model's units (µ to whole), or NaN.
+double micro(List& list, std::size_t i, List::Attribute attribute, bool sign = false)
 {
     long long value = 0;
-    return list.number(i, attribute, value) ? battery::limit(value) : -1;
+    const bool read =
+        sign ? list.signedNumber(i, attribute, value) : list.number(i, attribute, value);
+    return read ? static_cast<double>(value) * kMicro : BatteryReading::kNotRead;
+}
+
+long long count(List& list, std::size_t i, List::Attribute attribute)
+{
+    long long value = 0;
+    return list.number(i, attribute, value) ? value : -1;
+}
+
+double whole(List& list, std::size_t i, List::Attribute attribute)
+{
+    long long value = 0;
+    return list.number(i, attribute, value) ? static_cast<double>(value) : BatteryReading::kNotRead;
+}
+
+// One battery's files as the model takes them. The unit is the first whose
+// level a gauge can mean (energy before charge, as the percentage takes
+// them), else the one its rate is written in.
+BatteryReading readingOf(List& list, std::size_t i)
+{
+    BatteryReading r;
+    r.kernelName = QString::fromStdString(list.name(i));
+    List::Value text;
+    if (list.text(i, List::Status, text))
+        r.state = stateOf(text);
+    if (list.text(i, List::ModelName, text))
+        r.model = QString::fromUtf8(text);
+    r.percent = whole(list, i, List::Capacity);
+    r.voltage = micro(list, i, List::VoltageNow);
+    r.cycles = count(list, i, List::CycleCount);
+    r.limitEnd = count(list, i, List::LimitEnd);
+    r.limitStart = r.limitEnd >= 0 ? count(list, i, List::LimitStart) : -1;
+    for (const Names& names : kUnits) {
+        const double now = micro(list, i, names.now);
+        const double full = micro(list, i, names.full);
+        if (!battery::plausibleLevel(now, full))
+            continue;
+        r.unit = names.unit;
+        r.now = now;
+        r.full = full;
+        r.design = micro(list, i, names.design);
+        break;
+    }
+    // The rate in the level's unit: power, or current times voltage.
+    const double power = micro(list, i, List::PowerNow, true);
+    const double current = micro(list, i, List::CurrentNow, true);
+    if (r.unit == BatteryUnit::None && !std::isnan(power))
+        r.unit = BatteryUnit::Energy;
+    else if (r.unit == BatteryUnit::None && !std::isnan(current))
+        r.unit = BatteryUnit::Charge;
+    if (r.unit == BatteryUnit::Energy)
+        r.rate = !std::isnan(power) ? power : current * r.voltage;
+    else if (r.unit == BatteryUnit::Charge)
+        r.rate = !std::isnan(current) ? current : power / r.voltage;
+    return r;
 }
 
 }  // namespace
@@ -149,106 +128,33 @@ bool sysfsBatteryPercent(List& list, std::size_t i, double& percent)
     return true;
 }
 
-bool sysfsBatteryLevel(PowerSupplyList& list, double& level, int& unit)
+bool sysfsBatteryLevel(PowerSupplyList& list, double& level, BatteryUnit& unit)
 {
     level = 0.0;
-    unit = 0;
+    unit = BatteryUnit::None;
     for (std::size_t i = 0; i < list.count(); ++i) {
         if (list.kind(i) != List::Kind::Battery || !list.inSlot(i))
             continue;
         long long now = 0;
-        const int own = list.number(i, List::EnergyNow, now)   ? static_cast<int>(Unit::Energy)
-                        : list.number(i, List::ChargeNow, now) ? static_cast<int>(Unit::Charge)
-                                                               : 0;
-        if (own == 0 || (unit != 0 && own != unit))
+        const BatteryUnit own = list.number(i, List::EnergyNow, now)   ? BatteryUnit::Energy
+                                : list.number(i, List::ChargeNow, now) ? BatteryUnit::Charge
+                                                                       : BatteryUnit::None;
+        if (own == BatteryUnit::None || (unit != BatteryUnit::None && own != unit))
             return false;
         unit = own;
-        level += static_cast<double>(now);
+        level += static_cast<double>(now) * kMicro;
     }
-    return unit != 0;
+    return unit != BatteryUnit::None;
 }
 
-BatteryDetails sysfsBatteryDetails(PowerSupplyList& list, const ChargeHistory* history)
+std::vector<BatteryReading> sysfsBatteryReadings(PowerSupplyList& list)
 {
     list.refresh();
-    bool charging = false;
-    bool discharging = false;
-    bool notCharging = false;
-    bool full = false;
-    Unit unit = Unit::None;
-    bool summable = true;
-    Figures sum;
-    double missing = 0.0;  // to each battery's limit or full
-    BatteryDetails details;
-    std::vector<std::string> names;  // the batteries', for their order
-    for (std::size_t i = 0; i < list.count(); ++i) {
-        if (list.kind(i) != List::Kind::Battery || !list.inSlot(i))
-            continue;
-        BatteryPack pack;
-        List::Value status;
-        if (list.text(i, List::Status, status))
-            pack.state = stateOf(status);
-        charging = charging || pack.state == ChargeState::Charging;
-        discharging = discharging || pack.state == ChargeState::Discharging;
-        notCharging = notCharging || pack.state == ChargeState::NotCharging;
-        full = full || pack.state == ChargeState::Full;
-        double percent = 0.0;
-        if (sysfsBatteryPercent(list, i, percent))
-            pack.percent = percent::reading(percent);
-        pack.model = modelOf(list, i);
-        pack.healthPercent = healthOf(list, i);
-        long long cycles = 0;
-        if (list.number(i, List::CycleCount, cycles) && cycles > 0 && cycles < 1'000'000)
-            pack.cycles = static_cast<int>(cycles);
-        pack.limitEnd = limitOf(list, i, List::LimitEnd);
-        pack.limitStart = pack.limitEnd > 0 ? limitOf(list, i, List::LimitStart) : -1;
-        if (pack.limitStart >= pack.limitEnd)
-            pack.limitStart = -1;
-        details.watts += wattsOf(list, i);
-
-        const Figures figures = figuresOf(list, i, pack.limitEnd);
-        if (figures.unit == Unit::None || (unit != Unit::None && figures.unit != unit))
-            summable = false;
-        unit = figures.unit;
-        sum.now += figures.now;
-        missing += figures.now < figures.target ? figures.target - figures.now : 0.0;
-        sum.rate += figures.rate;
-        // Numbered as the kernel names them (BAT0 first), not as listed.
-        const std::string& name = list.name(i);
-        const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& other) {
-            return name.size() < other.size() || (name.size() == other.size() && name < other);
-        });
-        details.batteries.insert(details.batteries.begin() + (at - names.begin()), pack);
-        names.insert(at, name);
-    }
-
-    if (details.batteries.empty()) {
-        details.state = ChargeState::NoBattery;
-        return details;
-    }
-    details.watts = battery::watts(details.watts);
-    details.state = charging      ? ChargeState::Charging
-                    : discharging ? ChargeState::Discharging
-                    : notCharging ? ChargeState::NotCharging
-                    : full        ? ChargeState::Full
-                                  : ChargeState::Unknown;
-    // The rate averaged over the last minutes, in the same unit and going the
-    // way the state says, else this moment's.
-    double average = 0.0;
-    const bool rising = details.state == ChargeState::Charging;
-    details.timesProvisional = true;
-    if (summable && history && history->unit() == static_cast<int>(unit) &&
-        history->ratePerHour(average) && (rising ? average > 0.0 : average < 0.0)) {
-        sum.rate = average < 0.0 ? -average : average;
-        details.timesProvisional = false;
-    }
-    if (!summable || sum.rate <= 0.0)
-        return details;
-    if (details.state == ChargeState::Discharging)
-        details.secondsToEmpty = battery::seconds(kSecondsPerHour * sum.now / sum.rate);
-    else if (details.state == ChargeState::Charging)
-        details.secondsToFull = battery::seconds(kSecondsPerHour * missing / sum.rate);
-    return details;
+    std::vector<BatteryReading> readings;
+    for (std::size_t i = 0; i < list.count(); ++i)
+        if (list.kind(i) == List::Kind::Battery && list.inSlot(i))
+            readings.push_back(readingOf(list, i));
+    return readings;
 }
 
 }  // namespace tellavo

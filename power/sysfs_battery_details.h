@@ -1,47 +1,34 @@
 #pragma once
 
-#include "battery_details.h"
+#include "battery_model.h"
 
 #include <cstddef>
+#include <vector>
 
 namespace tellavo {
 
-class ChargeHistory;
 class PowerSupplyList;
 
-// The batteries' state, times and figures from the kernel's power supply
-// files, read through the tick's own list of supplies when asked: the tool tip
+// The batteries of the kernel's power supply files as the battery model takes
+// them, read through the tick's own list of supplies when asked: the tool tip
 // asks for them now and then, the tick never does. The batteries are those the
 // percentage counts (peripherals and empty slots left out).
 //
-// State: any battery Charging gives Charging; else any Discharging gives
-// Discharging; else any "Not charging" gives NotCharging; else any Full gives
-// Full; else Unknown. No battery at all gives NoBattery.
-//
-// Times, summed over the batteries as UPower sums them: while discharging,
-// the energy left over the rate it goes; while charging, the energy still
-// missing to each battery's charge limit (charge_control_end_threshold, else
-// full) over the rate it comes. Each battery gives energy_now, energy_full and
-// power_now, or charge_now, charge_full and current_now (a rate may be written
-// negative, and a battery without one, or whose driver fails to read it as
-// some ACPI batteries fail power_now, adds nothing to it; such a failed read
-// costs no new listing of the supplies, see PowerSupplyList); all batteries
-// must be in one unit. A battery that is missing its figures, a level far past
-// full, a rate of 0 or a time beyond ten days gives no time.
-//
-// Watts: power_now (µW), else current_now (µA) times voltage_now (µV), summed.
-// Each battery: its model_name, percentage, status, health (energy_full over
-// energy_full_design, else the charge pair), cycle_count and charge limits.
-//
-// history: what the tick saw of the level. When it holds a settled rate in
-// the batteries' unit, the times come from that average rate; otherwise from
-// this moment's and are provisional.
-BatteryDetails sysfsBatteryDetails(PowerSupplyList& supplies,
-                                   const ChargeHistory* history = nullptr);
+// Each battery gives energy_now, energy_full and energy_full_design with
+// power_now, or the charge files with current_now (energy first, as the
+// percentage takes them; a level far past full is a broken gauge in that
+// unit); a rate may be written negative, and power_now stands in for the
+// current (and current_now times voltage_now for the power) where only the
+// other is there. Besides: status, capacity, voltage_now, model_name,
+// cycle_count and the charge limits (charge_control_end_threshold and
+// _start_). A driver that fails a read, as some ACPI batteries fail
+// power_now, leaves that figure unread and costs no new listing (see
+// PowerSupplyList).
+std::vector<BatteryReading> sysfsBatteryReadings(PowerSupplyList& supplies);
 
-// The batteries' level summed, for the tick's history: energy (unit 1) or
-// charge (unit 2) now; false when they are not all in one unit.
-bool sysfsBatteryLevel(PowerSupplyList& supplies, double& level, int& unit);
+// The batteries' level summed, for the tick's history: energy (Wh) or charge
+// (Ah) now; false when they are not all in one unit.
+bool sysfsBatteryLevel(PowerSupplyList& supplies, double& level, BatteryUnit& unit);
 
 // One battery's charge in percent, 0..100 but not yet rounded: its capacity,
 // else its energy or charge against full. False when none is believable.

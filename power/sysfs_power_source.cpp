@@ -4,7 +4,6 @@
 #include "sysfs_battery_details.h"
 
 #include <cstring>
-#include <ctime>
 #include <utility>
 
 namespace tellavo {
@@ -17,31 +16,13 @@ bool is(const char* text, const char* word)
 
 using Kind = PowerSupplyList::Kind;
 
-// A sleep shorter than this is no sleep: the clocks drift apart a little.
-constexpr std::int64_t kSleepMs = 2000;
-
-std::int64_t clockMs(clockid_t id)
-{
-    // Both clocks are read without a system call (vDSO).
-    timespec now{};
-    ::clock_gettime(id, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
-}
-
 }  // namespace
 
-SysfsPowerSource::SysfsPowerSource(std::string root, int relistMs)
+SysfsPowerSource::SysfsPowerSource(std::string root, int relistMs, Wakes* wakes)
     : m_supplies(std::move(root), relistMs),
-      m_boot([] { return clockMs(CLOCK_BOOTTIME); }),
-      m_monotonic([] { return clockMs(CLOCK_MONOTONIC); })
+      m_ownWakes(wakes ? nullptr : std::make_unique<Wakes>()),
+      m_wakes(wakes ? wakes : m_ownWakes.get())
 {
-}
-
-void SysfsPowerSource::setClocks(Clock boot, Clock monotonic)
-{
-    m_boot = std::move(boot);
-    m_monotonic = std::move(monotonic);
-    m_sleptMs = -1;
 }
 
 PowerReading SysfsPowerSource::read()
@@ -54,17 +35,14 @@ PowerReading SysfsPowerSource::read()
 
 void SysfsPowerSource::remember(const PowerReading& reading)
 {
-    const std::int64_t now = m_boot();
-    const std::int64_t slept = now - m_monotonic();
-    if (m_sleptMs >= 0 && slept - m_sleptMs > kSleepMs)
-        m_history.restart();
-    m_sleptMs = slept;
+    m_wakes->check();
+    const std::int64_t now = m_wakes->nowMs();
     if (reading.acLineStatus == power::kUnknown || reading.batteryLifePercent == power::kUnknown)
         return;
     const bool onMains = reading.acLineStatus == power::kAcOnline;
     m_history.addPercent(now, reading.batteryLifePercent, onMains);
     double level = 0.0;
-    int unit = 0;
+    BatteryUnit unit = BatteryUnit::None;
     if (m_history.levelDue(now) && sysfsBatteryLevel(m_supplies, level, unit))
         m_history.addLevel(now, level, unit, onMains);
 }
@@ -150,8 +128,9 @@ int SysfsPowerSource::batteryLifePercent()
 
 BatteryDetails SysfsPowerSource::batteryDetails()
 {
-    BatteryDetails details = sysfsBatteryDetails(m_supplies, &m_history);
-    const std::int64_t now = m_boot();
+    BatteryDetails details = tellavo::batteryDetails(sysfsBatteryReadings(m_supplies),
+                                                     m_history.settledRate(m_wakes->lastWakeMs()));
+    const std::int64_t now = m_wakes->nowMs();
     for (const LevelPoint& point : m_history.curve())
         if (point.ms <= now)
             details.day.push_back({now - point.ms, point.level, point.onMains});

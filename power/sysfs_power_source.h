@@ -3,9 +3,9 @@
 #include "charge_history.h"
 #include "power_source.h"
 #include "power_supply_list.h"
+#include "wakes.h"
 
-#include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 
 namespace tellavo {
@@ -27,32 +27,28 @@ namespace tellavo {
 //
 // Each read also keeps, in memory, what the tip's times and curve need: the
 // percentage once a minute, and the batteries' energy (or charge) every 10 s,
-// one more read of a file then. A sleep, seen as the boot clock running ahead
-// of the monotonic one, starts the average rate anew.
+// one more read of a file then; and looks whether the machine slept (see
+// Wakes), which starts the average rate anew.
 class SysfsPowerSource : public PowerSource {
 public:
     static constexpr const char* kDefaultRoot = "/sys/class/power_supply";
 
     // relistMs: how often the folder is listed again (shorter in tests).
+    // wakes: where a sleep is told, shared with other sources; none: its own.
     explicit SysfsPowerSource(std::string root = kDefaultRoot,
-                              int relistMs = PowerSupplyList::kRelistMs);
+                              int relistMs = PowerSupplyList::kRelistMs, Wakes* wakes = nullptr);
 
     // One refresh of the list, then both readings from it.
     PowerReading read() override;
-    // Read from the kept list when asked (see sysfs_battery_details.h).
+    // The batteries read from the kept list when asked (see
+    // sysfs_battery_details.h), the times from the rate the tick kept.
     BatteryDetails batteryDetails() override;
 
     const std::string& root() const { return m_supplies.root(); }
     // The kept list, for a reader of other attributes of the same supplies.
     PowerSupplyList& supplies() { return m_supplies; }
     const ChargeHistory& history() const { return m_history; }
-    // A sleep ended: the average rate starts anew.
-    void woke() { m_history.restart(); }
-
-    // In ms: one clock that runs through sleep, one that stops in it. Tests
-    // run the reads on clocks of their own.
-    using Clock = std::function<std::int64_t()>;
-    void setClocks(Clock boot, Clock monotonic);
+    Wakes& wakes() { return *m_wakes; }
 
 private:
     // Each from the list as the last refresh left it.
@@ -63,9 +59,8 @@ private:
 
     PowerSupplyList m_supplies;
     ChargeHistory m_history;
-    Clock m_boot;
-    Clock m_monotonic;
-    std::int64_t m_sleptMs = -1;  // boot clock less monotonic at the last read
+    std::unique_ptr<Wakes> m_ownWakes;
+    Wakes* m_wakes;
 };
 
 }  // namespace tellavo

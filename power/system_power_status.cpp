@@ -20,7 +20,9 @@ SystemPowerStatus::SystemPowerStatus(QObject* parent)
 
 SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimings& timings,
                                      QObject* parent)
-    : PowerSource(parent), m_sysfs(QFile::encodeName(sysfsRoot).toStdString()), m_upower(timings)
+    : PowerSource(parent),
+      m_sysfs(QFile::encodeName(sysfsRoot).toStdString(), PowerSupplyList::kRelistMs, &m_wakes),
+      m_upower(timings, &m_wakes)
 {
     connect(&m_upower, &PowerSource::changed, this, [this](PowerChange change) {
         if (change == PowerChange::Source || m_upower.isAvailable())
@@ -30,14 +32,16 @@ SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimin
         if (m_upower.isAvailable())
             emit detailsChanged();
     });
-    m_upower.setSupplyFolder(sysfsRoot);
-    connect(&m_upower, &UPowerPowerSource::woke, this, [this] { m_sysfs.woke(); });
+    // The charge limits UPower does not tell are read through the same list.
+    m_upower.setSupplies(&m_sysfs.supplies());
 }
 
 PowerReading SystemPowerStatus::read()
 {
-    if (m_upower.isAvailable())
+    if (m_upower.isAvailable()) {
+        m_wakes.check();
         return m_upower.read();
+    }
     // Without UPower the window reads once a second: UPower's next try rides
     // on this wake-up instead of a timer of its own, which Qt does not line up
     // with the tick. Reads come a second apart give or take the tick's slack,

@@ -3,6 +3,7 @@
 #include "power_source.h"
 #include "sysfs_power_source.h"
 #include "upower_power_source.h"
+#include "wakes.h"
 
 #include <QObject>
 #include <QString>
@@ -38,6 +39,8 @@ public:
     bool usingUPower() const { return m_upower.isAvailable(); }
 
 private:
+    // One account of sleeps for both sources' averages.
+    Wakes m_wakes;
     SysfsPowerSource m_sysfs;
     UPowerPowerSource m_upower;
 };

@@ -1,24 +1,24 @@
 #pragma once
 
-#include "charge_history.h"
 #include "power_source.h"
+#include "upower_details_round.h"
+#include "wakes.h"
 
-#include <QDBusObjectPath>
-#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QVariant>
+#include <QVariantMap>
 
-#include <cstdint>
 #include <functional>
-#include <vector>
+#include <memory>
 
 class QDBusMessage;
-class QDBusPendingCallWatcher;
 class QDBusServiceWatcher;
 
 namespace tellavo {
+
+class PowerSupplyList;
 
 // Whether a system bus address names only sockets that are not there (the
 // bus is not running), so that trying to connect can wait: a connection
@@ -45,15 +45,15 @@ struct UPowerTimings {
 // UPower announces every change with PropertiesChanged, so the reads answer
 // from the cache at once and cost no call to another process. The cache is
 // filled by an asynchronous GetAll of /org/freedesktop/UPower (OnBattery) and
-// of its DisplayDevice (IsPresent, Type, Percentage; State and the times for
-// the battery details) whenever the name gets an
-// owner, again when a signal invalidates a property instead of giving it, and
-// one of the two in turn after each liveness period in which UPower said
-// nothing (no signal, no reply): each call wakes the bus daemon and UPower on a
-// laptop that is resting, and one that talks has shown it is alive. No answer
-// within the timeout, an error or a name without owner makes the source
-// unavailable until UPower answers again; a lost bus is dropped and connected
-// again every reconnect period. Nothing here ever waits on D-Bus.
+// of its DisplayDevice (IsPresent, Type, Percentage; State, Energy and the
+// rate for the battery details) whenever the name gets an owner, again when a
+// signal invalidates a property instead of giving it, and one of the two in
+// turn after each liveness period in which UPower said nothing (no signal, no
+// reply): each call wakes the bus daemon and UPower on a laptop that is
+// resting, and one that talks has shown it is alive. No answer within the
+// timeout, an error or a name without owner makes the source unavailable
+// until UPower answers again; a lost bus is dropped and connected again every
+// reconnect period. Nothing here ever waits on D-Bus.
 //
 // While unavailable both readings are 255. Wrongly typed or implausible values
 // read as 255, and so does the percentage when the display device is no
@@ -62,43 +62,38 @@ class UPowerPowerSource : public PowerSource {
     Q_OBJECT
 public:
     explicit UPowerPowerSource(QObject* parent = nullptr);
-    explicit UPowerPowerSource(const UPowerTimings& timings, QObject* parent = nullptr);
+    // wakes: where a sleep is told (logind's signal goes there), shared with
+    // other sources; none: its own.
+    explicit UPowerPowerSource(const UPowerTimings& timings, Wakes* wakes = nullptr,
+                               QObject* parent = nullptr);
     ~UPowerPowerSource() override;
 
     PowerReading read() override { return {m_line, m_percent}; }
     // While UPower answers, it announces every change of the readings.
     bool announcesChanges() const override { return m_available; }
-    // From the cache: the display device's State, TimeToEmpty and TimeToFull;
-    // from the last round of refreshDetails(): each battery, the watts, the
-    // devices' batteries and, at a charge limit, the time to it.
+    // Each battery as the last round of refreshDetails() found it, through
+    // the battery model: the state, the times (from the rate averaged over
+    // UPower's history of the last minutes, else this moment's), the watts,
+    // the limits, the devices' batteries and the day's curve. Before a round,
+    // or once the state has moved on from the round's, the display device
+    // from the cache stands for the batteries.
     BatteryDetails batteryDetails() override;
-    // One round: EnumerateDevices, then GetAll of each device. A device that
-    // UPower adds or removes starts a round too, once one has been asked for.
+    // One round (see DetailsRound). A device that UPower adds or removes
+    // starts a round too, once one has been asked for.
     void refreshDetails() override;
 
-    // Where the batteries' own folders are, by the last part of their
-    // NativePath, for the charge limit that UPower does not tell.
-    void setSupplyFolder(const QString& folder) { m_supplyFolder = folder; }
+    // The kernel's supplies, where a battery's charge limit is read (UPower
+    // before 1.90 does not tell it); none: no limit is told.
+    void setSupplies(PowerSupplyList* supplies) { m_supplies = supplies; }
 
     // UPower answers and the cache is filled.
     bool isAvailable() const { return m_available; }
+    Wakes& wakes() { return *m_wakes; }
 
     // For a reader that is awake anyway and comes back within withinMs: an
     // attempt to connect or to ask again that would fall due before then is
     // made now, so that it costs no wake-up of its own.
     void retryIfDueWithin(int withinMs);
-
-    // One device as a round found it: its properties and, for a battery, its
-    // history of rates and of charge.
-    struct DeviceRound {
-        QVariantMap properties;
-        std::vector<history::StateSample> rates;
-        std::vector<history::StateSample> charges;
-    };
-
-signals:
-    // logind says the machine woke from a sleep (PrepareForSleep(false)).
-    void woke();
 
 private slots:
     // QDBusConnection::connect takes slots by signature only.
@@ -118,8 +113,9 @@ private:
     void dropBus();
     void onOwnerChanged(const QString& newOwner);
     void onTimer();
+    // GetAll of one object, unless one is under way.
     void fetch(Object object);
-    void onFetched(Object object, quint64 generation, QDBusPendingCallWatcher* call);
+    void onFetched(Object object, const QDBusMessage& reply);
     void onPropertiesChanged(Object object, const QString& interface, const QVariantMap& changed,
                              const QStringList& invalidated);
     void store(Object object, const QVariantMap& properties, bool all);
@@ -127,16 +123,16 @@ private:
     void forget();
     void update();
     void wait(Wait what);
-    void onEnumerated(const QDBusMessage& reply);
-    void askHistories();
-    void finishRound();
-    // An asynchronous call whose reply goes to then, unless UPower has changed
-    // hands (or the bus gone) meanwhile.
-    void ask(const QDBusMessage& call, quint64 generation,
-             std::function<void(const QDBusMessage&)> then);
+    void onRound(std::vector<DeviceRound> devices);
+    // An asynchronous call whose reply (or error) goes to then, unless UPower
+    // has changed hands (or the bus gone) meanwhile.
+    void ask(const QDBusMessage& call, std::function<void(const QDBusMessage&)> then);
 
     const UPowerTimings m_timings;
     const QString m_connectionName;
+    std::unique_ptr<Wakes> m_ownWakes;
+    Wakes* m_wakes;
+    PowerSupplyList* m_supplies = nullptr;
     bool m_connected = false;
     QDBusServiceWatcher* m_watcher = nullptr;
     QTimer m_timer;
@@ -150,29 +146,17 @@ private:
     bool m_answered[ObjectCount] = {};
     Object m_nextCheck = Display;
 
-    // The cache, as UPower sent it (an invalid QVariant: not sent).
+    // The cache, as UPower sent it (a property missing: not sent).
     QVariant m_onBattery;
-    QVariant m_isPresent;
-    QVariant m_type;
-    QVariant m_percentage;
-    QVariant m_state;
-    QVariant m_timeToEmpty;
-    QVariant m_timeToFull;
+    QVariantMap m_display;
 
-    // The round of refreshDetails(): the devices' properties as they come in,
-    // and what the last whole round told.
-    QString m_supplyFolder;
-    bool m_roundPending = false;
+    // The tip's round, and what the last whole one told, for the line status
+    // it was worked out on.
+    DetailsRound m_round;
     bool m_roundAsked = false;
-    bool m_roundAgain = false;
-    int m_roundLeft = 0;
-    QList<QDBusObjectPath> m_roundPaths;
-    std::vector<DeviceRound> m_roundDevices;
-    // When logind last said the machine woke (unix seconds; 0: not seen).
-    std::int64_t m_wokeSecs = 0;
-    BatteryDetails m_round;
-    bool m_roundToLimit = false;
-    bool m_roundAveraged = false;  // its times come from UPower's history
+    bool m_hasRound = false;
+    BatteryDetails m_roundDetails;
+    int m_roundLine = power::kUnknown;
 
     // What the reads return, worked out when the cache changes.
     bool m_available = false;

@@ -15,8 +15,9 @@ command_loop.py's), are answered once the change and its PropertiesChanged
 signal have been sent:
 
     percentage <number>        Percentage of the battery and the display device
-                               (any double: 30, 88.5, nan, inf, -5, 1e308),
-                               through the template's SetDeviceProperties
+                               (any double: 30, 88.5, nan, inf, -5, 1e308), and
+                               their energy of 50 Wh with it, through the
+                               template's SetDeviceProperties
     state <name|number>        State of both, the same way: unknown, charging,
                                discharging, empty, fully-charged,
                                pending-charge, pending-discharge, or the number
@@ -145,6 +146,7 @@ class Mock:
             'Type': dbus.UInt32(TYPE_BATTERY, variant_level=1),
             'Energy': dbus.Double(percentage / 2, variant_level=1),
             'EnergyFull': dbus.Double(50.0, variant_level=1),
+            'EnergyRate': dbus.Double(10.0, variant_level=1),
         }, [])
         self.root.EmitSignal(ROOT_IFACE, 'DeviceAdded', 'o', [BATTERY])
         self.has_battery = True
@@ -154,6 +156,7 @@ class Mock:
             'Type': dbus.UInt32(TYPE_BATTERY), 'IsPresent': dbus.Boolean(True),
             'Percentage': dbus.Double(percentage), 'State': dbus.UInt32(state),
             'Energy': dbus.Double(percentage / 2), 'EnergyFull': dbus.Double(50.0),
+            'EnergyRate': dbus.Double(10.0),
         })
 
     def remove_battery(self):
@@ -171,8 +174,10 @@ class Mock:
         words = line.split(None, 3)
         cmd, rest = words[0], words[1:]
         if cmd == 'percentage':
+            # The energy follows, as on a battery of 50 Wh.
             for path in self.devices():
-                self.root.SetDeviceProperties(path, {'Percentage': dbus.Double(float(rest[0]))})
+                self.root.SetDeviceProperties(path, {'Percentage': dbus.Double(float(rest[0])),
+                                                     'Energy': dbus.Double(float(rest[0]) / 2)})
         elif cmd == 'state':
             for path in self.devices():
                 self.root.SetDeviceProperties(path, {'State': dbus.UInt32(parse_state(rest[0]))})

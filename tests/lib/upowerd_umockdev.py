@@ -12,7 +12,7 @@ PropertiesChanged within a second.
                                          [--ac-online 0|1] [--discharge WATTS]
                                          [--second-battery] [--sysfs-link PATH]
                                          [--history-dir DIR] [--seed-history]
-                                         [--log FILE]
+                                         [--tree DIR] [--log FILE]
 
 --discharge drains the battery as a laptop's drains on battery: every second
 energy_now falls by WATTS for that second, power_now says WATTS and capacity
@@ -29,6 +29,11 @@ gives BAT0 a past in upowerd's history before it starts: a day of charge (95 %
 a day ago down to 40 %, charged to 90 % on mains, full a while, down to the
 57 % of now) and the last twelve minutes of rates swinging between 5 and 25 W
 at each of upowerd's 30 s refreshes; BAT1, with --second-battery, 30 % all day.
+
+--tree DIR gives upowerd the supplies of a tree laid out as the kernel's
+/sys/class/power_supply (tests/power/fixtures), one device a folder, each
+file an attribute, in place of BAT0 and AC: the battery commands below then
+have no battery to change.
 
 It runs itself again under umockdev-wrapper when it is not already preloaded.
 Once upowerd owns org.freedesktop.UPower it prints "ready" on stdout. Commands,
@@ -116,6 +121,47 @@ class Driver:
         from gi.repository import UMockdev
         self.loop = GLib.MainLoop()
         self.testbed = UMockdev.Testbed.new()
+        if args.tree:
+            self.add_tree(args.tree)
+        else:
+            self.add_battery_and_charger(args)
+        if args.sysfs_link:
+            if os.path.lexists(args.sysfs_link):
+                os.unlink(args.sysfs_link)
+            os.symlink(os.path.join(self.testbed.get_root_dir(), 'sys/class/power_supply'),
+                       args.sysfs_link)
+        self.mouse = None
+        # upowerd keeps each battery's history there, and reads it at start.
+        self.keep_history = bool(args.history_dir)
+        self.history = args.history_dir or tempfile.mkdtemp(prefix='upowerd-history.')
+        if args.seed_history:
+            seed_history(self.history, int(time.time()))
+        env = dict(os.environ,
+                   UMOCKDEV_DIR=self.testbed.get_root_dir(),
+                   UPOWER_HISTORY_DIR=self.history)
+        log = open(args.log or os.devnull, 'ab')
+        self.upowerd = subprocess.Popen([UPOWERD, '-v'], env=env, stdin=subprocess.DEVNULL,
+                                        stdout=log, stderr=subprocess.STDOUT,
+                                        preexec_fn=die_with_parent)
+        log.close()
+        GLib.child_watch_add(GLib.PRIORITY_DEFAULT, self.upowerd.pid, self.on_upowerd_exit)
+        self.ready = False
+        self.energy = ENERGY_FULL * args.percentage / 100
+        self.drain = args.discharge
+
+    def add_tree(self, tree):
+        self.bat = self.ac = None
+        for name in sorted(os.listdir(tree)):
+            folder = os.path.join(tree, name)
+            if not os.path.isdir(folder):
+                continue
+            attributes = []
+            for attribute in sorted(os.listdir(folder)):
+                with open(os.path.join(folder, attribute)) as f:
+                    attributes += [attribute, f.read().rstrip('\n')]
+            self.testbed.add_device('power_supply', name, None, attributes, [])
+
+    def add_battery_and_charger(self, args):
         self.bat = self.testbed.add_device('power_supply', 'BAT0', None, [
             'type', 'Battery',
             'present', '1',
@@ -141,29 +187,6 @@ class Driver:
                 'energy_full', '24000000', 'energy_now', '7200000', 'power_now', '4000000',
                 'voltage_now', '11400000', 'model_name', 'Second pack',
             ], [])
-        if args.sysfs_link:
-            if os.path.lexists(args.sysfs_link):
-                os.unlink(args.sysfs_link)
-            os.symlink(os.path.join(self.testbed.get_root_dir(), 'sys/class/power_supply'),
-                       args.sysfs_link)
-        self.mouse = None
-        # upowerd keeps each battery's history there, and reads it at start.
-        self.keep_history = bool(args.history_dir)
-        self.history = args.history_dir or tempfile.mkdtemp(prefix='upowerd-history.')
-        if args.seed_history:
-            seed_history(self.history, int(time.time()))
-        env = dict(os.environ,
-                   UMOCKDEV_DIR=self.testbed.get_root_dir(),
-                   UPOWER_HISTORY_DIR=self.history)
-        log = open(args.log or os.devnull, 'ab')
-        self.upowerd = subprocess.Popen([UPOWERD, '-v'], env=env, stdin=subprocess.DEVNULL,
-                                        stdout=log, stderr=subprocess.STDOUT,
-                                        preexec_fn=die_with_parent)
-        log.close()
-        GLib.child_watch_add(GLib.PRIORITY_DEFAULT, self.upowerd.pid, self.on_upowerd_exit)
-        self.ready = False
-        self.energy = ENERGY_FULL * args.percentage / 100
-        self.drain = args.discharge
 
     def start_drain(self):
         if not self.drain:
@@ -260,6 +283,7 @@ def main():
     parser.add_argument('--seed-history', action='store_true')
     parser.add_argument('--history-dir', metavar='DIR',
                         help="upowerd's history folder, kept (default: one of its own, removed)")
+    parser.add_argument('--tree', metavar='DIR', help='the supplies of this folder instead')
     parser.add_argument('--log', help="file for upowerd's own output")
     args = parser.parse_args()
     reexec_under_umockdev()

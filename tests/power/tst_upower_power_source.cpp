@@ -162,9 +162,10 @@ void TestUPowerPowerSource::readingsChangedOnlyOnRealChange()
 }
 
 // The state and the times, by signal (set) or by the GetAll an invalidation
-// calls for. Before each row the times are set to 111 and 222 s, so that a
-// row that ends with no time shows its signal has come. A time of the wrong
-// type or out of all reason is no time (UPower's own are int64 seconds).
+// calls for: the display device's 28.5 of 50 Wh over its rate. Before each
+// row the rate is set to 10 W (2 h 51 min to empty), so that a row that ends
+// with another time, or none, shows its signal has come. A figure of the
+// wrong type or out of all reason is none (UPower's are doubles).
 void TestUPowerPowerSource::details_data()
 {
     QTest::addColumn<QStringList>("commands");
@@ -177,19 +178,19 @@ void TestUPowerPowerSource::details_data()
                         double toFull) {
         QTest::newRow(tag) << commands << state << toEmpty << toFull;
     };
-    row("State charging", {"set display State @u 1"}, S::Charging, 111, 222);
-    row("State out of range", {"set display State @u 7"}, S::Unknown, 111, 222);
-    row("State a string", {"set display State 'charging'"}, S::Unknown, 111, 222);
-    row("TimeToEmpty", {"set display TimeToEmpty @x 3900"}, S::Discharging, 3900, 222);
-    row("TimeToEmpty negative", {"set display TimeToEmpty @x -3900"}, S::Discharging, 0, 222);
-    row("TimeToEmpty huge", {"set display TimeToEmpty @x 9000000000000"}, S::Discharging, 0, 222);
-    row("TimeToEmpty an int32", {"set display TimeToEmpty 3900"}, S::Discharging, 0, 222);
-    row("TimeToEmpty NaN", {"set display TimeToEmpty nan"}, S::Discharging, 0, 222);
-    row("TimeToFull", {"set display TimeToFull @x 2700"}, S::Discharging, 111, 2700);
-    row("TimeToFull in a variant", {"set display TimeToFull <@x 2700>"}, S::Discharging, 111, 0);
-    row("fetched: TimeToEmpty", {"invalidate display TimeToEmpty @x 4000"}, S::Discharging, 4000,
-        222);
-    row("fetched: TimeToEmpty gone", {"invalidate display TimeToEmpty"}, S::Discharging, 0, 222);
+    row("State charging: 21.5 Wh to go", {"set display State @u 1"}, S::Charging, 0, 7740);
+    row("State out of range", {"set display State @u 7"}, S::Unknown, 0, 0);
+    row("State a string", {"set display State 'charging'"}, S::Unknown, 0, 0);
+    row("EnergyRate", {"set display EnergyRate 5.0"}, S::Discharging, 20520, 0);
+    row("EnergyRate negative", {"set display EnergyRate -5.0"}, S::Discharging, 20520, 0);
+    row("EnergyRate huge", {"set display EnergyRate 1e300"}, S::Discharging, 0, 0);
+    row("EnergyRate an int32", {"set display EnergyRate 10"}, S::Discharging, 0, 0);
+    row("EnergyRate NaN", {"set display EnergyRate nan"}, S::Discharging, 0, 0);
+    row("EnergyRate a trickle: past ten days", {"set display EnergyRate 0.01"}, S::Discharging, 0,
+        0);
+    row("Energy in a variant", {"set display Energy <28.5>"}, S::Discharging, 0, 0);
+    row("fetched: EnergyRate", {"invalidate display EnergyRate 4.0"}, S::Discharging, 25650, 0);
+    row("fetched: EnergyRate gone", {"invalidate display EnergyRate"}, S::Discharging, 0, 0);
 }
 
 void TestUPowerPowerSource::details()
@@ -202,11 +203,10 @@ void TestUPowerPowerSource::details()
     QVERIFY(m_env.startMock());
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
-    QVERIFY(m_mock.send("set display TimeToEmpty @x 111"));
-    QVERIFY(m_mock.send("set display TimeToFull @x 222"));
-    QTRY_COMPARE_WITH_TIMEOUT(source.batteryDetails().secondsToFull, 222.0, kSoon);
+    QVERIFY(m_mock.send("set display EnergyRate 10.0"));
+    QTRY_COMPARE_WITH_TIMEOUT(source.batteryDetails().secondsToEmpty, 10260.0, kSoon);
     QCOMPARE(source.batteryDetails().state, ChargeState::Discharging);
-    QCOMPARE(source.batteryDetails().secondsToEmpty, 111.0);
+    QCOMPARE(source.batteryDetails().secondsToFull, 0.0);
     ChangeLog changed(source);
 
     for (const QString& command : commands)

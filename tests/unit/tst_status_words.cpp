@@ -1,6 +1,10 @@
-// The words of the tool tip and of the screen reader, from the state.
+// The words of the tool tip and of the screen reader, from the state; and
+// what the tip makes of each fixture tree of the kernel's files.
+#include "bus_services.h"
 #include "day_curve.h"
 #include "status_words.h"
+#include "sysfs_power_source.h"
+#include "tip_words.h"
 
 #include <QSet>
 #include <QTest>
@@ -27,6 +31,8 @@ class TestStatusWords : public QObject {
 private slots:
     void tip_data();
     void tip();
+    void fixtureTips_data();
+    void fixtureTips();
     void percentWords_data();
     void percentWords();
     void pictureWords_data();
@@ -197,11 +203,45 @@ void TestStatusWords::tip()
     QFETCH(BatteryDetails, details);
     QFETCH(QString, tip);
 
-    StatusInput in;
-    in.acLineStatus = line;
-    in.batteryLifePercent = percent;
-    in.details = details;
-    QCOMPARE(statusWords(in).tip, tip);
+    QCOMPARE(tipWords({line, percent, details}), tip);
+}
+
+void TestStatusWords::fixtureTips_data()
+{
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<QString>("tip");
+    const auto row = [](const char* tree, const char* tip) {
+        QTest::newRow(tree) << tree << QString::fromUtf8(tip);
+    };
+    row("laptop_on_battery",
+        "In scarica: 57%, circa 2 h 45 min rimanenti\nConsumo: 10,0 W\n"
+        "Capacità: 88% dell'originale");
+    row("laptop_charging", "In carica: 88%, carica completa tra 30 min\nIn carica a 12,0 W");
+    row("two_batteries",
+        "In scarica: 60%, circa 4 h 00 min rimanenti\nConsumo: 15,0 W\n"
+        "Batteria 1: 100%, carica completa\nBatteria 2: 50%, in scarica");
+    row("desktop", "Alimentazione da rete, nessuna batteria");
+    row("charge_units",
+        "In scarica: 64%, circa 3 h 00 min rimanenti\nConsumo: 17,1 W\n"
+        "Batteria 1: 50%, in scarica\nBatteria 2: 75%, in scarica");
+    row("energy_and_charge", "In carica: 50%");
+    row("usb_c_charger", "In carica: 70%");
+    row("battery_only_charging", "In carica: 35%");
+    row("limit_two_packs",
+        "In pausa al limite di carica (80%): 87%\n"
+        "Batteria 1 (5B10W13975): 80%, in pausa al limite di carica (80%), capacità 90%, "
+        "512 cicli\nBatteria 2: 100%, carica completa");
+}
+
+// What the tip makes of all that the files of each fixture tree say.
+void TestStatusWords::fixtureTips()
+{
+    QFETCH(QString, tree);
+    QFETCH(QString, tip);
+    SysfsPowerSource source(tellavo::test::fixture(qPrintable(tree)).toStdString());
+    const PowerReading reading = source.read();
+    QCOMPARE(tipWords({reading.acLineStatus, reading.batteryLifePercent, source.batteryDetails()}),
+             tip);
 }
 
 void TestStatusWords::percentWords_data()

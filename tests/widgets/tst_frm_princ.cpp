@@ -718,6 +718,11 @@ void TestFrmPrinc::tipWhenAskedFor()
     h.w->Timer1_Timer();
     QCOMPARE(own->text().section(QLatin1Char('\n'), 0, 0), QString(tip).replace("57%", "56%"));
     QCOMPARE(own->text().section(QLatin1Char('\n'), 1), QStringLiteral("Mouse: 40%"));
+    // A charger plugged in asks for a new round: the last one told of before.
+    const int rounds = h.si.detailsRounds;
+    h.si.set(power::kAcOnline, 56);
+    h.w->Timer1_Timer();
+    QCOMPARE(h.si.detailsRounds, rounds + 1);
     // Once hidden (a press anywhere), a later round leaves it hidden.
     QTest::mousePress(h.w->lblPerc(), Qt::LeftButton);
     QVERIFY(!own->isVisible());

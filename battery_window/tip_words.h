@@ -11,7 +11,7 @@ namespace tellavo {
 // source holds besides.
 struct TipInput {
     int acLineStatus = power::kUnknown;
-    int batteryLifePercent = -1;  // 0..100; anything else is not known
+    int batteryLifePercent = power::kUnknown;  // 0..100; anything else is not known
     BatteryDetails details;
 };
 

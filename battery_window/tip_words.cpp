@@ -1,5 +1,7 @@
 #include "tip_words.h"
 
+#include "battery_model.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -69,23 +71,13 @@ bool anyLimit(const std::vector<BatteryPack>& batteries)
                        [](const BatteryPack& p) { return p.limitEnd > 0; });
 }
 
-// A battery that does not charge because its limit holds it: at or above the
-// limit, or above where charging starts again.
-bool heldAtLimit(const BatteryPack& pack)
-{
-    if (pack.limitEnd <= 0 || !known(pack.percent))
-        return false;
-    return pack.percent >= pack.limitEnd ||
-           (pack.limitStart >= 0 && pack.percent >= pack.limitStart);
-}
-
 // Not charging because of the limits: a battery held at its limit, and the
 // others held too or full.
 bool allHeldAtLimit(const std::vector<BatteryPack>& batteries)
 {
     bool held = false;
     for (const BatteryPack& pack : batteries) {
-        if (pack.state == ChargeState::NotCharging && heldAtLimit(pack))
+        if (pack.state == ChargeState::NotCharging && battery::heldAtLimit(pack))
             held = true;
         else if (pack.state != ChargeState::Full)
             return false;
@@ -188,7 +180,7 @@ QString packState(const BatteryPack& pack, bool onMains)
         case ChargeState::Full:
             return QStringLiteral("carica completa");
         case ChargeState::NotCharging:
-            if (onMains && heldAtLimit(pack))
+            if (onMains && battery::heldAtLimit(pack))
                 return QStringLiteral("in pausa al limite di carica (%1%)").arg(pack.limitEnd);
             return QStringLiteral("non in carica");
         case ChargeState::Empty:

@@ -1,0 +1,51 @@
+#include "wakes.h"
+
+#include <ctime>
+#include <utility>
+
+namespace tellavo {
+namespace {
+
+// A sleep shorter than this is no sleep: the clocks drift apart a little.
+constexpr std::int64_t kSleepMs = 2000;
+
+std::int64_t clockMs(clockid_t id)
+{
+    // Read through the vDSO: no system call.
+    timespec now{};
+    ::clock_gettime(id, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+}  // namespace
+
+Wakes::Wakes()
+    : m_boot([] { return clockMs(CLOCK_BOOTTIME); }),
+      m_monotonic([] { return clockMs(CLOCK_MONOTONIC); }),
+      m_wall([] { return clockMs(CLOCK_REALTIME); })
+{
+}
+
+void Wakes::setClocks(Clock boot, Clock monotonic, Clock wall)
+{
+    m_boot = std::move(boot);
+    m_monotonic = std::move(monotonic);
+    m_wall = std::move(wall);
+    m_sleptMs = -1;
+}
+
+void Wakes::check()
+{
+    const std::int64_t slept = m_boot() - m_monotonic();
+    if (m_sleptMs >= 0 && slept - m_sleptMs > kSleepMs)
+        woke();
+    m_sleptMs = slept;
+}
+
+void Wakes::woke()
+{
+    m_wokeMs = m_boot();
+    m_wokeUnixSecs = m_wall() / 1000;
+}
+
+}  // namespace tellavo

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace tellavo {
+
+// When the machine last woke from a sleep: the one place every average over
+// minutes asks, so that readings from before a sleep make no rate with those
+// after it. Two things tell of a wake: logind's PrepareForSleep(false), where
+// a system bus carries it, and, on every machine, the boot clock running
+// ahead of the monotonic one (it counts the sleep, the other does not),
+// looked at whenever a reading is taken.
+class Wakes {
+public:
+    // In ms.
+    using Clock = std::function<std::int64_t()>;
+
+    Wakes();
+    // One clock that runs through sleep, one that stops in it, and the wall
+    // clock (tests run on clocks of their own).
+    void setClocks(Clock boot, Clock monotonic, Clock wall);
+
+    // Looks at the clocks, with no system call: a sleep seen since the last
+    // look has just ended.
+    void check();
+    // The machine has just woken (logind says so).
+    void woke();
+
+    // The boot clock now, and at the last wake (-1: none seen).
+    std::int64_t nowMs() const { return m_boot(); }
+    std::int64_t lastWakeMs() const { return m_wokeMs; }
+    // The last wake on the wall clock, in unix seconds, for a service that
+    // stamps its history by it; 0 when none was seen.
+    std::int64_t lastWakeUnixSecs() const { return m_wokeUnixSecs; }
+
+private:
+    Clock m_boot;
+    Clock m_monotonic;
+    Clock m_wall;
+    std::int64_t m_sleptMs = -1;  // boot clock less monotonic at the last look
+    std::int64_t m_wokeMs = -1;
+    std::int64_t m_wokeUnixSecs = 0;
+};
+
+}  // namespace tellavo
