@@ -7,6 +7,12 @@
 
 namespace tellavo {
 namespace history {
+namespace {
+
+// A stamp this far ahead of now is the same second read on two clocks.
+constexpr std::int64_t kAheadSecs = 1;
+
+}  // namespace
 
 bool ratePerHour(const std::vector<LevelPoint>& points, double& rate)
 {
@@ -54,12 +60,15 @@ std::vector<LevelPoint> lastStretch(const std::vector<LevelPoint>& points, std::
 bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::int64_t sinceSecs,
                  double& mean)
 {
-    // A sample from the future (a clock set back) has no place in the span,
-    // and one of unknown state tells no direction.
-    samples.erase(
-        std::remove_if(samples.begin(), samples.end(),
-                       [&](const StateSample& s) { return s.secs > nowSecs || s.state == 0; }),
-        samples.end());
+    // One of unknown state tells no direction.
+    samples.erase(std::remove_if(samples.begin(), samples.end(),
+                                 [](const StateSample& s) { return s.state == 0; }),
+                  samples.end());
+    // A sample stamped ahead of now says the wall clock was set back since:
+    // which samples are recent is then not known, and no rate is settled.
+    if (std::any_of(samples.begin(), samples.end(),
+                    [&](const StateSample& s) { return s.secs > nowSecs + kAheadSecs; }))
+        return false;
     std::sort(samples.begin(), samples.end(),
               [](const StateSample& a, const StateSample& b) { return a.secs < b.secs; });
     if (samples.empty())
@@ -85,16 +94,24 @@ bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::in
     return std::isfinite(mean);
 }
 
-std::vector<LevelPoint> curveOf(std::vector<StateSample> charges, std::int64_t nowSecs,
+std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std::int64_t nowSecs,
                                 bool (*onMains)(unsigned state))
 {
-    constexpr std::int64_t kDaySeconds = 86'400;
-    std::sort(charges.begin(), charges.end(),
-              [](const StateSample& a, const StateSample& b) { return a.secs < b.secs; });
+    constexpr std::int64_t kDayMs = 86'400'000;
+    // Ages by the stamps, but never younger than a point kept after it: a
+    // wall clock set back stamps later points earlier, and the curve keeps
+    // them in the order they were kept.
     std::vector<LevelPoint> curve;
-    for (const StateSample& c : charges)
-        if (c.secs <= nowSecs && c.secs >= nowSecs - kDaySeconds && percent::plausible(c.value))
-            curve.push_back({(nowSecs - c.secs) * 1000, percent::clamp(c.value), onMains(c.state)});
+    std::int64_t youngest = 0;
+    for (const StateSample& c : newestFirst) {
+        const std::int64_t age = std::max((nowSecs - c.secs) * 1000, youngest);
+        if (age > kDayMs)
+            break;
+        youngest = age;
+        if (percent::plausible(c.value))
+            curve.push_back({age, percent::clamp(c.value), onMains(c.state)});
+    }
+    std::reverse(curve.begin(), curve.end());
     return curve;
 }
 

@@ -41,15 +41,17 @@ struct StateSample {
 
 // The mean over time of the value through the last kAverageSpanMs to
 // nowSecs, over the newest samples in the newest one's state (unknown, 0, is
-// none), none before sinceSecs (a wake): a sample older than the span counts
-// from the span's start. False when that covers less than kSettledMs.
+// none), none before sinceSecs (a wake, or the wall clock set): a sample
+// older than the span counts from the span's start. False when that covers
+// less than kSettledMs, or when a sample is stamped ahead of nowSecs (the
+// wall clock was set back: which samples are recent is not known).
 bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::int64_t sinceSecs,
                  double& mean);
 
 // The day's curve of one battery from such samples of its charge in percent,
-// each point's ms its age at nowSecs; onMains tells the states with a
-// charger in.
-std::vector<LevelPoint> curveOf(std::vector<StateSample> charges, std::int64_t nowSecs,
+// given newest first (as UPower keeps them), oldest first in the curve, each
+// point's ms its age at nowSecs; onMains tells the states with a charger in.
+std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std::int64_t nowSecs,
                                 bool (*onMains)(unsigned state));
 
 // Several batteries' curves as one, as the strip's charge weighs them: at each

@@ -39,7 +39,7 @@ SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimin
 PowerReading SystemPowerStatus::read()
 {
     if (m_upower.isAvailable()) {
-        m_wakes.check();
+        m_wakes.checkWallClock();
         return m_upower.read();
     }
     // Without UPower the window reads once a second: UPower's next try rides

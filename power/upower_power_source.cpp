@@ -79,6 +79,7 @@ UPowerPowerSource::UPowerPowerSource(const UPowerTimings& timings, Wakes* wakes,
     // be noticed within a second of the liveness period plus the reply timeout.
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &UPowerPowerSource::onTimer);
+    connect(&m_probe, &BusProbe::finished, this, &UPowerPowerSource::onProbed);
     connectToBus();
 }
 
@@ -92,10 +93,33 @@ UPowerPowerSource::~UPowerPowerSource()
 
 void UPowerPowerSource::connectToBus()
 {
-    if (systemBusSurelyAbsent(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"))) {
+    const QString address = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS");
+    if (systemBusSurelyAbsent(address)) {
         wait(Wait::Retry);
         return;
     }
+    if (!m_probe.running())
+        m_probe.start(address, m_timings.replyTimeoutMs);
+}
+
+void UPowerPowerSource::onProbed(BusProbe::Result result)
+{
+    switch (result) {
+        case BusProbe::Result::Answers:
+        case BusProbe::Result::Unprobed:  // other kinds of address: as Qt will have it
+            attachToBus();
+            return;
+        case BusProbe::Result::Silent:
+            qCDebug(lcPower) << "the system bus does not answer";
+            [[fallthrough]];
+        case BusProbe::Result::Absent:
+            wait(Wait::Retry);
+            return;
+    }
+}
+
+void UPowerPowerSource::attachToBus()
+{
     // A connection of our own, by name: the shared systemBus() is never made
     // again once its bus daemon has gone.
     QDBusConnection bus =
@@ -352,6 +376,7 @@ void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
                      [](const DeviceRound& a, const DeviceRound& b) {
                          return kernelNameBefore(kernelNameOf(a), kernelNameOf(b));
                      });
+    m_wakes->checkWallClock();
     const std::int64_t nowSecs = QDateTime::currentSecsSinceEpoch();
     const std::int64_t wokeSecs = m_wakes->lastWakeUnixSecs();
     std::vector<BatteryReading> readings;

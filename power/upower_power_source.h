@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bus_probe.h"
 #include "power_source.h"
 #include "upower_details_round.h"
 #include "wakes.h"
@@ -53,7 +54,9 @@ struct UPowerTimings {
 // resting, and one that talks has shown it is alive. No answer within the
 // timeout, an error or a name without owner makes the source unavailable
 // until UPower answers again; a lost bus is dropped and connected again every
-// reconnect period. Nothing here ever waits on D-Bus.
+// reconnect period, and a bus that does not answer is asked again then.
+// Nothing here ever waits on D-Bus: the bus is connected to only once it has
+// answered a probe (see BusProbe).
 //
 // While unavailable both readings are 255. Wrongly typed or implausible values
 // read as 255, and so does the percentage when the display device is no
@@ -109,7 +112,10 @@ private:
     enum Object { Root, Display, ObjectCount };
     enum class Wait { None, Liveness, Retry };
 
+    // Asks the bus whether it answers (BusProbe), then connects.
     void connectToBus();
+    void onProbed(BusProbe::Result result);
+    void attachToBus();
     void dropBus();
     void onOwnerChanged(const QString& newOwner);
     void onTimer();
@@ -134,6 +140,7 @@ private:
     Wakes* m_wakes;
     PowerSupplyList* m_supplies = nullptr;
     bool m_connected = false;
+    BusProbe m_probe;
     QDBusServiceWatcher* m_watcher = nullptr;
     QTimer m_timer;
     Wait m_waiting = Wait::None;

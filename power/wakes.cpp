@@ -1,5 +1,6 @@
 #include "wakes.h"
 
+#include <cstdlib>
 #include <ctime>
 #include <utility>
 
@@ -31,15 +32,27 @@ void Wakes::setClocks(Clock boot, Clock monotonic, Clock wall)
     m_boot = std::move(boot);
     m_monotonic = std::move(monotonic);
     m_wall = std::move(wall);
-    m_sleptMs = -1;
+    m_lookedAtSleep = false;
+    m_lookedAtWall = false;
 }
 
 void Wakes::check()
 {
     const std::int64_t slept = m_boot() - m_monotonic();
-    if (m_sleptMs >= 0 && slept - m_sleptMs > kSleepMs)
+    if (m_lookedAtSleep && slept - m_sleptMs > kSleepMs)
         woke();
     m_sleptMs = slept;
+    m_lookedAtSleep = true;
+}
+
+void Wakes::checkWallClock()
+{
+    check();
+    const std::int64_t wallAhead = m_wall() - m_boot();
+    if (m_lookedAtWall && std::llabs(wallAhead - m_wallAheadMs) > kSleepMs)
+        woke();
+    m_wallAheadMs = wallAhead;
+    m_lookedAtWall = true;
 }
 
 void Wakes::woke()

@@ -10,7 +10,9 @@ namespace tellavo {
 // after it. Two things tell of a wake: logind's PrepareForSleep(false), where
 // a system bus carries it, and, on every machine, the boot clock running
 // ahead of the monotonic one (it counts the sleep, the other does not),
-// looked at whenever a reading is taken.
+// looked at whenever a reading is taken. The wall clock set forward or back
+// (by hand, or by NTP after a long sleep) counts as a wake too: readings
+// stamped by it before make no rate with those after.
 class Wakes {
 public:
     // In ms.
@@ -22,8 +24,11 @@ public:
     void setClocks(Clock boot, Clock monotonic, Clock wall);
 
     // Looks at the clocks, with no system call: a sleep seen since the last
-    // look has just ended.
+    // look has just ended. Enough for averages kept on the boot clock.
     void check();
+    // The same, and whether the wall clock was set since the last such look:
+    // for averages of readings stamped by the wall clock (UPower's history).
+    void checkWallClock();
     // The machine has just woken (logind says so).
     void woke();
 
@@ -38,7 +43,10 @@ private:
     Clock m_boot;
     Clock m_monotonic;
     Clock m_wall;
-    std::int64_t m_sleptMs = -1;  // boot clock less monotonic at the last look
+    std::int64_t m_sleptMs = 0;      // boot clock less monotonic at the last look
+    std::int64_t m_wallAheadMs = 0;  // wall clock less boot clock at the last look
+    bool m_lookedAtSleep = false;
+    bool m_lookedAtWall = false;
     std::int64_t m_wokeMs = -1;
     std::int64_t m_wokeUnixSecs = 0;
 };

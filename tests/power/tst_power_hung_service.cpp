@@ -1,13 +1,26 @@
 // A UPower that hangs (SIGSTOP: its name stays owned, nothing answers), with
 // the timings the program runs with. The window keeps reading at once; after
 // at most one liveness period and one reply timeout the kernel's files take
-// over, and UPower's readings come back once it answers again.
+// over, and UPower's readings come back once it answers again. The same for
+// a system bus that hangs from the start: the bus is asked whether it
+// answers, without waiting on it, before anything connects to it.
+#include "bus_probe.h"
 #include "bus_services.h"
+#include "data_row.h"
 #include "system_power_status.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
+using tellavo::BusProbe;
 using tellavo::SystemPowerStatus;
 using tellavo::UPowerTimings;
 namespace power = tellavo::power;
@@ -15,7 +28,15 @@ namespace power = tellavo::power;
 class TestPowerHungService : public QObject {
     Q_OBJECT
 private slots:
+    // One bus for the run: libdbus reads its address once per process.
+    void initTestCase() { QVERIFY(m_env.startBus()); }
     void readsGoOnWhileUPowerHangs();
+    void startsWhileTheBusHangs();
+    void probe_data();
+    void probe();
+
+private:
+    tellavo::test::MockOnBus m_env;
 };
 
 namespace {
@@ -53,10 +74,8 @@ struct Ticker {
 
 void TestPowerHungService::readsGoOnWhileUPowerHangs()
 {
-    tellavo::test::MockOnBus env;
-    QVERIFY(env.startBus());
-    QVERIFY(env.startMock({"--percentage", "66", "--on-ac"}));
-    tellavo::test::ServiceDriver& mock = env.mock();
+    QVERIFY(m_env.startMock({"--percentage", "66", "--on-ac"}));
+    tellavo::test::ServiceDriver& mock = m_env.mock();
 
     const UPowerTimings defaults;
     SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), defaults);
@@ -94,6 +113,88 @@ void TestPowerHungService::readsGoOnWhileUPowerHangs()
     // loaded machine does not fail them and a blocking call cannot pass.
     QVERIFY2(ticker.longestReadNs < 50'000'000, "a read took 50 ms or more");
     QVERIFY2(ticker.longestTurnMs < 1000, "the event loop was held up for a second or more");
+}
+
+// The bus stopped before the program starts: the readings are the kernel's
+// files at once, and UPower's once the bus answers again.
+void TestPowerHungService::startsWhileTheBusHangs()
+{
+    QVERIFY(m_env.startMock({"--percentage", "66", "--on-ac"}));
+    m_env.bus().pause();
+    const UPowerTimings defaults;
+    QElapsedTimer made;
+    made.start();
+    SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), defaults);
+    QVERIFY2(made.elapsed() < 1000, qPrintable(QString::number(made.elapsed())));
+    Ticker ticker{status};
+    ticker.until([] { return false; }, 2000);
+    QCOMPARE(status.read().batteryLifePercent, 57);
+    QVERIFY(!status.usingUPower());
+
+    m_env.bus().resume();
+    const int backLimit = defaults.reconnectMs + defaults.replyTimeoutMs + 1000;
+    const qint64 toUPower = ticker.until([&] { return status.usingUPower(); }, backLimit + 5000);
+    QVERIFY2(status.usingUPower(), "UPower not used once the bus answered");
+    QVERIFY2(toUPower <= backLimit, qPrintable(QString::number(toUPower)));
+    QCOMPARE(status.read().batteryLifePercent, 66);
+    QVERIFY2(ticker.longestTurnMs < 1000, "the event loop was held up for a second or more");
+}
+
+void TestPowerHungService::probe_data()
+{
+    QTest::addColumn<QString>("bus");
+    QTest::addColumn<BusProbe::Result>("result");
+    using R = BusProbe::Result;
+    tellavo::test::row("a bus that answers", "running", R::Answers);
+    tellavo::test::row("a stopped bus", "stopped", R::Silent);
+    tellavo::test::row("a socket nobody takes from", "listening", R::Silent);
+    tellavo::test::row("a socket that is gone", "unix:path=%1/gone", R::Absent);
+    tellavo::test::row("a file that is no socket", "unix:path=%1/file", R::Absent);
+    tellavo::test::row("an abstract name nobody holds", "unix:abstract=/tellavo/none", R::Absent);
+    tellavo::test::row("tcp: not asked", "tcp:host=localhost,port=1", R::Unprobed);
+    tellavo::test::row("an escaped path: not asked", "unix:path=/run/bus%5fsocket", R::Unprobed);
+}
+
+// Whatever the bus does, the answer comes within the time given, and no turn
+// of the event loop waits on it.
+void TestPowerHungService::probe()
+{
+    QFETCH(QString, bus);
+    QFETCH(BusProbe::Result, result);
+    QTemporaryDir dir;
+    tellavo::test::PrivateBus daemon(dir.path());
+    int listener = -1;
+    if (bus == QLatin1String("running") || bus == QLatin1String("stopped")) {
+        QVERIFY2(daemon.start(), qPrintable(daemon.error()));
+        if (bus == QLatin1String("stopped"))
+            daemon.pause();
+        bus = daemon.address();
+    } else if (bus == QLatin1String("listening")) {
+        const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("listening")));
+        sockaddr_un where{};
+        where.sun_family = AF_UNIX;
+        std::memcpy(where.sun_path, path.constData(), std::size_t(path.size()));
+        listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0);
+        QVERIFY(::listen(listener, 4) == 0);
+        bus = QStringLiteral("unix:path=") + QString::fromLocal8Bit(path);
+    }
+    QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly);
+    bus.replace(QLatin1String("%1"), dir.path());
+
+    BusProbe probe;
+    QSignalSpy finished(&probe, &BusProbe::finished);
+    QElapsedTimer took;
+    took.start();
+    probe.start(bus, 1000);
+    QVERIFY2(took.elapsed() < 100, "the probe waited on the bus");
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 2000);
+    QCOMPARE(finished.at(0).at(0).value<BusProbe::Result>(), result);
+    QVERIFY(!probe.running());
+    if (listener >= 0)
+        ::close(listener);
+    if (daemon.isRunning())
+        daemon.resume();
 }
 
 QTEST_GUILESS_MAIN(TestPowerHungService)
