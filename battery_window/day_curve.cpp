@@ -1,5 +1,6 @@
 #include "day_curve.h"
 
+#include "percent_reading.h"
 #include "tip_words.h"
 
 #include <QPainter>
@@ -14,7 +15,7 @@ namespace {
 constexpr std::int64_t kHourMs = 3'600'000;
 constexpr std::int64_t kMinuteMs = 60'000;
 
-QString spanWords(std::int64_t ms)
+QString spanWords(std::int64_t ms, Voice voice)
 {
     if (ms >= 23 * kHourMs + 30 * kMinuteMs)
         return QStringLiteral("Ultime 24 ore");
@@ -22,32 +23,47 @@ QString spanWords(std::int64_t ms)
         return QStringLiteral("Ultime %1 ore").arg((ms + kHourMs / 2) / kHourMs);
     if (ms >= 59 * kMinuteMs)
         return QStringLiteral("Ultima ora");
-    return QStringLiteral("Ultimi %1 min")
-        .arg(std::max<std::int64_t>(1, (ms + kMinuteMs / 2) / kMinuteMs));
+    const std::int64_t minutes = std::max<std::int64_t>(1, (ms + kMinuteMs / 2) / kMinuteMs);
+    if (minutes == 1)
+        return QStringLiteral("Ultimo minuto");
+    return QStringLiteral("Ultimi %1 ").arg(minutes) +
+           (voice == Voice::Screen ? QStringLiteral("min") : QStringLiteral("minuti"));
 }
 
-QString percent(double level)
+// As the strip rounds its charge.
+int percentOf(double level)
 {
-    return percentText(static_cast<int>(std::lround(level)));
+    return percent::reading(level);
+}
+
+QString times(int n)
+{
+    return n == 1 ? QStringLiteral("1 volta") : QStringLiteral("%1 volte").arg(n);
 }
 
 }  // namespace
 
-QString dayWords(const std::vector<LevelPoint>& day)
+QString dayWords(const std::vector<LevelPoint>& day, Voice voice)
 {
     if (day.size() < 2)
         return {};
     int plugs = 0;
-    for (std::size_t i = 1; i < day.size(); ++i)
+    int unplugs = 0;
+    for (std::size_t i = 1; i < day.size(); ++i) {
         plugs += day[i].onMains && !day[i - 1].onMains;
-    QString words = spanWords(day.front().ms) + QStringLiteral(": dal ") +
-                    percent(day.front().level) + QStringLiteral(" al ") + percent(day.back().level);
-    if (plugs == 1)
-        words += QStringLiteral(", in carica 1 volta");
-    else if (plugs > 1)
-        words += QStringLiteral(", in carica %1 volte").arg(plugs);
-    else if (day.front().onMains)
+        unplugs += !day[i].onMains && day[i - 1].onMains;
+    }
+    QString words = spanWords(day.front().ms, voice) + QStringLiteral(": ") +
+                    percentAfter(true, percentOf(day.front().level)) + QLatin1Char(' ') +
+                    percentAfter(false, percentOf(day.back().level));
+    const bool allOnMains =
+        std::all_of(day.begin(), day.end(), [](const LevelPoint& p) { return p.onMains; });
+    if (allOnMains)
         words += QStringLiteral(", alimentazione da rete");
+    if (plugs > 0)
+        words += QStringLiteral(", collegato alla rete ") + times(plugs);
+    if (unplugs > 0)
+        words += QStringLiteral(", scollegato ") + times(unplugs);
     return words;
 }
 

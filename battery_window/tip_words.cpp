@@ -18,6 +18,8 @@ QString withPercent(const QString& head, int percent)
     return known(percent) ? head + QStringLiteral(": ") + percentText(percent) : head;
 }
 
+constexpr double kDaySeconds = 86'400.0;
+
 // The time to the nearest minute: 0 under a minute, -1 for no believable time.
 // A provisional time (this moment's rate alone) is told coarsely: to five
 // minutes under an hour, to a quarter of an hour from one on.
@@ -34,14 +36,24 @@ long long minutesOf(double seconds, bool provisional)
     return (minutes + step / 2) / step * step;
 }
 
-// "45 min" under an hour, "1 h 05 min" from one on.
-QString durationWords(long long minutes)
+QString unitWords(long long n, const char* one, const char* many)
 {
-    if (minutes < 60)
-        return QStringLiteral("%1 min").arg(minutes);
-    return QStringLiteral("%1 h %2 min")
-        .arg(minutes / 60)
-        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(n == 1 ? one : many);
+}
+
+// "45 min", "1 h 5 min", "2 h"; spoken "45 minuti", "1 ora e 5 minuti", "2 ore".
+QString durationWords(long long minutes, Voice voice)
+{
+    const long long hours = minutes / 60;
+    const long long rest = minutes % 60;
+    if (voice == Voice::Screen) {
+        const QString h = QStringLiteral("%1 h").arg(hours);
+        const QString m = QStringLiteral("%1 min").arg(rest);
+        return hours == 0 ? m : rest == 0 ? h : h + QLatin1Char(' ') + m;
+    }
+    const QString h = unitWords(hours, "ora", "ore");
+    const QString m = unitWords(rest, "minuto", "minuti");
+    return hours == 0 ? m : rest == 0 ? h : h + QStringLiteral(" e ") + m;
 }
 
 // "12,4 W": one decimal, with the Italian comma.
@@ -91,19 +103,29 @@ QString pausedText(int limit)
                      : QStringLiteral("In pausa al limite di carica");
 }
 
-QString dischargingTip(int percent, const BatteryDetails& details)
+// Whether "rimanente" agrees with one of the last unit told: "1 ora",
+// "1 h 1 min", "meno di un minuto", "più di un giorno".
+bool single(double seconds, bool provisional)
+{
+    const long long minutes = minutesOf(seconds, provisional);
+    if (minutes <= 0 || seconds > kDaySeconds)
+        return true;
+    return minutes % 60 == 1 || minutes == 60;
+}
+
+QString dischargingTip(int percent, const BatteryDetails& details, Voice voice)
 {
     QString tip = withPercent(QStringLiteral("In scarica"), percent);
-    const long long minutes = minutesOf(details.secondsToEmpty, details.timesProvisional);
-    if (minutes == 0)
-        tip += QStringLiteral(", meno di 1 min rimanente");
-    else if (minutes > 0)
-        tip += QStringLiteral(", circa ") + durationWords(minutes) +
-               (minutes == 1 ? QStringLiteral(" rimanente") : QStringLiteral(" rimanenti"));
+    const QString left = durationText(details.secondsToEmpty, details.timesProvisional, voice);
+    if (!left.isEmpty())
+        tip += QStringLiteral(", ") + left +
+               (single(details.secondsToEmpty, details.timesProvisional)
+                    ? QStringLiteral(" rimanente")
+                    : QStringLiteral(" rimanenti"));
     return tip;
 }
 
-QString chargingTip(int percent, const BatteryDetails& details)
+QString chargingTip(int percent, const BatteryDetails& details, Voice voice)
 {
     QString tip = withPercent(QStringLiteral("In carica"), percent);
     const bool toLimit = anyLimit(details.batteries);
@@ -111,15 +133,13 @@ QString chargingTip(int percent, const BatteryDetails& details)
     const QString goal = !toLimit    ? QStringLiteral(", carica completa tra ")
                          : limit > 0 ? QStringLiteral(", limite di carica (%1%) tra ").arg(limit)
                                      : QStringLiteral(", limite di carica tra ");
-    const long long minutes = minutesOf(details.secondsToFull, details.timesProvisional);
-    if (minutes == 0)
-        tip += goal + QStringLiteral("meno di 1 min");
-    else if (minutes > 0)
-        tip += goal + durationWords(minutes);
+    const QString left = durationText(details.secondsToFull, details.timesProvisional, voice);
+    if (!left.isEmpty())
+        tip += goal + left;
     return tip;
 }
 
-QString stateLine(const TipInput& in)
+QString stateLine(const TipInput& in, Voice voice)
 {
     const int percent = in.batteryLifePercent;
     const bool onMains = in.acLineStatus == power::kAcOnline;
@@ -129,17 +149,20 @@ QString stateLine(const TipInput& in)
             return onMains ? QStringLiteral("Alimentazione da rete, nessuna batteria")
                            : QStringLiteral("Nessuna batteria");
         case ChargeState::Discharging:
-            return dischargingTip(percent, details);
+            return dischargingTip(percent, details, voice);
         case ChargeState::Charging:
-            return chargingTip(percent, details);
+            return chargingTip(percent, details, voice);
         case ChargeState::Full:
             // A gauge may call itself full a little short of 100 %.
             return percent == 100 || !known(percent)
                        ? QStringLiteral("Carica completa")
                        : withPercent(QStringLiteral("Carica completa"), percent);
         case ChargeState::NotCharging:
-            if (onMains && allHeldAtLimit(details.batteries))
-                return withPercent(pausedText(sharedLimit(details.batteries)), percent);
+            if (onMains && allHeldAtLimit(details.batteries)) {
+                // The limit once: the charge the strip shows may be it.
+                const int limit = sharedLimit(details.batteries);
+                return withPercent(pausedText(limit == percent ? -1 : limit), percent);
+            }
             return withPercent(onMains ? QStringLiteral("Alimentazione da rete, non in carica")
                                        : QStringLiteral("Non in carica"),
                                percent);
@@ -150,7 +173,7 @@ QString stateLine(const TipInput& in)
     }
     // The battery does not say: running on it, it can only be discharging.
     if (in.acLineStatus == power::kAcOffline)
-        return dischargingTip(percent, details);
+        return dischargingTip(percent, details, voice);
     if (onMains)
         return withPercent(QStringLiteral("Alimentazione da rete"), percent) + QLatin1Char('\n') +
                kUnknownState;
@@ -213,7 +236,7 @@ QString packLine(const BatteryPack& pack, int number, bool onMains)
     if (!state.isEmpty())
         parts << state;
     if (pack.healthPercent >= 0)
-        parts << QStringLiteral("capacità ") + healthText(pack.healthPercent);
+        parts << QStringLiteral("salute ") + healthText(pack.healthPercent);
     if (pack.cycles > 0)
         parts << cyclesText(pack.cycles);
     return parts.isEmpty() ? line : line + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
@@ -274,9 +297,32 @@ QString percentText(int percent)
     return QString::number(percent) + QLatin1Char('%');
 }
 
-QString tipWords(const TipInput& in)
+QString durationText(double seconds, bool provisional, Voice voice)
 {
-    QStringList lines{stateLine(in)};
+    const long long minutes = minutesOf(seconds, provisional);
+    if (minutes < 0)
+        return {};
+    if (seconds > kDaySeconds)
+        return QStringLiteral("più di un giorno");
+    if (minutes == 0)
+        return voice == Voice::Screen ? QStringLiteral("meno di 1 min")
+                                      : QStringLiteral("meno di un minuto");
+    return QStringLiteral("circa ") + durationWords(minutes, voice);
+}
+
+QString percentAfter(bool from, int percent)
+{
+    // Said with a vowel: uno, otto, undici, and ottanta to ottantanove.
+    const bool vowel =
+        percent == 1 || percent == 8 || percent == 11 || (percent >= 80 && percent <= 89);
+    const QString article = from ? (vowel ? QStringLiteral("dall'") : QStringLiteral("dal "))
+                                 : (vowel ? QStringLiteral("all'") : QStringLiteral("al "));
+    return article + percentText(percent);
+}
+
+QString tipWords(const TipInput& in, Voice voice)
+{
+    QStringList lines{stateLine(in, voice)};
     const BatteryDetails& details = in.details;
     const QString power = powerLine(details);
     if (!power.isEmpty())

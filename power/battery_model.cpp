@@ -29,6 +29,8 @@ int health(double full, double design)
     if (!(full > 0.0) || !(design > 0.0) || !std::isfinite(full) || !std::isfinite(design))
         return kNotKnown;
     const double percent = 100.0 * full / design;
+    if (percent < kLeastHealth)
+        return kNotKnown;
     return percent >= 100.0 ? 100 : static_cast<int>(std::lround(percent));
 }
 

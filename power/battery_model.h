@@ -93,8 +93,11 @@ double seconds(double value);
 // The power, or 0 when it is none worth telling; a rate written negative
 // counts by its size.
 double watts(double value);
+// Below this a battery's health is figures in mixed units (µWh against
+// mWh) or a design the gauge forgot, not a battery that still works.
+constexpr double kLeastHealth = 10.0;
 // Full against design in whole percent, at most 100; kNotKnown when either is
-// not known or not positive.
+// not known or not positive, or the health is below kLeastHealth.
 int health(double full, double design);
 // A charge limit a kernel or UPower may give: 1..99 (100 is no limit).
 int limit(long long value);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace tellavo {
 namespace history {
@@ -115,32 +116,41 @@ std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std
     return curve;
 }
 
-std::vector<LevelPoint> weighedCurve(const std::vector<std::vector<LevelPoint>>& curves,
-                                     const std::vector<double>& weights)
+std::vector<LevelPoint> joinedCurve(const std::vector<std::vector<LevelPoint>>& curves,
+                                    const std::vector<double>& weights)
 {
-    if (curves.size() == 1)
-        return curves.front();
-    std::vector<LevelPoint> curve;
-    for (const LevelPoint& at : curves.front()) {
+    std::vector<std::int64_t> ages;
+    for (const std::vector<LevelPoint>& curve : curves)
+        for (const LevelPoint& p : curve)
+            ages.push_back(p.ms);
+    std::sort(ages.begin(), ages.end(), std::greater<>());
+    ages.erase(std::unique(ages.begin(), ages.end()), ages.end());
+    const bool weighed = std::all_of(weights.begin(), weights.end(),
+                                     [](double w) { return w > 0.0 && std::isfinite(w); });
+    std::vector<LevelPoint> joined;
+    for (const std::int64_t age : ages) {
         double sum = 0.0;
         double weight = 0.0;
-        bool all = true;
-        for (std::size_t b = 0; b < curves.size() && all; ++b) {
-            // Oldest first, so the last one no younger than "at" is its level.
+        // Whether on mains, by the newest point that was there by then.
+        const LevelPoint* newest = nullptr;
+        for (std::size_t b = 0; b < curves.size(); ++b) {
+            if (curves[b].empty())
+                continue;
+            // Oldest first, so the last one no younger than age is its level.
             const LevelPoint* last = nullptr;
             for (const LevelPoint& p : curves[b])
-                if (p.ms >= at.ms)
+                if (p.ms >= age)
                     last = &p;
-            all = last && weights[b] > 0.0;
-            if (all) {
-                sum += last->level * weights[b];
-                weight += weights[b];
-            }
+            if (last && (!newest || last->ms < newest->ms))
+                newest = last;
+            const double w = weighed ? weights[b] : 1.0;
+            sum += (last ? last : &curves[b].front())->level * w;
+            weight += w;
         }
-        if (all)
-            curve.push_back({at.ms, sum / weight, at.onMains});
+        if (weight > 0.0 && newest)
+            joined.push_back({age, sum / weight, newest->onMains});
     }
-    return curve;
+    return joined;
 }
 
 }  // namespace history
@@ -169,11 +179,24 @@ void ChargeHistory::addLevel(std::int64_t ms, double level, BatteryUnit unit, bo
 
 void ChargeHistory::addPercent(std::int64_t ms, int percent, bool onMains)
 {
+    m_latest = {ms, static_cast<double>(percent), onMains};
     if (!m_curve.empty() && ms - m_curve.back().ms < kPointEveryMs && ms >= m_curve.back().ms)
         return;
-    m_curve.push_back({ms, static_cast<double>(percent), onMains});
-    if (m_curve.size() > kMostPoints)
+    m_curve.push_back(m_latest);
+    while (m_curve.size() > kMostPoints || ms - m_curve.front().ms > kDayMs)
         m_curve.pop_front();
+}
+
+std::vector<LevelPoint> ChargeHistory::day(std::int64_t nowMs) const
+{
+    std::vector<LevelPoint> day;
+    for (const LevelPoint& point : m_curve)
+        if (point.ms <= nowMs && nowMs - point.ms <= kDayMs)
+            day.push_back({nowMs - point.ms, point.level, point.onMains});
+    if (m_latest.ms >= 0 && m_latest.ms <= nowMs && !m_curve.empty() &&
+        m_latest.ms > m_curve.back().ms)
+        day.push_back({nowMs - m_latest.ms, m_latest.level, m_latest.onMains});
+    return day;
 }
 
 bool ChargeHistory::ratePerHour(double& rate, std::int64_t sinceMs) const

@@ -54,12 +54,14 @@ bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::in
 std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std::int64_t nowSecs,
                                 bool (*onMains)(unsigned state));
 
-// Several batteries' curves as one, as the strip's charge weighs them: at each
-// point of the first, each battery's last level by then, weighted by its
-// weight (its full energy). Times before every battery has a level are left
-// out.
-std::vector<LevelPoint> weighedCurve(const std::vector<std::vector<LevelPoint>>& curves,
-                                     const std::vector<double>& weights);
+// Several batteries' curves as one, as the strip's charge weighs them: at
+// every time any of them has a point, each battery's last level by then
+// (carried forward; before its first point, that first level: a history kept
+// only on change has nothing from a battery that held still), weighted by
+// its weight (its full energy), or alike when a weight is missing. On mains
+// as the newest of those points says.
+std::vector<LevelPoint> joinedCurve(const std::vector<std::vector<LevelPoint>>& curves,
+                                    const std::vector<double>& weights);
 
 }  // namespace history
 
@@ -71,6 +73,8 @@ class ChargeHistory {
 public:
     static constexpr std::int64_t kLevelEveryMs = 10'000;
     static constexpr std::int64_t kPointEveryMs = history::kMinute;
+    static constexpr std::int64_t kDayMs = 86'400'000;
+    // A day of them, once a minute: the bound when nothing else drops them.
     static constexpr std::size_t kMostPoints = 1440;
 
     // Whether the tick should read the level now: a level is kept every
@@ -79,7 +83,8 @@ public:
     // A change of the unit, or of the line status, or a level that moves
     // against the line (a gauge recalibrating), starts the stretch anew.
     void addLevel(std::int64_t ms, double level, BatteryUnit unit, bool onMains);
-    // The percentage for the curve; kept once a minute.
+    // The percentage for the curve; kept once a minute, for a day of the
+    // boot clock (a sleep counts: what came before it is as old as it is).
     void addPercent(std::int64_t ms, int percent, bool onMains);
     // The level's change per hour over the last stretch since sinceMs (a
     // wake: the curve keeps its points, the rate starts anew), when settled.
@@ -87,6 +92,9 @@ public:
     // That rate, as the battery model takes it.
     std::optional<SettledRate> settledRate(std::int64_t sinceMs) const;
     const std::deque<LevelPoint>& curve() const { return m_curve; }
+    // The day's curve at nowMs, oldest first, each point's ms its age, up to
+    // the last percentage given.
+    std::vector<LevelPoint> day(std::int64_t nowMs) const;
     // The unit of the levels kept (None before the first).
     BatteryUnit unit() const { return m_unit; }
 
@@ -94,6 +102,7 @@ private:
     std::vector<LevelPoint> m_levels;  // the stretch, oldest first
     BatteryUnit m_unit = BatteryUnit::None;
     std::deque<LevelPoint> m_curve;
+    LevelPoint m_latest{-1, 0.0, false};
 };
 
 }  // namespace tellavo

@@ -130,10 +130,7 @@ BatteryDetails SysfsPowerSource::batteryDetails()
 {
     BatteryDetails details = tellavo::batteryDetails(sysfsBatteryReadings(m_supplies),
                                                      m_history.settledRate(m_wakes->lastWakeMs()));
-    const std::int64_t now = m_wakes->nowMs();
-    for (const LevelPoint& point : m_history.curve())
-        if (point.ms <= now)
-            details.day.push_back({now - point.ms, point.level, point.onMains});
+    details.day = m_history.day(m_wakes->nowMs());
     return details;
 }
 

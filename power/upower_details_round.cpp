@@ -16,10 +16,13 @@ Q_LOGGING_CATEGORY(lcRound, "tellavo.platform.power.round", QtWarningMsg)
 
 // More devices than any desk holds: past it, the rest are not asked.
 constexpr int kMostDevices = 32;
-constexpr uint kDaySeconds = 86'400;
+// upowerd gives the samples within 0.95 of the span asked: a little more is
+// asked, and what lies beyond the span is left out afterwards.
+constexpr uint kDaySeconds = 86'400 * 20 / 19 + 1;
+constexpr uint kRateSeconds = uint(history::kAverageSpanMs / 1000) * 20 / 19 + 1;
 // The curve's points a day; the rate's over the average's span (10 s each).
 constexpr uint kCurvePoints = 200;
-constexpr uint kRatePoints = 60;
+constexpr uint kRatePoints = 64;
 
 }  // namespace
 
@@ -87,8 +90,7 @@ void DetailsRound::askHistories()
                 QStringLiteral("GetHistory"));
             // A resolution of 0 makes upowerd 0.99 crash.
             call << (rates ? QStringLiteral("rate") : QStringLiteral("charge"))
-                 << uint(rates ? history::kAverageSpanMs / 1000 : kDaySeconds)
-                 << (rates ? kRatePoints : kCurvePoints);
+                 << (rates ? kRateSeconds : kDaySeconds) << (rates ? kRatePoints : kCurvePoints);
             ++m_left;
             m_ask(call, [this, i, rates](const QDBusMessage& reply) {
                 auto& into = rates ? m_devices[i].rates : m_devices[i].charges;

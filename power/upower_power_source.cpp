@@ -34,6 +34,9 @@ QString connectionName(const void* owner)
     return QStringLiteral("tellavo-upower-%1").arg(reinterpret_cast<quintptr>(owner), 0, 16);
 }
 
+// A round this young is shown again rather than asked anew.
+constexpr std::int64_t kRoundFreshMs = 5000;
+
 QString kernelNameOf(const DeviceRound& device)
 {
     return QFileInfo(device.properties.value(QStringLiteral("NativePath")).toString()).fileName();
@@ -331,6 +334,13 @@ void UPowerPowerSource::forget()
     m_roundDetails = BatteryDetails();
 }
 
+bool UPowerPowerSource::roundStale() const
+{
+    // Worked out for another line status, or before a wake: it would tell
+    // what the batteries did then.
+    return m_roundLine != m_line || m_wakes->lastWakeMs() >= m_roundMs;
+}
+
 BatteryDetails UPowerPowerSource::batteryDetails()
 {
     if (!m_available)
@@ -342,18 +352,30 @@ BatteryDetails UPowerPowerSource::batteryDetails()
     BatteryDetails live = tellavo::batteryDetails({display});
     if (!m_hasRound)
         return live;
-    // A round worked out for another line status would tell what the
-    // batteries did then.
-    if (m_roundLine != m_line) {
-        live.devices = m_roundDetails.devices;
-        return live;
-    }
-    return m_roundDetails;
+    if (!roundStale())
+        return m_roundDetails;
+    // The state as it is now, and nothing of the round's times or watts
+    // until the next round: the day before now holds.
+    BatteryDetails now;
+    now.state = live.state;
+    now.devices = m_roundDetails.devices;
+    now.day = m_roundDetails.day;
+    return now;
 }
 
 void UPowerPowerSource::refreshDetails()
 {
     m_roundAsked = true;
+    // A round of a few seconds ago still tells the truth: a tip shown again
+    // soon after need not ask again.
+    if (m_hasRound && !roundStale() && !m_round.pending() &&
+        m_wakes->nowMs() - m_roundMs < kRoundFreshMs)
+        return;
+    askRound();
+}
+
+void UPowerPowerSource::askRound()
+{
     if (m_available || m_round.pending())
         m_round.start();
 }
@@ -361,8 +383,9 @@ void UPowerPowerSource::refreshDetails()
 void UPowerPowerSource::onDevicesChanged()
 {
     heardFromUPower();
+    // The last round's list of devices is not the list now, however young.
     if (m_roundAsked)
-        refreshDetails();
+        askRound();
 }
 
 // Each battery of the machine in the order of its kernel name, and each
@@ -396,6 +419,12 @@ void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
                      reading.state == ChargeState::Discharging)
                 allSettled = false;
             curves.push_back(history::curveOf(device.charges, nowSecs, onMains));
+            // Up to now, at the charge it has now.
+            const int percent = percentage(device.properties.value(QStringLiteral("IsPresent")),
+                                           device.properties.value(QStringLiteral("Type")),
+                                           device.properties.value(QStringLiteral("Percentage")));
+            if (percent != power::kUnknown)
+                curves.back().push_back({0, double(percent), m_line == power::kAcOnline});
             weights.push_back(reading.full);
         }
         readings.push_back(std::move(reading));
@@ -404,9 +433,9 @@ void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
     if (allSettled && settled != 0.0)
         rate = SettledRate{BatteryUnit::Energy, settled};
     m_roundDetails = tellavo::batteryDetails(std::move(readings), rate);
-    if (!curves.empty())
-        m_roundDetails.day = history::weighedCurve(curves, weights);
+    m_roundDetails.day = history::joinedCurve(curves, weights);
     m_roundLine = m_line;
+    m_roundMs = m_wakes->nowMs();
     m_hasRound = true;
     emit detailsChanged();
 }

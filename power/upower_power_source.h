@@ -11,6 +11,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -77,12 +78,14 @@ public:
     // Each battery as the last round of refreshDetails() found it, through
     // the battery model: the state, the times (from the rate averaged over
     // UPower's history of the last minutes, else this moment's), the watts,
-    // the limits, the devices' batteries and the day's curve. Before a round,
-    // or once the state has moved on from the round's, the display device
-    // from the cache stands for the batteries.
+    // the limits, the devices' batteries and the day's curve. Before a round
+    // the display device from the cache stands for the batteries; once the
+    // line status differs from the round's, or the machine woke since, only
+    // the state is told (and the day), until the next round.
     BatteryDetails batteryDetails() override;
-    // One round (see DetailsRound). A device that UPower adds or removes
-    // starts a round too, once one has been asked for.
+    // One round (see DetailsRound), unless the last is a few seconds old and
+    // still holds. A device that UPower adds or removes starts a round too,
+    // once one has been asked for.
     void refreshDetails() override;
 
     // The kernel's supplies, where a battery's charge limit is read (UPower
@@ -129,7 +132,9 @@ private:
     void forget();
     void update();
     void wait(Wait what);
+    void askRound();
     void onRound(std::vector<DeviceRound> devices);
+    bool roundStale() const;
     // An asynchronous call whose reply (or error) goes to then, unless UPower
     // has changed hands (or the bus gone) meanwhile.
     void ask(const QDBusMessage& call, std::function<void(const QDBusMessage&)> then);
@@ -164,6 +169,7 @@ private:
     bool m_hasRound = false;
     BatteryDetails m_roundDetails;
     int m_roundLine = power::kUnknown;
+    std::int64_t m_roundMs = 0;  // on the boot clock
 
     // What the reads return, worked out when the cache changes.
     bool m_available = false;

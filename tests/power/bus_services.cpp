@@ -224,10 +224,12 @@ int ServiceDriver::calls(const QString& method, const QString& path) const
     int count = 0;
     const QByteArray m = method.toUtf8();
     const QByteArray p = path.toUtf8();
-    // "<time> <method> <path> <interface>"
+    // "<time> <method> <path> <interface>"; a template's own method is
+    // logged as "<time> <method> <arguments>".
     while (!log.atEnd()) {
-        const QList<QByteArray> words = log.readLine().split(' ');
-        if (words.size() >= 3 && words[1] == m && words[2] == p)
+        const QList<QByteArray> words = log.readLine().trimmed().split(' ');
+        if (words.size() >= 2 && words[1] == m &&
+            (p.isEmpty() || (words.size() >= 3 && words[2] == p)))
             ++count;
     }
     return count;

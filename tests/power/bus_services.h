@@ -86,8 +86,9 @@ public:
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     qint64 pid() const { return m_process.processId(); }
 
-    // How many calls of a method (Get, GetAll, ...) on an object path the
-    // service has logged so far (upower_mock.py logs every call it gets).
+    // How many calls of a method (Get, GetAll, ...) on an object path (any,
+    // when empty) the service has logged so far (upower_mock.py logs every
+    // call it gets).
     int calls(const QString& method, const QString& path) const;
 
 private:

@@ -165,6 +165,9 @@ void TestBatteryModel::details_data()
     row("full above design is 100 %, a million cycles none",
         Readings{with(bat("BAT0"), health(40, 1'000'000))}, none, S::Discharging, 2 * kHour, 0.0,
         10.0, true, " 40% s2 h100 c-1 l-1/-1");
+    row("health under 10 %: figures in mixed units, not told",
+        Readings{with(bat("BAT0"), health(57'470, -1))}, none, S::Discharging, 2 * kHour, 0.0,
+        10.0, true, " 40% s2 h-1 c-1 l-1/-1");
     row("design 0 and cycles 0: not known", Readings{with(bat("BAT0"), health(0, 0))}, none,
         S::Discharging, 2 * kHour, 0.0, 10.0, true, " 40% s2 h-1 c-1 l-1/-1");
     row("a model of 40 characters is kept, blanks made one",

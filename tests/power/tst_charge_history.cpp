@@ -14,7 +14,10 @@ using history::StateSample;
 using tellavo::test::row;
 
 using Samples = std::vector<StateSample>;
+using Curves = std::vector<std::vector<LevelPoint>>;
 Q_DECLARE_METATYPE(Samples)
+Q_DECLARE_METATYPE(Curves)
+Q_DECLARE_METATYPE(std::vector<double>)
 
 namespace {
 
@@ -52,6 +55,9 @@ private slots:
     void settledRate();
     void curve_data();
     void curve();
+    void joined_data();
+    void joined();
+    void kernelFilesDay();
     void wakes_data();
     void wakes();
 };
@@ -114,6 +120,67 @@ void TestChargeHistory::curve()
         points
             << QStringLiteral("%1:%2%3").arg(p.ms / 60'000).arg(p.level).arg(p.onMains ? "+" : "");
     QCOMPARE(points.join(QLatin1Char(' ')), curve);
+}
+
+// Several batteries' curves as one, on the union of their times, weighed by
+// full energy (50 and 25 Wh here); ms in minutes of age.
+void TestChargeHistory::joined_data()
+{
+    QTest::addColumn<Curves>("curves");
+    QTest::addColumn<std::vector<double>>("weights");
+    QTest::addColumn<QString>("joined");  // age in minutes:percent, oldest first
+    constexpr std::int64_t m = 60'000;
+    const std::vector<double> weights{50.0, 25.0};
+    row("both change: every time of either",
+        Curves{{{60 * m, 90, false}, {30 * m, 60, false}, {0, 30, false}},
+               {{45 * m, 30, false}, {0, 0, false}}},
+        weights, "60:70 45:70 30:50 0:20");
+    row("an idle second battery, known only now: its charge all along",
+        Curves{{{60 * m, 90, false}, {30 * m, 60, false}, {0, 30, false}}, {{0, 60, false}}},
+        weights, "60:80 30:60 0:40");
+    row("a battery held at its limit all day beside one that moved",
+        Curves{{{0, 80, true}}, {{120 * m, 100, true}, {0, 40, true}}}, weights,
+        "120:86.6667+ 0:66.6667+");
+    row("a gap: the last level carried over it",
+        Curves{{{90 * m, 90, false}, {10 * m, 50, true}}, {{0, 60, true}}}, weights,
+        "90:80 10:53.3333+ 0:53.3333+");
+    row("a weight missing: alike", Curves{{{30 * m, 90, false}, {0, 80, false}}, {{0, 40, false}}},
+        std::vector<double>{50.0, 0.0}, "30:65 0:60");
+    row("nothing", Curves{{}, {}}, weights, "");
+}
+
+void TestChargeHistory::joined()
+{
+    QFETCH(Curves, curves);
+    QFETCH(std::vector<double>, weights);
+    QFETCH(QString, joined);
+    QStringList points;
+    for (const LevelPoint& p : history::joinedCurve(curves, weights))
+        points
+            << QStringLiteral("%1:%2%3").arg(p.ms / 60'000).arg(p.level).arg(p.onMains ? "+" : "");
+    QCOMPARE(points.join(QLatin1Char(' ')), joined);
+}
+
+// The kernel's files: the tick's curve spans a day of the boot clock, sleeps
+// included, up to the last reading.
+void TestChargeHistory::kernelFilesDay()
+{
+    ChargeHistory history;
+    constexpr std::int64_t m = 60'000;
+    for (std::int64_t t = 0; t <= 120 * m; t += 1000)
+        history.addPercent(t, 80 - int(t / (10 * m)), false);
+    history.addPercent(120 * m + 30'000, 67, false);
+    std::vector<LevelPoint> day = history.day(120 * m + 30'000);
+    QCOMPARE(day.front().ms, 120 * m + 30'000);
+    QCOMPARE(day.back().ms, 0);
+    QCOMPARE(day.back().level, 67.0);
+    // A sleep of 23 h: what came before its last hour is past a day.
+    const std::int64_t woke = (120 + 23 * 60) * m;
+    history.addPercent(woke, 60, false);
+    day = history.day(woke);
+    QVERIFY(day.front().ms <= ChargeHistory::kDayMs);
+    QCOMPARE(day.front().level, 74.0);
+    QCOMPARE(day.size(), std::size_t(62));
 }
 
 void TestChargeHistory::wakes_data()

@@ -7,6 +7,7 @@
 #include "upower_power_source.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
 
 using tellavo::test::row;
@@ -55,6 +56,8 @@ private slots:
     void readingsChangedOnlyOnRealChange();
     void details_data();
     void details();
+    void roundHeldOrAskedAgain_data();
+    void roundHeldOrAskedAgain();
     void livenessAsksOncePerPeriod();
     void livenessWaitsForSilence_data();
     void livenessWaitsForSilence();
@@ -219,6 +222,58 @@ void TestUPowerPowerSource::details()
     // Neither is a reading: the window's sleeping tick is not woken for them.
     QCOMPARE(changed.readings(), 0);
     QCOMPARE(source.read().batteryLifePercent, 57);
+}
+
+// The tip's round (each battery's watts and times) holds while it tells the
+// truth: a tip shown again within seconds reuses it; once the charger is
+// plugged in, or the machine woke, its times and watts are not shown, the
+// state is, and the next tip asks anew.
+void TestUPowerPowerSource::roundHeldOrAskedAgain_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<bool>("stale");
+    QTest::addColumn<bool>("asksAgain");
+    row("shown again at once: reused", "", false, false);
+    row("shown again after 5 s: asked again", "wait", false, true);
+    row("the charger plugged in", "plug", true, true);
+    row("a wake", "wake", true, true);
+}
+
+void TestUPowerPowerSource::roundHeldOrAskedAgain()
+{
+    QFETCH(QString, then);
+    QFETCH(bool, stale);
+    QFETCH(bool, asksAgain);
+    QVERIFY(m_env.startMock());
+    UPowerPowerSource source;
+    QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
+    QSignalSpy rounds(&source, &tellavo::PowerSource::detailsChanged);
+    source.refreshDetails();
+    QVERIFY(rounds.wait(kSoon));
+    QCOMPARE(source.batteryDetails().watts, 10.0);
+    const int asked = m_mock.calls("EnumerateDevices", {});
+
+    if (then == QLatin1String("wait")) {
+        QTest::qWait(5100);
+    } else if (then == QLatin1String("plug")) {
+        QVERIFY(m_mock.send("state charging"));
+        QVERIFY(m_mock.send("on-battery false"));
+        QTRY_COMPARE_WITH_TIMEOUT(source.read().acLineStatus, kOn, kSoon);
+    } else if (then == QLatin1String("wake")) {
+        source.wakes().woke();
+    }
+    const BatteryDetails held = source.batteryDetails();
+    QCOMPARE(held.watts, stale ? 0.0 : 10.0);
+    QCOMPARE(held.secondsToEmpty + held.secondsToFull > 0.0, !stale);
+    QCOMPARE(held.state,
+             then == QLatin1String("plug") ? ChargeState::Charging : ChargeState::Discharging);
+    source.refreshDetails();
+    if (asksAgain)
+        QVERIFY(rounds.wait(kSoon));
+    else
+        QVERIFY(!rounds.wait(300));
+    QCOMPARE(m_mock.calls("EnumerateDevices", {}), asked + (asksAgain ? 1 : 0));
+    QCOMPARE(source.batteryDetails().watts, 10.0);
 }
 
 // With a short period: one GetAll per period, of the two objects in turn,

@@ -33,6 +33,8 @@ private slots:
     void tip();
     void fixtureTips_data();
     void fixtureTips();
+    void spokenTimes_data();
+    void spokenTimes();
     void percentWords_data();
     void percentWords();
     void pictureWords_data();
@@ -63,23 +65,26 @@ void TestStatusWords::tip_data()
     };
     using S = ChargeState;
     row("discharging", kOff, 57, S::Discharging, 3900, 0,
-        "In scarica: 57%, circa 1 h 05 min rimanenti");
+        "In scarica: 57%, circa 1 h 5 min rimanenti");
     row("discharging, time 0 is not known yet", kOff, 57, S::Discharging, 0, 0, "In scarica: 57%");
     row("discharging, under a minute", kOff, 3, S::Discharging, 45, 0,
         "In scarica: 3%, meno di 1 min rimanente");
     row("to the nearest minute, up", kOff, 57, S::Discharging, 3931, 0,
-        "In scarica: 57%, circa 1 h 06 min rimanenti");
+        "In scarica: 57%, circa 1 h 6 min rimanenti");
     row("more than a day", kOff, 99, S::Discharging, 30 * kHour + 60, 0,
-        "In scarica: 99%, circa 30 h 01 min rimanenti");
+        "In scarica: 99%, più di un giorno rimanente");
+    row("a day to the minute", kOff, 99, S::Discharging, 24 * kHour, 0,
+        "In scarica: 99%, circa 24 h rimanenti");
     row("past ten days: no time", kOff, 99, S::Discharging, 240 * kHour + 1, 0, "In scarica: 99%");
     row("negative: no time", kOff, 57, S::Discharging, -3900, 0, "In scarica: 57%");
     row("NaN: no time", kOff, 57, S::Discharging, kNaN, 0, "In scarica: 57%");
     row("huge: no time", kOff, 57, S::Discharging, 9e15, 0, "In scarica: 57%");
     row("discharging tells no time to full", kOff, 57, S::Discharging, 0, 2700, "In scarica: 57%");
     row("discharging, percentage 255", kOff, kUnknown, S::Discharging, 2 * kHour, 0,
-        "In scarica, circa 2 h 00 min rimanenti");
+        "In scarica, circa 2 h rimanenti");
 
-    row("charging", kOn, 88, S::Charging, 0, 2700, "In carica: 88%, carica completa tra 45 min");
+    row("charging", kOn, 88, S::Charging, 0, 2700,
+        "In carica: 88%, carica completa tra circa 45 min");
     row("charging, under a minute", kOn, 99, S::Charging, 0, 20,
         "In carica: 99%, carica completa tra meno di 1 min");
     // Around the minute and the hour, to the nearest minute.
@@ -89,13 +94,16 @@ void TestStatusWords::tip_data()
         const char* left;
         const char* full;
     } times[] = {{"59 s", 59, "meno di 1 min rimanente", "meno di 1 min"},
-                 {"60 s", 60, "circa 1 min rimanente", "1 min"},
-                 {"89 s", 89, "circa 1 min rimanente", "1 min"},
-                 {"90 s", 90, "circa 2 min rimanenti", "2 min"},
-                 {"44 min 29 s", 44 * 60 + 29, "circa 44 min rimanenti", "44 min"},
-                 {"59 min 29 s", 59 * 60 + 29, "circa 59 min rimanenti", "59 min"},
-                 {"59 min 30 s", 59 * 60 + 30, "circa 1 h 00 min rimanenti", "1 h 00 min"},
-                 {"1 h", kHour, "circa 1 h 00 min rimanenti", "1 h 00 min"}};
+                 {"60 s", 60, "circa 1 min rimanente", "circa 1 min"},
+                 {"89 s", 89, "circa 1 min rimanente", "circa 1 min"},
+                 {"90 s", 90, "circa 2 min rimanenti", "circa 2 min"},
+                 {"44 min 29 s", 44 * 60 + 29, "circa 44 min rimanenti", "circa 44 min"},
+                 {"59 min 29 s", 59 * 60 + 29, "circa 59 min rimanenti", "circa 59 min"},
+                 {"59 min 30 s", 59 * 60 + 30, "circa 1 h rimanente", "circa 1 h"},
+                 {"1 h", kHour, "circa 1 h rimanente", "circa 1 h"},
+                 {"1 h 1 min", kHour + 60, "circa 1 h 1 min rimanente", "circa 1 h 1 min"},
+                 {"1 h 5 min", kHour + 300, "circa 1 h 5 min rimanenti", "circa 1 h 5 min"},
+                 {"past a day", 25 * kHour, "più di un giorno rimanente", "più di un giorno"}};
     for (const auto& t : times) {
         BatteryDetails details;
         details.state = S::Discharging;
@@ -120,7 +128,7 @@ void TestStatusWords::tip_data()
     row("unknown, nothing known", kUnknown, kUnknown, S::Unknown, 0, 0,
         "Stato della batteria sconosciuto");
     row("unknown on battery is discharging", kOff, 57, S::Unknown, 3900, 0,
-        "In scarica: 57%, circa 1 h 05 min rimanenti");
+        "In scarica: 57%, circa 1 h 5 min rimanenti");
     row("unknown on mains: two lines", kOn, 80, S::Unknown, 0, 0,
         "Alimentazione da rete: 80%\nStato della batteria sconosciuto");
     row("unknown, line unknown: two lines", kUnknown, 57, S::Unknown, 0, 0,
@@ -141,8 +149,8 @@ void TestStatusWords::tip_data()
     two.batteries[0].healthPercent = 87;
     two.batteries[0].cycles = 312;
     with("two batteries, watts", kOff, 57, two,
-         "In scarica: 57%, circa 1 h 05 min rimanenti\nConsumo: 12,4 W\n"
-         "Batteria 1 (45N1029): 80%, in scarica, capacità 87%, 312 cicli\n"
+         "In scarica: 57%, circa 1 h 5 min rimanenti\nConsumo: 12,4 W\n"
+         "Batteria 1 (45N1029): 80%, in scarica, salute 87%, 312 cicli\n"
          "Batteria 2: 35%, in scarica");
     BatteryDetails one{S::Charging, 0, 0, 30.06, {pack(62, S::Charging)}, {}};
     one.batteries[0].healthPercent = 87;
@@ -166,10 +174,10 @@ void TestStatusWords::tip_data()
          "In scarica: 2%, circa 3 min rimanenti");
     with("charging to the limit", kOn, 62,
          {S::Charging, 0, 1800, 0, {pack(62, S::Charging, 80)}, {}},
-         "In carica: 62%, limite di carica (80%) tra 30 min");
+         "In carica: 62%, limite di carica (80%) tra circa 30 min");
     with("paused at the limit", kOn, 80,
          {S::NotCharging, 0, 0, 3.2, {pack(80, S::NotCharging, 80)}, {}},
-         "In pausa al limite di carica (80%): 80%");
+         "In pausa al limite di carica: 80%");
     with("paused between start and limit", kOn, 78,
          {S::NotCharging, 0, 0, 0, {pack(78, S::NotCharging, 80, 75)}, {}},
          "In pausa al limite di carica (80%): 78%");
@@ -216,20 +224,20 @@ void TestStatusWords::fixtureTips_data()
     row("laptop_on_battery",
         "In scarica: 57%, circa 2 h 45 min rimanenti\nConsumo: 10,0 W\n"
         "Capacità: 88% dell'originale");
-    row("laptop_charging", "In carica: 88%, carica completa tra 30 min\nIn carica a 12,0 W");
+    row("laptop_charging", "In carica: 88%, carica completa tra circa 30 min\nIn carica a 12,0 W");
     row("two_batteries",
-        "In scarica: 60%, circa 4 h 00 min rimanenti\nConsumo: 15,0 W\n"
+        "In scarica: 60%, circa 4 h rimanenti\nConsumo: 15,0 W\n"
         "Batteria 1: 100%, carica completa\nBatteria 2: 50%, in scarica");
     row("desktop", "Alimentazione da rete, nessuna batteria");
     row("charge_units",
-        "In scarica: 64%, circa 3 h 00 min rimanenti\nConsumo: 17,1 W\n"
+        "In scarica: 64%, circa 3 h rimanenti\nConsumo: 17,1 W\n"
         "Batteria 1: 50%, in scarica\nBatteria 2: 75%, in scarica");
     row("energy_and_charge", "In carica: 50%");
     row("usb_c_charger", "In carica: 70%");
     row("battery_only_charging", "In carica: 35%");
     row("limit_two_packs",
         "In pausa al limite di carica (80%): 87%\n"
-        "Batteria 1 (5B10W13975): 80%, in pausa al limite di carica (80%), capacità 90%, "
+        "Batteria 1 (5B10W13975): 80%, in pausa al limite di carica (80%), salute 90%, "
         "512 cicli\nBatteria 2: 100%, carica completa");
 }
 
@@ -242,6 +250,35 @@ void TestStatusWords::fixtureTips()
     const PowerReading reading = source.read();
     QCOMPARE(tipWords({reading.acLineStatus, reading.batteryLifePercent, source.batteryDetails()}),
              tip);
+}
+
+// A time as a speech synthesiser is given it: no "h" or "min" to spell.
+void TestStatusWords::spokenTimes_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<bool>("provisional");
+    QTest::addColumn<QString>("spoken");
+    const auto row = [](const char* tag, double seconds, bool provisional, const char* spoken) {
+        QTest::newRow(tag) << seconds << provisional << QString::fromUtf8(spoken);
+    };
+    row("2 h 30 min", 9000, false, "circa 2 ore e 30 minuti");
+    row("1 h 1 min", 3660, false, "circa 1 ora e 1 minuto");
+    row("1 h", kHour, false, "circa 1 ora");
+    row("2 h", 2 * kHour, false, "circa 2 ore");
+    row("45 min", 2700, false, "circa 45 minuti");
+    row("1 min", 60, false, "circa 1 minuto");
+    row("45 s", 45, false, "meno di un minuto");
+    row("past a day", 100'000, false, "più di un giorno");
+    row("provisional 2 h 51 min", 10260, true, "circa 2 ore e 45 minuti");
+    row("none", 0, false, "");
+}
+
+void TestStatusWords::spokenTimes()
+{
+    QFETCH(double, seconds);
+    QFETCH(bool, provisional);
+    QFETCH(QString, spoken);
+    QCOMPARE(durationText(seconds, provisional, Voice::Speech), spoken);
 }
 
 void TestStatusWords::percentWords_data()
@@ -306,32 +343,55 @@ void TestStatusWords::everyPictureReadsApart()
     QCOMPARE(seen.size(), kPictureCount);
 }
 
-// The day's curve as a screen reader hears it; ms is each point's age.
+// The day's curve in words, as the eye reads them under the curve and as a
+// screen reader speaks them; ms is each point's age.
 void TestStatusWords::dayInWords_data()
 {
     QTest::addColumn<std::vector<LevelPoint>>("day");
     QTest::addColumn<QString>("words");
+    QTest::addColumn<QString>("spoken");
     constexpr std::int64_t h = 3'600'000;
-    QTest::newRow("a day, plugged in twice")
-        << std::vector<LevelPoint>{{24 * h, 95.4, false}, {20 * h, 60, true}, {16 * h, 90, false},
-                                   {4 * h, 50, true},     {2 * h, 80, false}, {0, 57, false}}
-        << "Ultime 24 ore: dal 95% al 57%, in carica 2 volte";
-    QTest::newRow("since the start, 3 h, once")
-        << std::vector<LevelPoint>{{3 * h, 40, false}, {h, 70, true}, {0, 71, true}}
-        << "Ultime 3 ore: dal 40% al 71%, in carica 1 volta";
-    QTest::newRow("an hour on battery")
-        << std::vector<LevelPoint>{{h, 80, false}, {0, 70, false}} << "Ultima ora: dal 80% al 70%";
-    QTest::newRow("40 min on mains")
-        << std::vector<LevelPoint>{{40 * 60'000, 99, true}, {0, 100, true}}
-        << "Ultimi 40 min: dal 99% al 100%, alimentazione da rete";
-    QTest::newRow("one point: nothing yet") << std::vector<LevelPoint>{{0, 57, false}} << QString();
+    constexpr std::int64_t m = 60'000;
+    const auto row = [](const char* tag, const std::vector<LevelPoint>& day, const char* words,
+                        const char* spoken = nullptr) {
+        QTest::newRow(tag) << day << QString::fromUtf8(words)
+                           << QString::fromUtf8(spoken ? spoken : words);
+    };
+    row("a day, plugged in twice and out twice",
+        {{24 * h, 95.4, false},
+         {20 * h, 60, true},
+         {16 * h, 90, false},
+         {4 * h, 50, true},
+         {2 * h, 80, false},
+         {0, 57, false}},
+        "Ultime 24 ore: dal 95% al 57%, collegato alla rete 2 volte, scollegato 2 volte");
+    row("since the start, 3 h, once", {{3 * h, 40, false}, {h, 70, true}, {0, 71, true}},
+        "Ultime 3 ore: dal 40% al 71%, collegato alla rete 1 volta");
+    row("an hour on battery, from 80 %", {{h, 80, false}, {0, 70, false}},
+        "Ultima ora: dall'80% al 70%");
+    row("40 min on mains", {{40 * m, 99, true}, {0, 100, true}},
+        "Ultimi 40 min: dal 99% al 100%, alimentazione da rete",
+        "Ultimi 40 minuti: dal 99% al 100%, alimentazione da rete");
+    row("on mains at first, unplugged since: not all on mains",
+        {{2 * h, 82, true}, {h, 85, false}, {0, 70, false}},
+        "Ultime 2 ore: dall'82% al 70%, scollegato 1 volta");
+    row("elided before a vowel: otto, undici, uno",
+        {{3 * h, 8, false}, {2 * h, 11, true}, {0, 1, false}},
+        "Ultime 3 ore: dall'8% all'1%, collegato alla rete 1 volta, scollegato 1 volta");
+    row("to 11 %", {{2 * h, 18, false}, {0, 11, false}}, "Ultime 2 ore: dal 18% all'11%");
+    row("one minute", {{m, 57, false}, {0, 57, false}}, "Ultimo minuto: dal 57% al 57%");
+    row("rounded as the strip rounds: half to even", {{2 * h, 58.5, false}, {0, 57.5, false}},
+        "Ultime 2 ore: dal 58% al 58%");
+    row("one point: nothing yet", {{0, 57, false}}, "");
 }
 
 void TestStatusWords::dayInWords()
 {
     QFETCH(std::vector<LevelPoint>, day);
     QFETCH(QString, words);
+    QFETCH(QString, spoken);
     QCOMPARE(dayWords(day), words);
+    QCOMPARE(dayWords(day, Voice::Speech), spoken);
 }
 
 QTEST_APPLESS_MAIN(TestStatusWords)

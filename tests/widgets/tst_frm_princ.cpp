@@ -658,7 +658,7 @@ void TestFrmPrinc::tipWhenAskedFor_data()
 {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("tip");
-    const QString state = QStringLiteral("In scarica: 57%, circa 1 h 05 min rimanenti");
+    const QString state = QStringLiteral("In scarica: 57%, circa 1 h 5 min rimanenti");
     QTest::newRow("surface") << "client" << state;
     QTest::newRow("lblPerc") << "lblPerc" << state;
     QTest::newRow("ProgressBar") << "ProgressBar" << state;
@@ -708,7 +708,7 @@ void TestFrmPrinc::tipWhenAskedFor()
     QVERIFY(!own->curveRect().isEmpty());
     QVERIFY(own->height() > height + own->curveRect().height());
     QCOMPARE(own->accessibleDescription(),
-             own->text() + QStringLiteral("\nUltime 2 ore: dal 80% al 57%, in carica 1 volta"));
+             own->text() + QStringLiteral("\nUltime 2 ore: dall'80% al 57%, collegato alla rete 1 volta, scollegato 1 volta"));
     // A tick that changes what the strip shows remakes the open tip's first
     // line; one that changes nothing asks the source for nothing.
     const int reads = h.si.detailsReads;
