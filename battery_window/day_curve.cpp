@@ -3,6 +3,7 @@
 #include "percent_reading.h"
 #include "tip_words.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -43,9 +44,14 @@ QString times(int n)
 
 }  // namespace
 
+bool worthACurve(const std::vector<LevelPoint>& day)
+{
+    return day.size() >= 2 && day.front().ms - day.back().ms >= kMinuteMs;
+}
+
 QString dayWords(const std::vector<LevelPoint>& day, Voice voice)
 {
-    if (day.size() < 2)
+    if (!worthACurve(day))
         return {};
     int plugs = 0;
     int unplugs = 0;
@@ -68,42 +74,75 @@ QString dayWords(const std::vector<LevelPoint>& day, Voice voice)
 }
 
 void paintDayCurve(QPainter& painter, const QRectF& area, const std::vector<LevelPoint>& day,
-                   int threshold, const QColor& ink)
+                   int threshold, const QColor& ink, const QColor& background)
 {
-    if (day.size() < 2 || area.width() < 2.0 || area.height() < 2.0)
+    if (!worthACurve(day) || area.width() < 2.0 || area.height() < 2.0)
         return;
+    painter.save();
+    // The scale's words, smaller than the tip's: "100%" sets the gutter.
+    QFont small = painter.font();
+    small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    painter.setFont(small);
+    const QFontMetricsF metrics(small);
+    const double gutter = metrics.horizontalAdvance(QStringLiteral("100%")) + 3.0;
+    const double half = metrics.height() / 2.0;
+    const QRectF plot = area.adjusted(gutter, half, 0.0, -half);
     const double span = static_cast<double>(std::max<std::int64_t>(day.front().ms, 1));
     const auto x = [&](std::int64_t age) {
-        return area.right() - area.width() * static_cast<double>(age) / span;
+        return plot.right() - plot.width() * static_cast<double>(age) / span;
     };
     const auto y = [&](double level) {
-        return area.bottom() - area.height() * std::clamp(level, 0.0, 100.0) / 100.0;
+        return plot.bottom() - plot.height() * std::clamp(level, 0.0, 100.0) / 100.0;
     };
-    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    QColor shade = ink;
-    shade.setAlpha(40);
-    // On mains: from each such point to the next.
-    for (std::size_t i = 0; i + 1 < day.size(); ++i)
-        if (day[i].onMains)
-            painter.fillRect(
-                QRectF(QPointF(x(day[i].ms), area.top()), QPointF(x(day[i + 1].ms), area.bottom())),
-                shade);
-    QColor frame = ink;
-    frame.setAlpha(90);
-    painter.setPen(QPen(frame, 1.0));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(area);
-    if (threshold > 0 && threshold < 100) {
-        QPen dashed(QColor(200, 0, 0), 1.0, Qt::DashLine);
-        painter.setPen(dashed);
-        painter.drawLine(QPointF(area.left(), y(threshold)), QPointF(area.right(), y(threshold)));
+    QColor light = ink;
+    light.setAlpha(40);
+    // On mains: each run of such points to the point after it, as one band.
+    for (std::size_t i = 0; i + 1 < day.size(); ++i) {
+        if (!day[i].onMains)
+            continue;
+        std::size_t end = i + 1;
+        while (end + 1 < day.size() && day[end].onMains)
+            ++end;
+        painter.fillRect(
+            QRectF(QPointF(x(day[i].ms), plot.top()), QPointF(x(day[end].ms), plot.bottom())),
+            light);
+        i = end - 1;
+    }
+    // A light scale: 0, 50 and 100 %.
+    QColor faint = ink;
+    faint.setAlpha(70);
+    for (const int level : {0, 50, 100}) {
+        painter.setPen(QPen(faint, 1.0));
+        painter.drawLine(QPointF(plot.left(), y(level)), QPointF(plot.right(), y(level)));
+        painter.setPen(ink);
+        painter.drawText(QRectF(area.left(), y(level) - half, gutter - 3.0, 2 * half),
+                         Qt::AlignRight | Qt::AlignVCenter, percentText(level));
+    }
+    const QColor red(200, 0, 0);
+    const bool warned = threshold > 0 && threshold < 100;
+    if (warned) {
+        painter.setPen(QPen(red, 1.0, Qt::DashLine));
+        painter.drawLine(QPointF(plot.left(), y(threshold)), QPointF(plot.right(), y(threshold)));
     }
     QPainterPath path(QPointF(x(day.front().ms), y(day.front().level)));
     for (const LevelPoint& p : day)
         path.lineTo(x(p.ms), y(p.level));
     painter.setPen(QPen(ink, 1.5));
+    painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
+    // The threshold named at its line's left end, on the tip's own ground so
+    // that the curve never runs through the words: above the line, or below
+    // it near the top.
+    if (warned) {
+        const QString label = QStringLiteral("Avviso ") + percentText(threshold);
+        const double top =
+            y(threshold) - 2 * half >= plot.top() ? y(threshold) - 2 * half : y(threshold) + 1.0;
+        const QRectF box(plot.left() + 2.0, top, metrics.horizontalAdvance(label) + 2.0, 2 * half);
+        painter.fillRect(box, background);
+        painter.setPen(red);
+        painter.drawText(box, Qt::AlignCenter, label);
+    }
     painter.restore();
 }
 

@@ -15,6 +15,7 @@
 #include "tip_words.h"
 #include "window_stacking.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -390,11 +391,16 @@ void FrmPrinc::Timer1_Timer()
         m_progressBar->update();
     }
     // An open tip's first line is the charge the strip shows; a new line
-    // status makes the source's last round a tale of before.
-    if (m_tip->isVisible() && line != lineBefore)
-        m_si.refreshDetails();
-    if (m_tip->isVisible() && (newCaption || line != lineBefore))
-        showTip();
+    // status makes the source's last round a tale of before. A screen
+    // reader, when one listens, gets the same lines from the strip.
+    if (newCaption || line != lineBefore) {
+        if (m_tip->isVisible() && line != lineBefore)
+            m_si.refreshDetails();
+        if (m_tip->isVisible())
+            showTip();
+        else if (QAccessible::isActive())
+            describeStrip(tipWords({line, m_shownReading, m_si.batteryDetails()}, Voice::Speech));
+    }
     if (applyWarningRule(m_state))
         showWarning();
     // Only a source that announces its changes lets the tick sleep; on the
@@ -485,7 +491,11 @@ void FrmPrinc::describeShown()
         if (w->accessibleDescription() != text.description)
             w->setAccessibleDescription(text.description);
     };
-    describe(this, words.window);
+    // The strip's own description is the tip's lines (describeStrip).
+    if (accessibleName() != words.window.name)
+        setAccessibleName(words.window.name);
+    if (accessibleDescription().isEmpty())
+        describeStrip(QString());
     describe(m_lblPerc, words.percent);
     describe(m_progressBar, words.bar);
     describe(m_imgStato, words.picture);
@@ -517,17 +527,35 @@ void FrmPrinc::showTip()
 {
     // The readings the strip shows, and what the source holds besides.
     const BatteryDetails details = m_si.batteryDetails();
-    const QString tip = tipWords({m_shownLine, m_shownReading, details});
-    m_tip->showAt(m_tipAt, tip, details.day, m_state.Soglia);
-    // A screen reader gets the lines and the curve in words.
-    const QString curve = dayWords(details.day);
-    m_tip->setAccessibleDescription(curve.isEmpty() ? tip : tip + QLatin1Char('\n') + curve);
+    const TipInput input{m_shownLine, m_shownReading, details};
+    StatusTip::Content content;
+    content.lines = tipWords(input);
+    content.spokenLines = tipWords(input, Voice::Speech);
+    content.day = details.day;
+    content.dayWords = dayWords(details.day);
+    content.spokenDayWords = dayWords(details.day, Voice::Speech);
+    content.threshold = m_state.Soglia;
+    m_tip->showAt(m_tipAt, content);
+    describeStrip(content.spokenLines);
+}
+
+void FrmPrinc::describeStrip(const QString& spokenLines)
+{
+    // Explored with a screen reader's keys, the strip tells what its tip
+    // would: the strip never takes the focus, and a hover needs a mouse.
+    const QString description =
+        spokenLines.isEmpty() ? texts::strip::windowDescription() : spokenLines;
+    if (accessibleDescription() != description)
+        setAccessibleDescription(description);
 }
 
 void FrmPrinc::tipDetailsChanged()
 {
     if (m_tip->isVisible())
         showTip();
+    else if (QAccessible::isActive())
+        describeStrip(
+            tipWords({m_shownLine, m_shownReading, m_si.batteryDetails()}, Voice::Speech));
 }
 
 bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)

@@ -125,6 +125,8 @@ private:
     void showWarning();
     void startDrag(const QPoint& globalPos);
     void showTip();
+    // The strip's own description for a screen reader: the tip's lines.
+    void describeStrip(const QString& spokenLines);
     // The tip, when shown, says what the source has gathered since.
     void tipDetailsChanged();
     QPoint placedPixels() const;

@@ -28,7 +28,7 @@ public:
     explicit StatusTipAccessible(QWidget* tip) : QAccessibleWidget(tip, QAccessible::ToolTip) {}
     QString text(QAccessible::Text t) const override
     {
-        return t == QAccessible::Name ? static_cast<const QLabel*>(widget())->text()
+        return t == QAccessible::Name ? static_cast<const StatusTip*>(widget())->spokenLines()
                                       : QAccessibleWidget::text(t);
     }
 };
@@ -60,36 +60,56 @@ StatusTip::StatusTip(QWidget* owner)
     connect(&m_expire, &QTimer::timeout, this, &QWidget::hide);
 }
 
-QSize StatusTip::curveSize() const
+bool StatusTip::hasCurve() const
 {
-    if (m_day.size() < 2)
-        return {};
-    const double scale = std::max(1.0, logicalDpiX() / 96.0);
-    return {qRound(kCurveWidth * scale), qRound(kCurveHeight * scale)};
+    return worthACurve(m_content.day);
+}
+
+int StatusTip::curveHeight() const
+{
+    return hasCurve() ? qRound(kCurveHeight * std::max(1.0, logicalDpiX() / 96.0)) : 0;
+}
+
+int StatusTip::wordsHeight() const
+{
+    return hasCurve() && !m_content.dayWords.isEmpty() ? fontMetrics().height() : 0;
 }
 
 QRect StatusTip::curveRect() const
 {
-    const QSize size = curveSize();
-    if (size.isEmpty())
+    if (!hasCurve())
         return {};
-    // Below the lines, in the room the bottom contents margin keeps.
-    return {contentsRect().left() + margin(), contentsRect().bottom() + 1 + kCurveGap, size.width(),
-            size.height() - margin()};
+    // Below the lines, across the tip, in the room the bottom margin keeps.
+    const QRect inside = contentsRect().adjusted(margin(), 0, -margin(), 0);
+    return {inside.left(), contentsRect().bottom() + 1 + kCurveGap, inside.width(), curveHeight()};
 }
 
-void StatusTip::showAt(const QPoint& globalPos, const QString& text,
-                       const std::vector<LevelPoint>& day, int threshold)
+QRect StatusTip::dayWordsRect() const
+{
+    const QRect curve = curveRect();
+    if (curve.isEmpty() || m_content.dayWords.isEmpty())
+        return {};
+    return {curve.left(), curve.bottom() + 1 + kCurveGap, curve.width(), wordsHeight()};
+}
+
+void StatusTip::showAt(const QPoint& globalPos, const Content& content)
 {
     const bool shown = isVisible();
-    m_day = day;
-    m_threshold = threshold;
-    const QSize curve = curveSize();
-    setContentsMargins(0, 0, 0, curve.isEmpty() ? 0 : curve.height() + kCurveGap);
+    m_content = content;
+    setAccessibleDescription(hasCurve() ? content.spokenDayWords : QString());
+    const int below = hasCurve() ? kCurveGap + curveHeight() +
+                                       (wordsHeight() ? kCurveGap + wordsHeight() : 0) + margin()
+                                 : 0;
+    setContentsMargins(0, 0, 0, below);
     // The lines keep the top: the label would centre them in the room.
-    setText(text);
-    // Under the lines, wide enough for the curve.
-    setMinimumWidth(curve.isEmpty() ? 0 : curve.width() + 2 * margin());
+    setText(content.lines);
+    // Wide enough for the curve and for its words.
+    const double scale = std::max(1.0, logicalDpiX() / 96.0);
+    const int wide = hasCurve() ? std::max(qRound(kCurveWidth * scale),
+                                           fontMetrics().horizontalAdvance(content.dayWords)) +
+                                      4 * margin()
+                                : 0;
+    setMinimumWidth(wide);
     adjustSize();
     QPoint at = shown ? pos() : globalPos + QPoint(2, 16);
     if (const QScreen* screen = QGuiApplication::screenAt(globalPos)) {
@@ -106,7 +126,7 @@ void StatusTip::showAt(const QPoint& globalPos, const QString& text,
     }
     update();
     // As long as Qt keeps a tip of this length.
-    m_expire.start(10'000 + 40 * static_cast<int>(text.size()));
+    m_expire.start(10'000 + 40 * static_cast<int>(content.lines.size()));
 }
 
 void StatusTip::paintEvent(QPaintEvent* event)
@@ -118,10 +138,15 @@ void StatusTip::paintEvent(QPaintEvent* event)
         panel.drawPrimitive(QStyle::PE_PanelTipLabel, option);
     }
     QLabel::paintEvent(event);
-    if (m_day.size() >= 2) {
-        QPainter painter(this);
-        paintDayCurve(painter, QRectF(curveRect()).adjusted(0.5, 0.5, -0.5, -0.5), m_day,
-                      m_threshold, palette().color(QPalette::ToolTipText));
+    if (!hasCurve())
+        return;
+    QPainter painter(this);
+    const QColor ink = palette().color(QPalette::ToolTipText);
+    paintDayCurve(painter, QRectF(curveRect()), m_content.day, m_content.threshold, ink,
+                  palette().color(QPalette::ToolTipBase));
+    if (const QRect words = dayWordsRect(); !words.isEmpty()) {
+        painter.setPen(ink);
+        painter.drawText(words, Qt::AlignLeft | Qt::AlignVCenter, m_content.dayWords);
     }
 }
 

@@ -10,21 +10,37 @@
 namespace tellavo {
 
 // The strip's tool tip: its lines and, under them, the day's charge as a
-// curve. Made here rather than by QToolTip, which shows text only. It reads
-// as a tool tip to a screen reader, with the lines and the curve in words as
-// its description; it goes as Qt's tips go: at a press, a key, the wheel,
-// the pointer leaving its owner, or after a while.
+// curve across the tip's width with its words. Made here rather than by
+// QToolTip, which shows text only. It reads as a tool tip to a screen reader,
+// named by its lines as spoken, the curve in words as its description; it
+// goes as Qt's tips go: at a press, a key, the wheel, the pointer leaving its
+// owner, or after a while.
 class StatusTip : public QLabel {
     Q_OBJECT
 public:
     explicit StatusTip(QWidget* owner);
 
+    // What the tip shows: its lines and, under them, the day's curve with
+    // its words; and the same for speech.
+    struct Content {
+        QString lines;
+        QString spokenLines;
+        std::vector<LevelPoint> day;
+        QString dayWords;
+        QString spokenDayWords;
+        int threshold = 0;
+    };
+
     // Shows the tip near globalPos, or changes it in place when it is shown.
-    void showAt(const QPoint& globalPos, const QString& text, const std::vector<LevelPoint>& day,
-                int threshold);
-    const std::vector<LevelPoint>& day() const { return m_day; }
+    void showAt(const QPoint& globalPos, const Content& content);
+    const std::vector<LevelPoint>& day() const { return m_content.day; }
+    // What a screen reader is told: the lines as its name, the curve in
+    // words as its description.
+    QString spokenLines() const { return m_content.spokenLines; }
     // Where the curve is drawn, in the tip; empty without one.
     QRect curveRect() const;
+    // Where its words are written, under it.
+    QRect dayWordsRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,12 +48,13 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    QSize curveSize() const;
+    bool hasCurve() const;
+    int curveHeight() const;
+    int wordsHeight() const;
 
     QWidget* m_owner;
     QTimer m_expire;
-    std::vector<LevelPoint> m_day;
-    int m_threshold = 0;
+    Content m_content;
 };
 
 }  // namespace tellavo

@@ -12,6 +12,7 @@ PropertiesChanged within a second.
                                          [--ac-online 0|1] [--discharge WATTS]
                                          [--second-battery] [--sysfs-link PATH]
                                          [--history-dir DIR] [--seed-history]
+                                         [--seed-hours 3] [--idle-second]
                                          [--tree DIR] [--log FILE]
 
 --discharge drains the battery as a laptop's drains on battery: every second
@@ -29,6 +30,10 @@ gives BAT0 a past in upowerd's history before it starts: a day of charge (95 %
 a day ago down to 40 %, charged to 90 % on mains, full a while, down to the
 57 % of now) and the last twelve minutes of rates swinging between 5 and 25 W
 at each of upowerd's 30 s refreshes; BAT1, with --second-battery, 30 % all day.
+--seed-hours 3 gives a shorter past instead: three hours (80 % down to 60 %
+on battery, charged to 70 %, unplugged an hour ago, down to 57 %).
+--idle-second gives BAT1 no history at all, as upowerd has none for a battery
+whose charge never changed.
 
 --tree DIR gives upowerd the supplies of a tree laid out as the kernel's
 /sys/class/power_supply (tests/power/fixtures), one device a folder, each
@@ -85,7 +90,20 @@ def reexec_under_umockdev():
         os.execvp('umockdev-wrapper', ['umockdev-wrapper', sys.executable] + sys.argv)
 
 
-def seed_history(folder, now):
+def three_hours(now):
+    charge = []
+    for minutes_ago in range(180, 0, -5):
+        if minutes_ago > 90:           # on battery: 80 % down to 60 %
+            level, state = 80 - 20 * (180 - minutes_ago) / 90, 'discharging'
+        elif minutes_ago > 60:         # plugged in: up to 70 %
+            level, state = 60 + 10 * (90 - minutes_ago) / 30, 'charging'
+        else:                          # unplugged: down to 57 %
+            level, state = 70 - 13 * (60 - minutes_ago) / 60, 'discharging'
+        charge.append((now - minutes_ago * 60, level, state))
+    return charge
+
+
+def seed_history(folder, now, hours=24, idle_second=False):
     # upowerd's own format, one file a kind per battery, named by its model and
     # design energy in Wh.
     charge = []
@@ -100,11 +118,15 @@ def seed_history(folder, now):
         else:                          # unplugged: down to 57 %
             level, state = 90 - 33 * (6 * 60 - minutes_ago) / (6 * 60), 'discharging'
         charge.append((t, level, state))
+    if hours != 24:
+        charge = three_hours(now)
     rate = [(now - 720 + 30 * i, 25.0 if i % 2 else 5.0, 'discharging') for i in range(24)]
     # The second pack, when there is one: 30 % all day.
     steady = [(t, 30.0, s) for t, _, s in charge]
-    for name, kind, items in (('Fake_battery-57', 'charge', charge), ('Fake_battery-57', 'rate', rate),
-                              ('Second_pack', 'charge', steady)):
+    files = [('Fake_battery-57', 'charge', charge), ('Fake_battery-57', 'rate', rate)]
+    if not idle_second:
+        files.append(('Second_pack', 'charge', steady))
+    for name, kind, items in files:
         with open(os.path.join(folder, f'history-{kind}-{name}.dat'), 'w') as f:
             f.writelines(f'{t}\t{v:.3f}\t{s}\n' for t, v, s in items)
 
@@ -135,7 +157,7 @@ class Driver:
         self.keep_history = bool(args.history_dir)
         self.history = args.history_dir or tempfile.mkdtemp(prefix='upowerd-history.')
         if args.seed_history:
-            seed_history(self.history, int(time.time()))
+            seed_history(self.history, int(time.time()), args.seed_hours, args.idle_second)
         env = dict(os.environ,
                    UMOCKDEV_DIR=self.testbed.get_root_dir(),
                    UPOWER_HISTORY_DIR=self.history)
@@ -281,6 +303,8 @@ def main():
     parser.add_argument('--second-battery', action='store_true')
     parser.add_argument('--sysfs-link', metavar='PATH')
     parser.add_argument('--seed-history', action='store_true')
+    parser.add_argument('--seed-hours', type=int, choices=(3, 24), default=24)
+    parser.add_argument('--idle-second', action='store_true')
     parser.add_argument('--history-dir', metavar='DIR',
                         help="upowerd's history folder, kept (default: one of its own, removed)")
     parser.add_argument('--tree', metavar='DIR', help='the supplies of this folder instead')

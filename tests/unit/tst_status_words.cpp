@@ -383,6 +383,7 @@ void TestStatusWords::dayInWords_data()
     row("rounded as the strip rounds: half to even", {{2 * h, 58.5, false}, {0, 57.5, false}},
         "Ultime 2 ore: dal 58% al 58%");
     row("one point: nothing yet", {{0, 57, false}}, "");
+    row("seconds of it: nothing yet", {{50'000, 57, false}, {0, 57, false}}, "");
 }
 
 void TestStatusWords::dayInWords()

@@ -707,8 +707,15 @@ void TestFrmPrinc::tipWhenAskedFor()
     QCOMPARE(own->text(), tip + QStringLiteral("\nMouse: 40%"));
     QVERIFY(!own->curveRect().isEmpty());
     QVERIFY(own->height() > height + own->curveRect().height());
+        // A screen reader hears the lines, spoken, as the tip's name and from
+    // the strip itself; the curve in words as the tip's description.
+    const QString spoken =
+        QString(tip).replace("1 h 5 min", "1 ora e 5 minuti") + QStringLiteral("\nMouse: 40%");
+    QCOMPARE(QAccessible::queryAccessibleInterface(own)->text(QAccessible::Name), spoken);
+    QCOMPARE(h.w->accessibleDescription(), spoken);
     QCOMPARE(own->accessibleDescription(),
-             own->text() + QStringLiteral("\nUltime 2 ore: dall'80% al 57%, collegato alla rete 1 volta, scollegato 1 volta"));
+             QStringLiteral("Ultime 2 ore: dall'80% al 57%, collegato alla rete 1 volta, "
+                            "scollegato 1 volta"));
     // A tick that changes what the strip shows remakes the open tip's first
     // line; one that changes nothing asks the source for nothing.
     const int reads = h.si.detailsReads;
