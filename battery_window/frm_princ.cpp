@@ -8,6 +8,7 @@
 #include "picture_choice.h"
 #include "pictures.h"
 #include "power_source.h"
+#include "screen_place.h"
 #include "status_tip.h"
 #include "status_words.h"
 #include "texts.h"
@@ -126,6 +127,8 @@ FrmPrinc::FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing)
     loadImageList();
     Form_Load();
     fitCaptions();
+    // A screen that goes or shrinks must not take the strip with it.
+    screen_place::followScreens(this, [this] { keepOnScreen(); });
 }
 
 FrmPrinc::~FrmPrinc()
@@ -648,12 +651,35 @@ bool FrmPrinc::movedByUser() const
     return !m_placed || (m_dragStarted && pos() != placedPixels());
 }
 
+QPoint FrmPrinc::wholeOnScreen(QPoint here)
+{
+    const QPoint there = screen_place::wholeOnScreens(QRect(here, frameGeometry().size()),
+                                                      screen_place::availableAreas());
+    if (there != here) {
+        // Where the strip now is becomes its place, for "Esci" to save.
+        m_leftTwips = float(m_scale.toTwipsX(there.x()));
+        m_topTwips = float(m_scale.toTwipsY(there.y()));
+        m_placed = true;
+        m_dragStarted = false;
+    }
+    return there;
+}
+
+void FrmPrinc::keepOnScreen()
+{
+    const QPoint here = movedByUser() ? pos() : placedPixels();
+    const QPoint there = wholeOnScreen(here);
+    if (there != here)
+        move(there);
+}
+
 void FrmPrinc::moveToTwips(float left, float top)
 {
     m_leftTwips = left;
     m_topTwips = top;
     m_placed = true;
     m_dragStarted = false;
+    wholeOnScreen(placedPixels());
     stacking::placeWindow(
         this, [this] { return placedPixels(); }, [this] { return !m_dragStarted; });
 }

@@ -127,8 +127,14 @@ private:
     void showTip();
     // The tip, when shown, says what the source has gathered since.
     void tipDetailsChanged();
+    // The place as set, in pixels (as far as X coordinates go).
     QPoint placedPixels() const;
     bool movedByUser() const;
+    // `here`, or the nearest place where all of the strip is on a screen,
+    // which then becomes the place as set.
+    QPoint wholeOnScreen(QPoint here);
+    // After the screens changed: the strip whole on one again.
+    void keepOnScreen();
 
     Module1& m_module;
     AppState& m_state;
@@ -161,7 +167,8 @@ private:
     int m_shownReading = kNotReadYet;
     QList<QPointer<QMessageBox>> m_warningBoxes;
 
-    // The place as set in twips, kept as set until the user drags the window.
+    // The place as set in twips, kept as set until the user drags the window
+    // or it has to be brought on screen.
     float m_leftTwips = 0.0f;
     float m_topTwips = 0.0f;
     bool m_placed = false;
