@@ -11,6 +11,7 @@
 #include "screen_place.h"
 #include "status_tip.h"
 #include "status_words.h"
+#include "steady_clock.h"
 #include "texts.h"
 #include "tick_rules.h"
 #include "window_stacking.h"
@@ -29,8 +30,6 @@
 #include <QSlider>
 #include <QTimer>
 #include <QWindow>
-
-#include <chrono>
 
 namespace tellavo {
 
@@ -68,16 +67,8 @@ QAction* separator(QObject* parent, const QString& name, bool visible)
     return action;
 }
 
-class SteadyClock : public TickClock {
-public:
-    std::int64_t nowMs() const override
-    {
-        using namespace std::chrono;
-        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    }
-};
-
-// Timer1 ticks every second; after a sleep, a single shot first reaches the grid.
+// Timer1 ticks every second; after the tick slept, a single shot first
+// reaches the grid, or ticks at once (firstMs 0).
 class QtTickTimer : public TickTimer {
 public:
     QtTickTimer(QTimer& timer1, QTimer& phase) : m_timer1(timer1), m_phase(phase) {}

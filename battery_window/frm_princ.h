@@ -150,7 +150,8 @@ private:
     QLabel* m_label1 = nullptr;
     QSlider* m_sliderPerc = nullptr;
     QTimer* m_timer1 = nullptr;
-    // Brings the first tick after a sleep onto the grid Timer1 ticked on.
+    // Brings the first tick after the tick slept onto the grid Timer1 ticked
+    // on, or ticks at once after the process was stopped or the machine slept.
     QTimer* m_timer1Phase = nullptr;
     std::unique_ptr<TickTimer> m_qtTimer;
     std::unique_ptr<TickClock> m_steadyClock;
