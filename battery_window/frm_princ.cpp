@@ -8,8 +8,10 @@
 #include "picture_choice.h"
 #include "pictures.h"
 #include "power_source.h"
+#include "screen_place.h"
 #include "status_tip.h"
 #include "status_words.h"
+#include "steady_clock.h"
 #include "texts.h"
 #include "tick_rules.h"
 #include "tip_words.h"
@@ -30,8 +32,6 @@
 #include <QSlider>
 #include <QTimer>
 #include <QWindow>
-
-#include <chrono>
 
 namespace tellavo {
 
@@ -69,16 +69,8 @@ QAction* separator(QObject* parent, const QString& name, bool visible)
     return action;
 }
 
-class SteadyClock : public TickClock {
-public:
-    std::int64_t nowMs() const override
-    {
-        using namespace std::chrono;
-        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    }
-};
-
-// Timer1 ticks every second; after a sleep, a single shot first reaches the grid.
+// Timer1 ticks every second; after the tick slept, a single shot first
+// reaches the grid, or ticks at once (firstMs 0).
 class QtTickTimer : public TickTimer {
 public:
     QtTickTimer(QTimer& timer1, QTimer& phase) : m_timer1(timer1), m_phase(phase) {}
@@ -128,6 +120,8 @@ FrmPrinc::FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing)
     loadImageList();
     Form_Load();
     fitCaptions();
+    // A screen that goes or shrinks must not take the strip with it.
+    screen_place::followScreens(this, [this] { keepOnScreen(); });
 }
 
 FrmPrinc::~FrmPrinc()
@@ -676,12 +670,35 @@ bool FrmPrinc::movedByUser() const
     return !m_placed || (m_dragStarted && pos() != placedPixels());
 }
 
+QPoint FrmPrinc::wholeOnScreen(QPoint here)
+{
+    const QPoint there = screen_place::wholeOnScreens(QRect(here, frameGeometry().size()),
+                                                      screen_place::availableAreas());
+    if (there != here) {
+        // Where the strip now is becomes its place, for "Esci" to save.
+        m_leftTwips = float(m_scale.toTwipsX(there.x()));
+        m_topTwips = float(m_scale.toTwipsY(there.y()));
+        m_placed = true;
+        m_dragStarted = false;
+    }
+    return there;
+}
+
+void FrmPrinc::keepOnScreen()
+{
+    const QPoint here = movedByUser() ? pos() : placedPixels();
+    const QPoint there = wholeOnScreen(here);
+    if (there != here)
+        move(there);
+}
+
 void FrmPrinc::moveToTwips(float left, float top)
 {
     m_leftTwips = left;
     m_topTwips = top;
     m_placed = true;
     m_dragStarted = false;
+    wholeOnScreen(placedPixels());
     stacking::placeWindow(
         this, [this] { return placedPixels(); }, [this] { return !m_dragStarted; });
 }

@@ -129,8 +129,14 @@ private:
     void describeStrip(const QString& spokenLines);
     // The tip, when shown, says what the source has gathered since.
     void tipDetailsChanged();
+    // The place as set, in pixels (as far as X coordinates go).
     QPoint placedPixels() const;
     bool movedByUser() const;
+    // `here`, or the nearest place where all of the strip is on a screen,
+    // which then becomes the place as set.
+    QPoint wholeOnScreen(QPoint here);
+    // After the screens changed: the strip whole on one again.
+    void keepOnScreen();
 
     Module1& m_module;
     AppState& m_state;
@@ -146,7 +152,8 @@ private:
     QLabel* m_label1 = nullptr;
     QSlider* m_sliderPerc = nullptr;
     QTimer* m_timer1 = nullptr;
-    // Brings the first tick after a sleep onto the grid Timer1 ticked on.
+    // Brings the first tick after the tick slept onto the grid Timer1 ticked
+    // on, or ticks at once after the process was stopped or the machine slept.
     QTimer* m_timer1Phase = nullptr;
     std::unique_ptr<TickTimer> m_qtTimer;
     std::unique_ptr<TickClock> m_steadyClock;
@@ -163,7 +170,8 @@ private:
     int m_shownReading = kNotReadYet;
     QList<QPointer<QMessageBox>> m_warningBoxes;
 
-    // The place as set in twips, kept as set until the user drags the window.
+    // The place as set in twips, kept as set until the user drags the window
+    // or it has to be brought on screen.
     float m_leftTwips = 0.0f;
     float m_topTwips = 0.0f;
     bool m_placed = false;

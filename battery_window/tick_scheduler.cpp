@@ -28,8 +28,21 @@ void TickScheduler::ticked(bool repeats)
 
 void TickScheduler::wake(WakeReason /*reason*/)
 {
-    if (m_asleep)
-        startOnGrid();
+    const std::int64_t resumed = m_clock.resumedUntilMs();
+    if (resumed != m_caughtUp && m_clock.nowMs() <= resumed) {
+        // News from while the process was held: the overdue tick, at once.
+        m_caughtUp = resumed;
+        m_asleep = false;
+        m_timer.start(0);
+        return;
+    }
+    if (!m_asleep)
+        return;
+    // A timer that never stopped ticked when the process went on, and has
+    // kept its grid from then.
+    if (resumed != m_caughtUp && resumed > m_phase)
+        m_phase = resumed;
+    startOnGrid();
 }
 
 void TickScheduler::startOnGrid()

@@ -1,17 +1,21 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 namespace tellavo {
 
 constexpr int kTickMs = 1000;
+// No stop and no sleep so far (TickClock::resumedUntilMs()).
+constexpr std::int64_t kNeverResumed = std::numeric_limits<std::int64_t>::min();
 
 // The timer behind the one-second tick and the clock it keeps time by: the
 // window's are Qt's, a test's run on virtual time.
 class TickTimer {
 public:
     virtual ~TickTimer() = default;
-    // The first tick after firstMs (1..kTickMs), then one every kTickMs until stop().
+    // The first tick after firstMs (0..kTickMs; 0: as soon as the event loop
+    // is back), then one every kTickMs until stop().
     virtual void start(int firstMs) = 0;
     virtual void stop() = 0;
 };
@@ -21,6 +25,10 @@ public:
     virtual ~TickClock() = default;
     // Milliseconds on a clock that never goes back.
     virtual std::int64_t nowMs() const = 0;
+    // After the process was stopped or the machine slept: the instant, on
+    // nowMs()'s clock, until which what came meanwhile is still being
+    // delivered. kNeverResumed when neither has happened.
+    virtual std::int64_t resumedUntilMs() const { return kNeverResumed; }
 };
 
 // The events that can change what the next tick does.
@@ -42,6 +50,11 @@ constexpr int kWakeReasonCount = 4;
 // nothing. Starting a fresh second at the event instead would move the
 // instants at which readings are taken: a reading that lasts less than a second
 // would then be shown where the plain tick misses it, or missed where it shows it.
+//
+// A stopped process or a sleeping machine makes a running timer overdue: it
+// ticks at once when they go on, and keeps a grid from there. So does this
+// one, awake or asleep, for the first event that comes while what piled up
+// meanwhile is delivered; an event after that finds the grid of that instant.
 class TickScheduler {
 public:
     TickScheduler(TickTimer& timer, const TickClock& clock);
@@ -66,6 +79,8 @@ private:
     const TickClock& m_clock;
     std::int64_t m_phase = 0;  // an instant the tick fell at (or the load)
     bool m_asleep = false;
+    // The resume whose news has already brought a tick at once.
+    std::int64_t m_caughtUp = kNeverResumed;
 };
 
 }  // namespace tellavo

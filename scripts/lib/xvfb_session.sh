@@ -47,11 +47,12 @@ wait_for() {
     return 1
 }
 
-# start_xvfb: a private X server; exports DISPLAY.
+# start_xvfb: a private X server, 1280x1024 unless XVFB_SCREEN says otherwise
+# (as Xvfb's -screen does); exports DISPLAY.
 start_xvfb() {
     local fifo=$E2E_TMP/displayfd
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$E2E_TMP/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$fifo" >"$E2E_TMP/xvfb.log" 2>&1 &
     E2E_PIDS+=($!)
     local num
     read -r -t 20 num <"$fifo" || fail "Xvfb did not start"

@@ -4,7 +4,7 @@
 # the threshold, and the window still ticking behind it.
 # Usage: indicator_e2e.sh <path to tellavo> <source dir>
 source "$(dirname "$0")/program.sh"
-SRC=$(readlink -f "$2")
+ASSETS=$(readlink -f "$2")/assets
 start_x
 program_under_test "$1"
 mocked_upower --percentage 57 --state discharging --on-battery
@@ -12,19 +12,7 @@ write_store 'Messaggio=<b>Attacca</b> la spina!!'
 start_app
 W=$(wait_strip) || fail "no battery window"
 
-# The picture lies one frame pixel in from imgStato's place (102,0).
-picture_region() { import -window "$W" -crop 16x16+103+1 +repage "PNG32:$1" 2>/dev/null; }
 label_region() { import -window "$W" -crop 30x15+1+2 +repage "PNG32:$1" 2>/dev/null; }
-# Whether the picture region shows asset N over the window's own background.
-shows_picture() {
-    local n=$1 shot=$E2E_TMP/pic.png ref=$E2E_TMP/ref.png bg
-    picture_region "$shot" || return 1
-    # The background, from the pixel right of the picture inside its control.
-    bg=$(import -window "$W" -crop 1x1+119+1 +repage -format '%[pixel:p{0,0}]' info: 2>/dev/null)
-    convert "$SRC/assets/$n.xpm" -background "$bg" -flatten "PNG32:$ref"
-    [ "$(pixels_off "$shot" "$ref")" = 0 ]
-}
-box_windows() { for w in $(windows_of $APID); do [ "$(xdotool getwindowname "$w")" = Tellavo ] && echo "$w"; done; }
 no_box() { [ -z "$(box_windows)" ]; }
 
 # 57 % on battery: picture 5, from the second tick on.

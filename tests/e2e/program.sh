@@ -111,6 +111,26 @@ gone() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 
 is_above() { xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
 
+# The status picture of the strip W lies one frame pixel in from imgStato's
+# place (102,0): picture_region <file.png>.
+picture_region() { import -window "$W" -crop 16x16+103+1 +repage "PNG32:$1" 2>/dev/null; }
+# picture_reference <n> <file>: asset n over the strip's own background, as
+# the strip shows it (the format by the file's prefix, PNG32: or rgb:); the
+# background from the pixel right of the picture inside its control. Needs
+# ASSETS, the source's assets folder.
+picture_reference() {
+    local bg
+    bg=$(import -window "$W" -crop 1x1+119+1 +repage -format '%[pixel:p{0,0}]' info: 2>/dev/null) || return 1
+    convert "$ASSETS/$1.xpm" -background "$bg" -flatten -depth 8 "$2"
+}
+# shows_picture <n>: the picture region shows asset n.
+shows_picture() {
+    picture_region "$E2E_TMP/pic.png" && picture_reference "$1" "PNG32:$E2E_TMP/ref.png" &&
+        [ "$(pixels_off "$E2E_TMP/pic.png" "$E2E_TMP/ref.png")" = 0 ]
+}
+# box_windows: the program's message boxes (titled "Tellavo"), one id a line.
+box_windows() { for w in $(windows_of $APID); do [ "$(xdotool getwindowname "$w")" = Tellavo ] && echo "$w"; done; }
+
 # open_menu: a right press on the strip W; returns once the menu (a second
 # window of the program) is shown. A press that comes while the window manager
 # still holds the pointer after a dialog closed is lost: it is made again.

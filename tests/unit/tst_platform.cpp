@@ -1,6 +1,8 @@
-// Twips and pixels, the choice of the Qt platform and of who places the strip.
+// Twips and pixels, the choice of the Qt platform, who places the strip and
+// where it may stay.
 #include "data_row.h"
 #include "display_platform.h"
+#include "screen_place.h"
 #include "twips.h"
 #include "upower_power_source.h"
 #include "window_stacking.h"
@@ -24,6 +26,8 @@ private slots:
     void systemBusAbsent();
     void placementFor_data();
     void placementFor();
+    void wholeOnScreens_data();
+    void wholeOnScreens();
 };
 
 void TestPlatform::twipsToPixels_data()
@@ -138,6 +142,44 @@ void TestPlatform::placementFor()
     QFETCH(QByteArray, wmName);
     QFETCH(stacking::Placement, placement);
     QCOMPARE(stacking::placementFor(wmName), placement);
+}
+
+// The strip is 131 by 19 pixels at 96 DPI.
+void TestPlatform::wholeOnScreens_data()
+{
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QList<QRect>>("areas");
+    QTest::addColumn<QPoint>("kept");
+    const QList<QRect> laptop{{0, 0, 1024, 768}};
+    // A larger monitor right of the laptop, their tops in line.
+    const QList<QRect> pair{{0, 0, 1024, 768}, {1024, 0, 1280, 1024}};
+    const QList<QRect> apart{{0, 0, 800, 600}, {1000, 0, 800, 600}};
+    // The monitor left of the primary screen, at negative coordinates.
+    const QList<QRect> leftOf{{-1280, 0, 1280, 1024}, {0, 0, 1024, 768}};
+    row("inside: kept", QPoint(100, 100), laptop, QPoint(100, 100));
+    row("30000 twips: the corner", QPoint(2000, 2000), laptop, QPoint(893, 749));
+    row("one row of pixels on", QPoint(1011, 767), laptop, QPoint(893, 749));
+    row("left of the screen", QPoint(-50, 300), laptop, QPoint(0, 300));
+    row("under a top panel", QPoint(100, 10), QList<QRect>{{0, 24, 1024, 744}}, QPoint(100, 24));
+    row("across two screens: kept", QPoint(1000, 100), pair, QPoint(1000, 100));
+    row("below the shorter one: its edge", QPoint(500, 760), pair, QPoint(500, 749));
+    row("below the shorter one, next to the taller", QPoint(1000, 900), pair, QPoint(1024, 900));
+    row("in a gap, nearer the right", QPoint(850, 100), apart, QPoint(1000, 100));
+    row("negative origin: kept", QPoint(-1000, 500), leftOf, QPoint(-1000, 500));
+    row("left of a negative origin", QPoint(-1300, 500), leftOf, QPoint(-1280, 500));
+    row("across, half below the primary", QPoint(-60, 900), leftOf, QPoint(-131, 900));
+    row("larger than the screen", QPoint(50, 50), QList<QRect>{{0, 0, 100, 10}}, QPoint(0, 0));
+    row("an area with no size is no screen", QPoint(2000, 2000),
+        QList<QRect>{QRect(), {0, 0, 1024, 768}}, QPoint(893, 749));
+    row("no screen: left where it is", QPoint(2000, 2000), QList<QRect>{}, QPoint(2000, 2000));
+}
+
+void TestPlatform::wholeOnScreens()
+{
+    QFETCH(QPoint, at);
+    QFETCH(QList<QRect>, areas);
+    QFETCH(QPoint, kept);
+    QCOMPARE(screen_place::wholeOnScreens(QRect(at, QSize(131, 19)), areas), kept);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -14,7 +14,9 @@ namespace {
 
 struct ManualClock : TickClock {
     std::int64_t now = 0;
+    std::int64_t resumedUntil = kNeverResumed;
     std::int64_t nowMs() const override { return now; }
+    std::int64_t resumedUntilMs() const override { return resumedUntil; }
 };
 
 // Records what the scheduler asks of its timer.
@@ -98,24 +100,43 @@ void TestTickScheduler::sleepsOnlyOnARepeat()
 void TestTickScheduler::wakesOnTheGrid_data()
 {
     QTest::addColumn<qint64>("lastTick");
+    QTest::addColumn<bool>("asleep");  // the last tick repeated
+    QTest::addColumn<qint64>("resumedUntil");
     QTest::addColumn<qint64>("wakeAt");
-    QTest::addColumn<int>("first");
-    QTest::newRow("just after the tick") << qint64(5'000) << qint64(5'001) << 999;
-    QTest::newRow("half way") << qint64(5'000) << qint64(5'500) << 500;
-    QTest::newRow("just before the next") << qint64(5'000) << qint64(5'999) << 1;
+    QTest::addColumn<int>("wakes");  // at that instant
+    QTest::addColumn<int>("first");  // -1: the running timer is left alone
+    const qint64 never = kNeverResumed;
+    const auto row = [](const char* tag, qint64 lastTick, bool asleep, qint64 resumedUntil,
+                        qint64 wakeAt, int wakes, int first) {
+        QTest::newRow(tag) << lastTick << asleep << resumedUntil << wakeAt << wakes << first;
+    };
+    row("just after the tick", 5'000, true, never, 5'001, 1, 999);
+    row("half way", 5'000, true, never, 5'500, 1, 500);
+    row("just before the next", 5'000, true, never, 5'999, 1, 1);
     // The grid instant's own tick came before the event.
-    QTest::newRow("at a grid instant") << qint64(5'000) << qint64(6'000) << 1'000;
-    QTest::newRow("at the tick's own instant") << qint64(5'000) << qint64(5'000) << 1'000;
-    QTest::newRow("after hours asleep")
-        << qint64(5'000) << qint64(5'000 + 3 * 3'600'000 + 250) << 750;
-    QTest::newRow("negative clock values") << qint64(-10'300) << qint64(-10'000) << 700;
-    QTest::newRow("a clock that went back") << qint64(5'000) << qint64(4'000) << 1'000;
+    row("at a grid instant", 5'000, true, never, 6'000, 1, 1'000);
+    row("at the tick's own instant", 5'000, true, never, 5'000, 1, 1'000);
+    row("after hours asleep", 5'000, true, never, 5'000 + 3 * 3'600'000 + 250, 1, 750);
+    row("negative clock values", -10'300, true, never, -10'000, 1, 700);
+    row("a clock that went back", 5'000, true, never, 4'000, 1, 1'000);
+    // Stopped from 5'300 to 25'300: a timer that never stopped is overdue
+    // then, ticks at once and keeps its grid from there.
+    row("stopped 20 s: news at the continue", 5'000, true, 25'300, 25'300, 1, 0);
+    row("stopped 20 s: news still coming in", 5'000, true, 25'800, 25'500, 1, 0);
+    row("stopped 20 s: two pieces of news, one tick", 5'000, true, 25'300, 25'300, 2, 0);
+    row("stopped 20 s: news after, on the new grid", 5'000, true, 25'300, 25'600, 1, 700);
+    row("stopped 20 s ticking: news at the continue", 5'000, false, 25'300, 25'300, 1, 0);
+    row("stopped 20 s ticking: news after", 5'000, false, 25'300, 25'600, 1, -1);
+    row("stopped before the last tick", 5'000, true, 4'000, 5'500, 1, 500);
 }
 
 void TestTickScheduler::wakesOnTheGrid()
 {
     QFETCH(qint64, lastTick);
+    QFETCH(bool, asleep);
+    QFETCH(qint64, resumedUntil);
     QFETCH(qint64, wakeAt);
+    QFETCH(int, wakes);
     QFETCH(int, first);
     ManualClock clock;
     RecordingTimer timer;
@@ -123,12 +144,17 @@ void TestTickScheduler::wakesOnTheGrid()
     clock.now = lastTick - kTickMs;
     s.load();
     clock.now = lastTick;
-    s.ticked(true);
-    QVERIFY(s.asleep());
+    s.ticked(asleep);
+    QCOMPARE(s.asleep(), asleep);
+    clock.resumedUntil = resumedUntil;
     clock.now = wakeAt;
-    s.wake(WakeReason::Readings);
+    for (int i = 0; i < wakes; ++i)
+        s.wake(WakeReason::Readings);
     QVERIFY(!s.asleep());
-    QCOMPARE(timer.starts.back(), first);
+    // The load's start, and one more unless the timer was left alone.
+    QCOMPARE(timer.starts.size(), size_t(first < 0 ? 1 : 2));
+    if (first >= 0)
+        QCOMPARE(timer.starts.back(), first);
 }
 
 void TestTickScheduler::wakeWhileTickingLeavesTheTimer()

@@ -1,5 +1,6 @@
 // The battery window on the offscreen platform: layouts, menu, mouse, slider,
 // and the one-second tick against a fake power source.
+#include "data_row.h"
 #include "desktop_text.h"
 #include "fake_power_source.h"
 #include "frm_princ.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStyle>
@@ -29,6 +31,7 @@
 #include <QToolTip>
 
 using namespace tellavo;
+using tellavo::test::row;
 
 Q_DECLARE_METATYPE(tellavo::MouseTarget)
 
@@ -109,7 +112,10 @@ private slots:
     void menuItemChosenWithLeftButtonOnly();
     void doubleClickStartsOneDrag();
     void dragMovesAndPositionFollows();
-    void positionKeptAsSet();
+    void placeKeptOrBroughtOnScreen_data();
+    void placeKeptOrBroughtOnScreen();
+    void screenChangeBringsTheStripBack_data();
+    void screenChangeBringsTheStripBack();
     void sliderIsTheOnlyFocus();
     void sliderPreview();
     void sliderPreviewWhenThumbLetGo();
@@ -330,20 +336,76 @@ void TestFrmPrinc::dragMovesAndPositionFollows()
     QCOMPARE(h.w->topTwips(), 57.0f * 15);
 }
 
-void TestFrmPrinc::positionKeptAsSet()
+// The offscreen platform's one screen is 800 by 800 pixels, the strip 131 by 19.
+void TestFrmPrinc::placeKeptOrBroughtOnScreen_data()
 {
+    QTest::addColumn<float>("left");
+    QTest::addColumn<float>("top");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<float>("leftRead");
+    QTest::addColumn<float>("topRead");
+    row("on the screen: kept as set", 735.0f, 120.0f, QPoint(49, 8), 735.0f, 120.0f);
+    row("under half a pixel above: kept as set", 735.0f, -7.0f, QPoint(49, 0), 735.0f, -7.0f);
+    row("above the screen: its top edge", 735.0f, -120.0f, QPoint(49, 0), 735.0f, 0.0f);
+    row("30000 twips: the corner", 30000.0f, 30000.0f, QPoint(669, 781), 669.0f * 15, 781.0f * 15);
+    row("beyond X's range: the corner", 1e9f, -1e9f, QPoint(669, 0), 669.0f * 15, 0.0f);
+}
+
+void TestFrmPrinc::placeKeptOrBroughtOnScreen()
+{
+    QFETCH(float, left);
+    QFETCH(float, top);
+    QFETCH(QPoint, at);
+    QFETCH(float, leftRead);
+    QFETCH(float, topRead);
     Harness h;
-    h.w->moveToTwips(735.0f, -120.0f);
-    QCOMPARE(h.w->pos(), QPoint(49, -8));
-    QCOMPARE(h.w->leftTwips(), 735.0f);
-    QCOMPARE(h.w->topTwips(), -120.0f);
-    // A click that does not move the window keeps the place as set.
+    QCOMPARE(h.w->screen()->availableGeometry(), QRect(0, 0, 800, 800));
+    h.w->moveToTwips(left, top);
+    QCOMPARE(h.w->pos(), at);
+    QCOMPARE(h.w->leftTwips(), leftRead);
+    QCOMPARE(h.w->topTwips(), topRead);
+    // A click that does not move the window keeps the place.
     QTest::mouseClick(h.w->lblPerc(), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
-    QCOMPARE(h.w->leftTwips(), 735.0f);
-    // A place beyond the X coordinate range is applied clamped, and kept as set.
-    h.w->moveToTwips(1e9f, 1e9f);
-    QCOMPARE(h.w->pos(), QPoint(32767, 32767));
-    QCOMPARE(h.w->leftTwips(), 1e9f);
+    QCOMPARE(h.w->leftTwips(), leftRead);
+    QCOMPARE(h.w->topTwips(), topRead);
+    // Only "Esci" and the options dialog's OK write the store.
+    QVERIFY(!QFile::exists(h.store->fileName()));
+}
+
+void TestFrmPrinc::screenChangeBringsTheStripBack_data()
+{
+    QTest::addColumn<QString>("change");
+    row("size", "geometry");
+    row("available area", "available");
+    row("a screen added", "added");
+    row("a screen removed", "removed");
+}
+
+void TestFrmPrinc::screenChangeBringsTheStripBack()
+{
+    QFETCH(QString, change);
+    Harness h;
+    QVERIFY(QTest::qWaitForWindowExposed(h.w));
+    // A drag may leave the strip partly off the screen, and it stays so.
+    QWidget* label = h.w->lblPerc();
+    QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    moveHeld(label, QPoint(755, 5), Qt::LeftButton);
+    QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(755, 5));
+    QCOMPARE(h.w->pos(), QPoint(757, 7));
+    // What the platform tells when the screens change.
+    QScreen* screen = h.w->screen();
+    if (change == QLatin1String("geometry"))
+        emit screen->geometryChanged(screen->geometry());
+    else if (change == QLatin1String("available"))
+        emit screen->availableGeometryChanged(screen->availableGeometry());
+    else if (change == QLatin1String("added"))
+        emit qApp->screenAdded(screen);
+    else
+        emit qApp->screenRemoved(screen);
+    QTRY_COMPARE(h.w->pos(), QPoint(669, 7));
+    QCOMPARE(h.w->leftTwips(), 669.0f * 15);
+    QCOMPARE(h.w->topTwips(), 7.0f * 15);
+    QVERIFY(!QFile::exists(h.store->fileName()));
 }
 
 void TestFrmPrinc::sliderIsTheOnlyFocus()

@@ -1,0 +1,75 @@
+#include "steady_clock.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+
+namespace tellavo {
+
+namespace {
+
+// How long after going on the news that piled up meanwhile (the bus's
+// messages, the X server's events) may take to come in.
+constexpr std::int64_t kCatchUpMs = 500;
+// The two clocks are read one after the other: they may seem to part by a
+// millisecond; any sleep is longer than this.
+constexpr std::int64_t kSleepMs = 100;
+
+std::atomic<std::int64_t> g_continuedAtMs{kNeverResumed};
+// A lock-free atomic is all a signal handler may touch.
+static_assert(std::atomic<std::int64_t>::is_always_lock_free);
+
+std::int64_t msOn(clockid_t clock)
+{
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
+}
+
+void onContinue(int)
+{
+    const int saved = errno;
+    g_continuedAtMs.store(msOn(CLOCK_MONOTONIC), std::memory_order_relaxed);
+    errno = saved;
+}
+
+void catchContinue()
+{
+    static const bool once = [] {
+        struct sigaction action {};
+        action.sa_handler = onContinue;
+        sigemptyset(&action.sa_mask);
+        // A read of the kernel's files cut short by the signal is made again.
+        action.sa_flags = SA_RESTART;
+        return sigaction(SIGCONT, &action, nullptr) == 0;
+    }();
+    (void)once;
+}
+
+}  // namespace
+
+SteadyClock::SteadyClock()
+    : m_sleptMs(msOn(CLOCK_BOOTTIME) - msOn(CLOCK_MONOTONIC)), m_wokeAtMs(kNeverResumed)
+{
+    catchContinue();
+}
+
+std::int64_t SteadyClock::nowMs() const
+{
+    return msOn(CLOCK_MONOTONIC);
+}
+
+std::int64_t SteadyClock::resumedUntilMs() const
+{
+    const std::int64_t slept = msOn(CLOCK_BOOTTIME) - msOn(CLOCK_MONOTONIC);
+    if (slept - m_sleptMs > kSleepMs)
+        m_wokeAtMs = nowMs();
+    m_sleptMs = slept;
+    const std::int64_t resumed =
+        std::max(g_continuedAtMs.load(std::memory_order_relaxed), m_wokeAtMs);
+    return resumed == kNeverResumed ? kNeverResumed : resumed + kCatchUpMs;
+}
+
+}  // namespace tellavo
