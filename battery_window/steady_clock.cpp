@@ -13,9 +13,6 @@ namespace {
 // How long after going on the news that piled up meanwhile (the bus's
 // messages, the X server's events) may take to come in.
 constexpr std::int64_t kCatchUpMs = 500;
-// The two clocks are read one after the other: they may seem to part by a
-// millisecond; any sleep is longer than this.
-constexpr std::int64_t kSleepMs = 100;
 
 std::atomic<std::int64_t> g_continuedAtMs{kNeverResumed};
 // A lock-free atomic is all a signal handler may touch.
@@ -50,9 +47,9 @@ void catchContinue()
 
 }  // namespace
 
-SteadyClock::SteadyClock()
-    : m_sleptMs(msOn(CLOCK_BOOTTIME) - msOn(CLOCK_MONOTONIC)), m_wokeAtMs(kNeverResumed)
+SteadyClock::SteadyClock() : m_wokeAtMs(kNeverResumed)
 {
+    m_wakes.check();
     catchContinue();
 }
 
@@ -63,10 +60,11 @@ std::int64_t SteadyClock::nowMs() const
 
 std::int64_t SteadyClock::resumedUntilMs() const
 {
-    const std::int64_t slept = msOn(CLOCK_BOOTTIME) - msOn(CLOCK_MONOTONIC);
-    if (slept - m_sleptMs > kSleepMs)
+    m_wakes.check();
+    if (m_wakes.lastWakeMs() != m_lastWakeMs) {
+        m_lastWakeMs = m_wakes.lastWakeMs();
         m_wokeAtMs = nowMs();
-    m_sleptMs = slept;
+    }
     const std::int64_t resumed =
         std::max(g_continuedAtMs.load(std::memory_order_relaxed), m_wokeAtMs);
     return resumed == kNeverResumed ? kNeverResumed : resumed + kCatchUpMs;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "tick_scheduler.h"
+#include "wakes.h"
 
 namespace tellavo {
 
 // The tick's clock. CLOCK_MONOTONIC runs on while the process is stopped and
 // stands still while the machine sleeps; this clock notices both, a stop by
-// the SIGCONT that ends it and a sleep by CLOCK_BOOTTIME having pulled ahead.
+// the SIGCONT that ends it and a sleep as Wakes tells one (CLOCK_BOOTTIME
+// having pulled ahead).
 class SteadyClock : public TickClock {
 public:
     // The first one made catches SIGCONT for the whole process.
@@ -15,9 +17,9 @@ public:
     std::int64_t resumedUntilMs() const override;
 
 private:
-    // CLOCK_BOOTTIME ahead of CLOCK_MONOTONIC when last looked at: the time
-    // the machine has slept since it started.
-    mutable std::int64_t m_sleptMs;
+    // Tells a sleep the way the power sources' averages are told one.
+    mutable Wakes m_wakes;
+    mutable std::int64_t m_lastWakeMs = -1;
     // When this clock first saw that the machine had slept again.
     mutable std::int64_t m_wokeAtMs;
 };
