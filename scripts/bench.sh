@@ -55,8 +55,8 @@ XWATCH=$BUILD/bench/tellavo_xwatch
 
 # The X session and the private bus, as the end-to-end tests have them; its
 # trap stops everything started here.
-# shellcheck source=lib/xvfb_session.sh
-source "$ROOT/scripts/lib/xvfb_session.sh"
+# shellcheck source=../tests/lib/xvfb_session.sh
+source "$ROOT/tests/lib/xvfb_session.sh"
 TMP=$E2E_TMP
 
 # --- the fixture battery ------------------------------------------------------

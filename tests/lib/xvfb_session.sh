@@ -1,12 +1,12 @@
-# Sourced by the benchmark and the end-to-end tests: Xvfb with a window manager,
-# a fixture battery, and tests/lib's private system bus with a UPower on it.
-# Every PID in E2E_PIDS is stopped on exit.
+# Sourced by the end-to-end tests and the benchmark's set-up: Xvfb with a window
+# manager, a fixture battery, and this folder's private system bus with a UPower
+# on it. Every PID in E2E_PIDS is stopped on exit.
 
 set -u
 E2E_PIDS=()
 E2E_TMP=$(mktemp -d /tmp/tellavo-e2e.XXXXXX)
-# shellcheck source=../../tests/lib/private_bus.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../../tests/lib/private_bus.sh"
+# shellcheck source=private_bus.sh
+source "$(dirname "${BASH_SOURCE[0]}")/private_bus.sh"
 
 # What the program said last goes with a failure: CI keeps no other trace of it.
 fail() {
