@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the shell tests and, through xvfb_session.sh, the benchmark's
 # set-up: a private system bus and a UPower on it, either python3-dbusmock's
 # (upower_mock.py) or the real upowerd over a fake battery (upowerd_umockdev.py).
