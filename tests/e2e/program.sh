@@ -1,6 +1,7 @@
 # Sourced by the end-to-end tests: the program under test with a store and a
 # power source of the test's own; helpers to wait on and read its windows.
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb_session.sh"
+# shellcheck source=SCRIPTDIR/../lib/xvfb_session.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/xvfb_session.sh"
 
 # Where a desktop runs as a plain user (wayland_compositors.sh), so does the
 # program; own_by_desktop_user hands that user the files it must write.

@@ -1,6 +1,8 @@
-# Sourced by shell tests: a private system bus and a UPower on it, either
-# python3-dbusmock's (upower_mock.py) or the real upowerd over a fake battery
-# (upowerd_umockdev.py). Everything started here is stopped by its PID.
+# shellcheck shell=bash
+# Sourced by the shell tests and, through xvfb_session.sh, the benchmark's
+# set-up: a private system bus and a UPower on it, either python3-dbusmock's
+# (upower_mock.py) or the real upowerd over a fake battery (upowerd_umockdev.py).
+# Everything started here is stopped by its PID.
 #
 #   source tests/lib/private_bus.sh
 #   private_bus_start "$TMP"                 # exports DBUS_SYSTEM_BUS_ADDRESS

@@ -3,6 +3,7 @@
 # brings up a bus, the mocked UPower and the real upowerd, drives them, and
 # leaves nothing running once they are stopped.
 set -u
+# shellcheck source=SCRIPTDIR/../lib/private_bus.sh
 source "$(dirname "$0")/../lib/private_bus.sh"
 TMP=$(mktemp -d /tmp/tellavo-power-sh.XXXXXX)
 trap 'private_bus_stop_all; rm -rf "$TMP"' EXIT

@@ -1,12 +1,13 @@
-# Sourced by the benchmark and the end-to-end tests: Xvfb with a window manager,
-# a fixture battery, and tests/lib's private system bus with a UPower on it.
-# Every PID in E2E_PIDS is stopped on exit.
+# shellcheck shell=bash
+# Sourced by the end-to-end tests and the benchmark's set-up: Xvfb with a window
+# manager, a fixture battery, and this folder's private system bus with a UPower
+# on it. Every PID in E2E_PIDS is stopped on exit.
 
 set -u
 E2E_PIDS=()
 E2E_TMP=$(mktemp -d /tmp/tellavo-e2e.XXXXXX)
-# shellcheck source=../../tests/lib/private_bus.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../../tests/lib/private_bus.sh"
+# shellcheck source=SCRIPTDIR/private_bus.sh
+source "$(dirname "${BASH_SOURCE[0]}")/private_bus.sh"
 
 # What the program said last goes with a failure: CI keeps no other trace of it.
 fail() {
@@ -67,9 +68,9 @@ wm_running() {
 # start_wm <log name> <command...>: a window manager on $DISPLAY, tried up to
 # three times; returns once it has announced itself on the root window.
 start_wm() {
-    local name=$1 log=$E2E_TMP/$1.log attempt
+    local name=$1 log=$E2E_TMP/$1.log
     shift
-    for attempt in 1 2 3; do
+    for _ in 1 2 3; do
         "$@" >"$log" 2>&1 &
         E2E_PIDS+=($!)
         wait_for 100 wm_running && return 0
