@@ -179,23 +179,22 @@ void ChargeHistory::addLevel(std::int64_t ms, double level, BatteryUnit unit, bo
 
 void ChargeHistory::addPercent(std::int64_t ms, int percent, bool onMains)
 {
-    m_latest = {ms, static_cast<double>(percent), onMains};
     if (!m_curve.empty() && ms - m_curve.back().ms < kPointEveryMs && ms >= m_curve.back().ms)
         return;
-    m_curve.push_back(m_latest);
+    m_curve.push_back({ms, static_cast<double>(percent), onMains});
     while (m_curve.size() > kMostPoints || ms - m_curve.front().ms > kDayMs)
         m_curve.pop_front();
 }
 
-std::vector<LevelPoint> ChargeHistory::day(std::int64_t nowMs) const
+std::vector<LevelPoint> ChargeHistory::day(std::int64_t nowMs, int percentNow,
+                                           bool onMainsNow) const
 {
     std::vector<LevelPoint> day;
     for (const LevelPoint& point : m_curve)
         if (point.ms <= nowMs && nowMs - point.ms <= kDayMs)
             day.push_back({nowMs - point.ms, point.level, point.onMains});
-    if (m_latest.ms >= 0 && m_latest.ms <= nowMs && !m_curve.empty() &&
-        m_latest.ms > m_curve.back().ms)
-        day.push_back({nowMs - m_latest.ms, m_latest.level, m_latest.onMains});
+    if (!day.empty() && day.back().ms > 0)
+        day.push_back({0, static_cast<double>(percentNow), onMainsNow});
     return day;
 }
 

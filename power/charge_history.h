@@ -93,8 +93,8 @@ public:
     std::optional<SettledRate> settledRate(std::int64_t sinceMs) const;
     const std::deque<LevelPoint>& curve() const { return m_curve; }
     // The day's curve at nowMs, oldest first, each point's ms its age, up to
-    // the last percentage given.
-    std::vector<LevelPoint> day(std::int64_t nowMs) const;
+    // now: the percentage read now ends it.
+    std::vector<LevelPoint> day(std::int64_t nowMs, int percentNow, bool onMainsNow) const;
     // The unit of the levels kept (None before the first).
     BatteryUnit unit() const { return m_unit; }
 
@@ -102,7 +102,6 @@ private:
     std::vector<LevelPoint> m_levels;  // the stretch, oldest first
     BatteryUnit m_unit = BatteryUnit::None;
     std::deque<LevelPoint> m_curve;
-    LevelPoint m_latest{-1, 0.0, false};
 };
 
 }  // namespace tellavo

@@ -35,8 +35,7 @@ PowerReading SysfsPowerSource::read()
 
 void SysfsPowerSource::remember(const PowerReading& reading)
 {
-    m_wakes->check();
-    const std::int64_t now = m_wakes->nowMs();
+    const std::int64_t now = m_wakes->check();
     if (reading.acLineStatus == power::kUnknown || reading.batteryLifePercent == power::kUnknown)
         return;
     const bool onMains = reading.acLineStatus == power::kAcOnline;
@@ -130,7 +129,10 @@ BatteryDetails SysfsPowerSource::batteryDetails()
 {
     BatteryDetails details = tellavo::batteryDetails(sysfsBatteryReadings(m_supplies),
                                                      m_history.settledRate(m_wakes->lastWakeMs()));
-    details.day = m_history.day(m_wakes->nowMs());
+    // The curve ends at the charge of now, as the strip's next tick reads it.
+    const int percent = batteryLifePercent();
+    if (percent != power::kUnknown)
+        details.day = m_history.day(m_wakes->nowMs(), percent, lineStatus() == power::kAcOnline);
     return details;
 }
 

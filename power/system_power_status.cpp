@@ -38,10 +38,10 @@ SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimin
 
 PowerReading SystemPowerStatus::read()
 {
-    if (m_upower.isAvailable()) {
-        m_wakes.checkWallClock();
+    // On UPower the tick reads no clock: logind tells a wake, and the tip's
+    // round looks at the clocks itself.
+    if (m_upower.isAvailable())
         return m_upower.read();
-    }
     // Without UPower the window reads once a second: UPower's next try rides
     // on this wake-up instead of a timer of its own, which Qt does not line up
     // with the tick. Reads come a second apart give or take the tick's slack,

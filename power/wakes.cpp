@@ -32,23 +32,23 @@ void Wakes::setClocks(Clock boot, Clock monotonic, Clock wall)
     m_boot = std::move(boot);
     m_monotonic = std::move(monotonic);
     m_wall = std::move(wall);
-    m_lookedAtSleep = false;
+    m_sleptMs = -1;
     m_lookedAtWall = false;
 }
 
-void Wakes::check()
+std::int64_t Wakes::check()
 {
-    const std::int64_t slept = m_boot() - m_monotonic();
-    if (m_lookedAtSleep && slept - m_sleptMs > kSleepMs)
+    const std::int64_t boot = m_boot();
+    const std::int64_t slept = boot - m_monotonic();
+    if (m_sleptMs >= 0 && slept - m_sleptMs > kSleepMs)
         woke();
     m_sleptMs = slept;
-    m_lookedAtSleep = true;
+    return boot;
 }
 
 void Wakes::checkWallClock()
 {
-    check();
-    const std::int64_t wallAhead = m_wall() - m_boot();
+    const std::int64_t wallAhead = m_wall() - check();
     if (m_lookedAtWall && std::llabs(wallAhead - m_wallAheadMs) > kSleepMs)
         woke();
     m_wallAheadMs = wallAhead;

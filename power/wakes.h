@@ -25,7 +25,8 @@ public:
 
     // Looks at the clocks, with no system call: a sleep seen since the last
     // look has just ended. Enough for averages kept on the boot clock.
-    void check();
+    // Returns the boot clock as it read it.
+    std::int64_t check();
     // The same, and whether the wall clock was set since the last such look:
     // for averages of readings stamped by the wall clock (UPower's history).
     void checkWallClock();
@@ -43,9 +44,8 @@ private:
     Clock m_boot;
     Clock m_monotonic;
     Clock m_wall;
-    std::int64_t m_sleptMs = 0;      // boot clock less monotonic at the last look
+    std::int64_t m_sleptMs = -1;     // boot clock less monotonic at the last look; -1: none yet
     std::int64_t m_wallAheadMs = 0;  // wall clock less boot clock at the last look
-    bool m_lookedAtSleep = false;
     bool m_lookedAtWall = false;
     std::int64_t m_wokeMs = -1;
     std::int64_t m_wokeUnixSecs = 0;

@@ -169,15 +169,15 @@ void TestChargeHistory::kernelFilesDay()
     constexpr std::int64_t m = 60'000;
     for (std::int64_t t = 0; t <= 120 * m; t += 1000)
         history.addPercent(t, 80 - int(t / (10 * m)), false);
-    history.addPercent(120 * m + 30'000, 67, false);
-    std::vector<LevelPoint> day = history.day(120 * m + 30'000);
+    std::vector<LevelPoint> day = history.day(120 * m + 30'000, 67, false);
     QCOMPARE(day.front().ms, 120 * m + 30'000);
     QCOMPARE(day.back().ms, 0);
     QCOMPARE(day.back().level, 67.0);
+    QCOMPARE(day.size(), std::size_t(122));
     // A sleep of 23 h: what came before its last hour is past a day.
     const std::int64_t woke = (120 + 23 * 60) * m;
     history.addPercent(woke, 60, false);
-    day = history.day(woke);
+    day = history.day(woke, 60, false);
     QVERIFY(day.front().ms <= ChargeHistory::kDayMs);
     QCOMPARE(day.front().level, 74.0);
     QCOMPARE(day.size(), std::size_t(62));
@@ -211,7 +211,12 @@ void TestChargeHistory::wakes()
     std::int64_t wall = kNow * 1000;
     Wakes wakes;
     wakes.setClocks([&] { return boot; }, [&] { return monotonic; }, [&] { return wall; });
-    const auto look = [&] { onWall ? wakes.checkWallClock() : wakes.check(); };
+    const auto look = [&] {
+        if (onWall)
+            wakes.checkWallClock();
+        else
+            wakes.check();
+    };
     look();
     boot += 1000 + sleptMs;
     monotonic += 1000;
