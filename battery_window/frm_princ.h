@@ -2,6 +2,7 @@
 
 #include "mouse_routing.h"
 #include "princ_window.h"
+#include "status_tip.h"
 #include "status_words.h"
 #include "tick_scheduler.h"
 #include "twips.h"
@@ -29,7 +30,7 @@ namespace tellavo {
 
 class Module1;
 class PowerSource;
-class StatusTip;
+
 struct AppState;
 
 // The battery window: a small frameless strip with the charge as text, as a
@@ -89,7 +90,7 @@ public:
     // after a re-arming opens one of its own.
     QList<QMessageBox*> warningBoxes() const;
     QWidget* clientArea() const { return m_client; }
-    // The tool tip the strip shows on hover.
+    // The tool tip the strip shows on hover, while it is shown.
     StatusTip* tip() const { return m_tip; }
 
 signals:
@@ -125,6 +126,8 @@ private:
     void showWarning();
     void startDrag(const QPoint& globalPos);
     void showTip();
+    bool tipShown() const;
+    void hideTip();
     // The strip's own description for a screen reader: the tip's lines.
     void describeStrip(const QString& spokenLines);
     // The tip, when shown, says what the source has gathered since.
@@ -143,7 +146,7 @@ private:
     PowerSource& m_si;
     TwipScale m_scale;
     QPoint m_tipAt;
-    StatusTip* m_tip = nullptr;
+    QPointer<StatusTip> m_tip;
 
     QWidget* m_client = nullptr;
     QLabel* m_lblPerc = nullptr;
@@ -176,6 +179,8 @@ private:
     float m_topTwips = 0.0f;
     bool m_placed = false;
     bool m_dragStarted = false;
+    // The window manager was asked for an interactive move at the last press.
+    bool m_systemMove = false;
     // Manual move, where the window manager offers no interactive move.
     bool m_manualDrag = false;
     QPoint m_dragOffset;

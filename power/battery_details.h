@@ -27,6 +27,9 @@ enum class ChargeState {
 // found believable; the others stay at "not known".
 struct BatteryPack {
     QString model;  // as the maker names it; empty when not given
+    // An uninterruptible power supply that powers the machine from outside
+    // (a desktop's), not a battery in it.
+    bool ups = false;
     int percent = battery::kNotKnown;
     ChargeState state = ChargeState::Unknown;
     int healthPercent = battery::kNotKnown;  // full charge against the design's, at most 100

@@ -106,6 +106,7 @@ BatteryPack packOf(const BatteryReading& r)
 {
     BatteryPack pack;
     pack.model = battery::model(r.model);
+    pack.ups = r.ups;
     pack.percent = percentOf(r);
     pack.state = r.state;
     pack.healthPercent = battery::health(r.full, r.design);

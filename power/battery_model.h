@@ -25,6 +25,8 @@ struct BatteryReading {
     // It powers the machine and counts in the strip's charge; otherwise it is
     // a device's (a mouse's, a headset's), told apart and never warned about.
     bool powersSystem = true;
+    // An uninterruptible power supply that powers the machine from outside.
+    bool ups = false;
     DeviceKind device = DeviceKind::Other;
 
     // The unit of now, full, design and rate.

@@ -341,15 +341,20 @@ bool UPowerPowerSource::roundStale() const
     return m_roundLine != m_line || m_wakes->lastWakeMs() >= m_roundMs;
 }
 
+BatteryReading UPowerPowerSource::displayReading() const
+{
+    BatteryReading display = readingOf(m_display, nullptr);
+    display.powersSystem = isBattery(m_display.value(QStringLiteral("IsPresent")),
+                                     m_display.value(QStringLiteral("Type")));
+    return display;
+}
+
 BatteryDetails UPowerPowerSource::batteryDetails()
 {
     if (!m_available)
         return {};
     // The display device, from the cache, stands for the batteries.
-    BatteryReading display = readingOf(m_display, nullptr);
-    display.powersSystem = isBattery(m_display.value(QStringLiteral("IsPresent")),
-                                     m_display.value(QStringLiteral("Type")));
-    BatteryDetails live = tellavo::batteryDetails({display});
+    BatteryDetails live = tellavo::batteryDetails({displayReading()});
     if (!m_hasRound)
         return live;
     if (!roundStale())
@@ -428,6 +433,16 @@ void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
             weights.push_back(reading.full);
         }
         readings.push_back(std::move(reading));
+    }
+    // No battery listed, yet the display device stands for one (a UPS that
+    // UPower does not list, a service that publishes the display device
+    // alone): it is what the strip shows, and what the tip tells.
+    if (std::none_of(readings.begin(), readings.end(),
+                     [](const BatteryReading& r) { return r.powersSystem; })) {
+        if (BatteryReading display = displayReading(); display.powersSystem) {
+            readings.push_back(std::move(display));
+            allSettled = false;
+        }
     }
     std::optional<SettledRate> rate;
     if (allSettled && settled != 0.0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "battery_model.h"
 #include "bus_probe.h"
 #include "power_source.h"
 #include "upower_details_round.h"
@@ -133,6 +134,9 @@ private:
     void update();
     void wait(Wait what);
     void askRound();
+    // The display device from the cache, as a battery of the machine when it
+    // stands for one.
+    BatteryReading displayReading() const;
     void onRound(std::vector<DeviceRound> devices);
     bool roundStale() const;
     // An asynchronous call whose reply (or error) goes to then, unless UPower

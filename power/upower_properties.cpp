@@ -183,6 +183,7 @@ BatteryReading readingOf(const QVariantMap& device, PowerSupplyList* supplies)
     if (isA(path, QMetaType::QString))
         r.kernelName = QFileInfo(path.toString()).fileName();
     r.powersSystem = ownBattery(device);
+    r.ups = kind(device) == kTypeUps;
     r.device = deviceKind(kind(device));
     // UPower tells every battery in energy, whatever the kernel's unit.
     r.unit = BatteryUnit::Energy;

@@ -752,8 +752,8 @@ void TestFrmPrinc::tipWhenAskedFor()
     const QPoint at = visiblePoint(h.w, target);
     QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
     QApplication::sendEvent(target, &help);
-    StatusTip* own = h.w->tip();
-    QCOMPARE(own->isVisible() ? own->text() : QToolTip::text(), tip);
+    QPointer<StatusTip> own = h.w->tip();
+    QCOMPARE(own && own->isVisible() ? own->text() : QToolTip::text(), tip);
     const bool shown = tip.startsWith(QLatin1String("In scarica"));
     QCOMPARE(h.si.detailsReads, shown ? 1 : 0);
     QCOMPARE(h.si.detailsRounds, shown ? 1 : 0);
@@ -769,7 +769,7 @@ void TestFrmPrinc::tipWhenAskedFor()
     QCOMPARE(own->text(), tip + QStringLiteral("\nMouse: 40%"));
     QVERIFY(!own->curveRect().isEmpty());
     QVERIFY(own->height() > height + own->curveRect().height());
-        // A screen reader hears the lines, spoken, as the tip's name and from
+    // A screen reader hears the lines, spoken, as the tip's name and from
     // the strip itself; the curve in words as the tip's description.
     const QString spoken =
         QString(tip).replace("1 h 5 min", "1 ora e 5 minuti") + QStringLiteral("\nMouse: 40%");
@@ -792,11 +792,18 @@ void TestFrmPrinc::tipWhenAskedFor()
     h.si.set(power::kAcOnline, 56);
     h.w->Timer1_Timer();
     QCOMPARE(h.si.detailsRounds, rounds + 1);
-    // Once hidden (a press anywhere), a later round leaves it hidden.
+    // Once hidden (a press anywhere), a later round leaves it hidden, and it
+    // is gone, for a screen reader too; the next hover makes it anew.
+    const QString before = own->text();
     QTest::mousePress(h.w->lblPerc(), Qt::LeftButton);
+    QTest::mouseRelease(h.w->lblPerc(), Qt::LeftButton);
     QVERIFY(!own->isVisible());
     emit h.si.detailsChanged();
-    QVERIFY(!own->isVisible());
+    QTRY_VERIFY(!own);
+    QVERIFY(!h.w->tip());
+    QApplication::sendEvent(target, &help);
+    QVERIFY(h.w->tip() && h.w->tip()->isVisible());
+    QCOMPARE(h.w->tip()->text(), before);
 }
 
 // What a screen reader reads, through Qt's accessibility interfaces, where the
