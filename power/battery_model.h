@@ -11,12 +11,9 @@
 
 namespace tellavo {
 
-// Energy in Wh and power in W, or charge in Ah and current in A.
-enum class BatteryUnit { None, Energy, Charge };
-
-// What a source read of one battery, turned into common units and nothing
-// more: no figure is judged here. A number not read is NaN, a count or a
-// limit not read is -1, a text not read is empty.
+// What a source read of one battery, in Wh and W, and nothing more: no
+// figure is judged here. A number not read is NaN, a count or a limit not
+// read is -1, a text not read is empty.
 struct BatteryReading {
     static constexpr double kNotRead = std::numeric_limits<double>::quiet_NaN();
 
@@ -29,14 +26,16 @@ struct BatteryReading {
     bool ups = false;
     DeviceKind device = DeviceKind::Other;
 
-    // The unit of now, full, design and rate.
-    BatteryUnit unit = BatteryUnit::None;
+    // Energy now, when full and by design, in Wh; the rate in W, its sign as
+    // the source wrote it. A gauge that counts charge is told in energy at
+    // its design voltage, as UPower tells it.
     double now = kNotRead;
     double full = kNotRead;
     double design = kNotRead;
-    // Per hour of the unit (W or A), its sign as the source wrote it.
     double rate = kNotRead;
-    double voltage = kNotRead;  // V: turns amperes into watts
+    // The voltage behind that energy was a guess: the rate is good for a
+    // time, and is no power to tell.
+    bool voltageGuessed = false;
     // The charge as the source gives it (the kernel's capacity, UPower's
     // Percentage); without one, now against full.
     double percent = kNotRead;
@@ -47,12 +46,14 @@ struct BatteryReading {
     QString model;
 };
 
-// The batteries' level change averaged over the last minutes by the source,
-// summed over them, in their unit per hour: positive while they fill.
-struct SettledRate {
-    BatteryUnit unit = BatteryUnit::None;
-    double perHour = 0.0;
-};
+// The charge of the machine's batteries in percent, as the strip shows it
+// (before rounding): one battery's own percentage (its source's, else now
+// against full); several batteries' energy summed against their full energy,
+// as UPower's display device sums them. When one of several has no level,
+// their percentages, weighed by their full energy when each tells it, else
+// alike (UPower would leave such a battery out of the sum, and show the
+// others' charge for all). NaN when no battery tells a charge.
+double chargePercent(const std::vector<BatteryReading>& readings);
 
 // What the tip tells of the batteries, made the same way from whichever
 // source read them:
@@ -67,11 +68,12 @@ struct SettledRate {
 //   full Full; no own battery gives NoBattery;
 // - the watts summed; the times from the level summed over the rate summed,
 //   to empty while discharging, to each battery's charge limit (else full)
-//   while charging; settled, when given in the batteries' unit and going the
-//   state's way, is the rate and makes the times more than provisional;
+//   while charging; settledWatts, the rate a source averaged over the last
+//   minutes (positive while the batteries fill), when it goes the state's
+//   way, is the rate and makes the times more than provisional;
 // - every figure within the bounds below, the others not known.
 BatteryDetails batteryDetails(std::vector<BatteryReading> readings,
-                              const std::optional<SettledRate>& settled = std::nullopt);
+                              std::optional<double> settledWatts = std::nullopt);
 
 // Kernel names compared as people count: BAT2 before BAT10.
 bool kernelNameBefore(const QString& a, const QString& b);

@@ -160,17 +160,16 @@ bool ChargeHistory::levelDue(std::int64_t ms) const
     return m_levels.empty() || ms - m_levels.back().ms >= kLevelEveryMs || ms < m_levels.back().ms;
 }
 
-void ChargeHistory::addLevel(std::int64_t ms, double level, BatteryUnit unit, bool onMains)
+void ChargeHistory::addLevel(std::int64_t ms, double level, bool onMains)
 {
     if (!m_levels.empty()) {
         const LevelPoint& last = m_levels.back();
         // A gauge's noise moves a level a little either way; a change of
         // more than 1 % against the line is a gauge recalibrating.
         const bool against = onMains ? level < last.level * 0.99 : level > last.level * 1.01;
-        if (unit != m_unit || onMains != last.onMains || against || ms < last.ms)
+        if (onMains != last.onMains || against || ms < last.ms)
             m_levels.clear();
     }
-    m_unit = unit;
     m_levels.push_back({ms, level, onMains});
     // Past the span, the oldest go (a stretch holds about 61 levels).
     while (m_levels.size() > 2 && ms - m_levels[1].ms >= history::kAverageSpanMs)
@@ -203,12 +202,12 @@ bool ChargeHistory::ratePerHour(double& rate, std::int64_t sinceMs) const
     return history::ratePerHour(history::lastStretch(m_levels, sinceMs), rate);
 }
 
-std::optional<SettledRate> ChargeHistory::settledRate(std::int64_t sinceMs) const
+std::optional<double> ChargeHistory::settledWatts(std::int64_t sinceMs) const
 {
     double rate = 0.0;
     if (!ratePerHour(rate, sinceMs))
         return std::nullopt;
-    return SettledRate{m_unit, rate};
+    return rate;
 }
 
 }  // namespace tellavo

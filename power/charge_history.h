@@ -66,9 +66,8 @@ std::vector<LevelPoint> joinedCurve(const std::vector<std::vector<LevelPoint>>& 
 }  // namespace history
 
 // What the tick saw of the batteries, kept in memory only: the level every
-// kLevelEveryMs (energy or charge: a rate averaged over minutes comes from
-// it), and the percentage once a minute for the day's curve, at most a day
-// of it.
+// kLevelEveryMs (their energy: a rate averaged over minutes comes from it), and the percentage once
+// a minute for the day's curve, at most a day of it.
 class ChargeHistory {
 public:
     static constexpr std::int64_t kLevelEveryMs = 10'000;
@@ -80,27 +79,24 @@ public:
     // Whether the tick should read the level now: a level is kept every
     // kLevelEveryMs.
     bool levelDue(std::int64_t ms) const;
-    // A change of the unit, or of the line status, or a level that moves
-    // against the line (a gauge recalibrating), starts the stretch anew.
-    void addLevel(std::int64_t ms, double level, BatteryUnit unit, bool onMains);
+    // A change of the line status, or a level that moves against the line (a
+    // gauge recalibrating), starts the stretch anew.
+    void addLevel(std::int64_t ms, double level, bool onMains);
     // The percentage for the curve; kept once a minute, for a day of the
     // boot clock (a sleep counts: what came before it is as old as it is).
     void addPercent(std::int64_t ms, int percent, bool onMains);
     // The level's change per hour over the last stretch since sinceMs (a
     // wake: the curve keeps its points, the rate starts anew), when settled.
     bool ratePerHour(double& rate, std::int64_t sinceMs) const;
-    // That rate, as the battery model takes it.
-    std::optional<SettledRate> settledRate(std::int64_t sinceMs) const;
+    // That rate in W, as the battery model takes it.
+    std::optional<double> settledWatts(std::int64_t sinceMs) const;
     const std::deque<LevelPoint>& curve() const { return m_curve; }
     // The day's curve at nowMs, oldest first, each point's ms its age, up to
     // now: the percentage read now ends it.
     std::vector<LevelPoint> day(std::int64_t nowMs, int percentNow, bool onMainsNow) const;
-    // The unit of the levels kept (None before the first).
-    BatteryUnit unit() const { return m_unit; }
 
 private:
     std::vector<LevelPoint> m_levels;  // the stretch, oldest first
-    BatteryUnit m_unit = BatteryUnit::None;
     std::deque<LevelPoint> m_curve;
 };
 

@@ -40,6 +40,8 @@ const char* const kAttributeNames[PowerSupplyList::AttributeCount] = {
     "power_now",
     "current_now",
     "voltage_now",
+    "voltage_max_design",
+    "voltage_min_design",
     "model_name",
     "energy_full_design",
     "charge_full_design",

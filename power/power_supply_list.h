@@ -73,6 +73,9 @@ public:
         PowerNow,
         CurrentNow,
         VoltageNow,
+        // A charge counts as energy at the design voltage.
+        VoltageMaxDesign,
+        VoltageMinDesign,
         // Read for the tool tip only.
         ModelName,
         EnergyFullDesign,

@@ -9,34 +9,17 @@
 namespace tellavo {
 namespace {
 
-constexpr double kMicro = 1e-6;
+constexpr double kMillion = 1e6;
+// UPower's guess when a battery tells no voltage at all.
+constexpr double kGuessedVolts = 10.0;
+// Below a volt a voltage file is no battery's voltage.
+constexpr double kLeastVolts = 1.0;
 
 using List = PowerSupplyList;
-
-struct Names {
-    BatteryUnit unit;
-    List::Attribute now;
-    List::Attribute full;
-    List::Attribute design;
-    List::Attribute rate;
-};
-constexpr Names kUnits[] = {{BatteryUnit::Energy, List::EnergyNow, List::EnergyFull,
-                             List::EnergyFullDesign, List::PowerNow},
-                            {BatteryUnit::Charge, List::ChargeNow, List::ChargeFull,
-                             List::ChargeFullDesign, List::CurrentNow}};
 
 bool is(const char* text, const char* word)
 {
     return std::strcmp(text, word) == 0;
-}
-
-ChargeState stateOf(const char* status)
-{
-    return is(status, "Charging")       ? ChargeState::Charging
-           : is(status, "Discharging")  ? ChargeState::Discharging
-           : is(status, "Not charging") ? ChargeState::NotCharging
-           : is(status, "Full")         ? ChargeState::Full
-                                        : ChargeState::Unknown;
 }
 
 // A file's number in the model's units (µ to whole), or NaN.
@@ -45,7 +28,8 @@ double micro(List& list, std::size_t i, List::Attribute attribute, bool sign = f
     long long value = 0;
     const bool read =
         sign ? list.signedNumber(i, attribute, value) : list.number(i, attribute, value);
-    return read ? static_cast<double>(value) * kMicro : BatteryReading::kNotRead;
+    // Divided, as UPower divides: the same figures give the same percentage.
+    return read ? static_cast<double>(value) / kMillion : BatteryReading::kNotRead;
 }
 
 long long count(List& list, std::size_t i, List::Attribute attribute)
@@ -60,101 +44,135 @@ double whole(List& list, std::size_t i, List::Attribute attribute)
     return list.number(i, attribute, value) ? static_cast<double>(value) : BatteryReading::kNotRead;
 }
 
-// One battery's files as the model takes them. The unit is the first whose
-// level a gauge can mean (energy before charge, as the percentage takes
-// them), else the one its rate is written in.
-BatteryReading readingOf(List& list, std::size_t i)
+// The voltage at which a charge counts as energy, as UPower takes it.
+double designVolts(List& list, std::size_t i, bool& guessed)
 {
-    BatteryReading r;
-    r.kernelName = QString::fromStdString(list.name(i));
-    List::Value text;
-    if (list.text(i, List::Status, text))
-        r.state = stateOf(text);
-    if (list.text(i, List::ModelName, text))
-        r.model = QString::fromUtf8(text);
-    r.percent = whole(list, i, List::Capacity);
-    r.voltage = micro(list, i, List::VoltageNow);
-    r.cycles = count(list, i, List::CycleCount);
-    r.limitEnd = count(list, i, List::LimitEnd);
-    r.limitStart = r.limitEnd >= 0 ? count(list, i, List::LimitStart) : -1;
-    for (const Names& names : kUnits) {
-        const double now = micro(list, i, names.now);
-        const double full = micro(list, i, names.full);
-        if (!battery::plausibleLevel(now, full))
-            continue;
-        r.unit = names.unit;
-        r.now = now;
-        r.full = full;
-        r.design = micro(list, i, names.design);
-        break;
+    for (const List::Attribute attribute :
+         {List::VoltageMaxDesign, List::VoltageMinDesign, List::VoltageNow}) {
+        const double volts = micro(list, i, attribute);
+        if (volts > kLeastVolts) {
+            guessed = false;
+            return volts;
+        }
     }
-    // The rate in the level's unit: power, or current times voltage.
+    guessed = true;
+    return kGuessedVolts;
+}
+
+// The battery's level in Wh (see the header); with all, its design and rate.
+void readLevel(List& list, std::size_t i, BatteryReading& r, bool all)
+{
+    double volts = 0.0;  // 0: the level is energy
+    const double energyNow = micro(list, i, List::EnergyNow);
+    const double energyFull = micro(list, i, List::EnergyFull);
+    if (battery::plausibleLevel(energyNow, energyFull)) {
+        r.now = energyNow;
+        r.full = energyFull;
+    } else {
+        const double chargeNow = micro(list, i, List::ChargeNow);
+        const double chargeFull = micro(list, i, List::ChargeFull);
+        if (battery::plausibleLevel(chargeNow, chargeFull)) {
+            volts = designVolts(list, i, r.voltageGuessed);
+            r.now = chargeNow * volts;
+            r.full = chargeFull * volts;
+        } else {
+            // No level, but what it holds when full weighs its charge.
+            bool guessed = false;
+            r.full = energyFull > 0.0
+                         ? energyFull
+                         : chargeFull * (chargeFull > 0.0 ? designVolts(list, i, guessed) : 1.0);
+        }
+    }
+    if (!all)
+        return;
+    r.design = volts > 0.0 ? micro(list, i, List::ChargeFullDesign) * volts
+                           : micro(list, i, List::EnergyFullDesign);
     const double power = micro(list, i, List::PowerNow, true);
     const double current = micro(list, i, List::CurrentNow, true);
-    if (r.unit == BatteryUnit::None && !std::isnan(power))
-        r.unit = BatteryUnit::Energy;
-    else if (r.unit == BatteryUnit::None && !std::isnan(current))
-        r.unit = BatteryUnit::Charge;
-    if (r.unit == BatteryUnit::Energy)
-        r.rate = !std::isnan(power) ? power : current * r.voltage;
-    else if (r.unit == BatteryUnit::Charge)
-        r.rate = !std::isnan(current) ? current : power / r.voltage;
-    return r;
+    if (volts > 0.0 && !std::isnan(current)) {
+        r.rate = current * volts;
+    } else {
+        r.voltageGuessed = false;
+        r.rate = !std::isnan(power) ? power : current * micro(list, i, List::VoltageNow);
+    }
+}
+
+bool counted(List& list, std::size_t i)
+{
+    return list.kind(i) == List::Kind::Battery && list.inSlot(i);
 }
 
 }  // namespace
 
-bool sysfsBatteryPercent(List& list, std::size_t i, double& percent)
+ChargeState sysfsState(const char* status)
 {
-    long long capacity = 0;
-    if (list.number(i, List::Capacity, capacity) &&
-        percent::plausible(static_cast<double>(capacity))) {
-        percent = static_cast<double>(capacity);
-    } else {
-        bool found = false;
-        for (const Names& names : kUnits) {
-            long long now = 0;
-            long long full = 0;
-            if (list.number(i, names.full, full) && full != 0 && list.number(i, names.now, now)) {
-                percent = 100.0 * static_cast<double>(now) / static_cast<double>(full);
-                if ((found = percent::plausible(percent)))
-                    break;
-            }
-        }
-        if (!found)
-            return false;
-    }
-    percent = percent::clamp(percent);
-    return true;
+    return is(status, "Charging")       ? ChargeState::Charging
+           : is(status, "Discharging")  ? ChargeState::Discharging
+           : is(status, "Not charging") ? ChargeState::NotCharging
+           : is(status, "Full")         ? ChargeState::Full
+                                        : ChargeState::Unknown;
 }
 
-bool sysfsBatteryLevel(PowerSupplyList& list, double& level, BatteryUnit& unit)
-{
-    level = 0.0;
-    unit = BatteryUnit::None;
-    for (std::size_t i = 0; i < list.count(); ++i) {
-        if (list.kind(i) != List::Kind::Battery || !list.inSlot(i))
-            continue;
-        long long now = 0;
-        const BatteryUnit own = list.number(i, List::EnergyNow, now)   ? BatteryUnit::Energy
-                                : list.number(i, List::ChargeNow, now) ? BatteryUnit::Charge
-                                                                       : BatteryUnit::None;
-        if (own == BatteryUnit::None || (unit != BatteryUnit::None && own != unit))
-            return false;
-        unit = own;
-        level += static_cast<double>(now) * kMicro;
-    }
-    return unit != BatteryUnit::None;
-}
-
-std::vector<BatteryReading> sysfsBatteryReadings(PowerSupplyList& list)
+std::vector<BatteryReading> sysfsBatteryReadings(List& list)
 {
     list.refresh();
     std::vector<BatteryReading> readings;
-    for (std::size_t i = 0; i < list.count(); ++i)
-        if (list.kind(i) == List::Kind::Battery && list.inSlot(i))
-            readings.push_back(readingOf(list, i));
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        if (!counted(list, i))
+            continue;
+        BatteryReading& r = readings.emplace_back();
+        r.kernelName = QString::fromStdString(list.name(i));
+        List::Value text;
+        if (list.text(i, List::Status, text))
+            r.state = sysfsState(text);
+        if (list.text(i, List::ModelName, text))
+            r.model = QString::fromUtf8(text);
+        r.percent = whole(list, i, List::Capacity);
+        r.cycles = count(list, i, List::CycleCount);
+        r.limitEnd = count(list, i, List::LimitEnd);
+        r.limitStart = r.limitEnd >= 0 ? count(list, i, List::LimitStart) : -1;
+        readLevel(list, i, r, true);
+    }
     return readings;
+}
+
+void sysfsChargeReadings(List& list, std::vector<BatteryReading>& into)
+{
+    into.clear();
+    std::size_t listed = 0;
+    for (std::size_t i = 0; i < list.count(); ++i)
+        listed += list.kind(i) == List::Kind::Battery;
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        if (!counted(list, i))
+            continue;
+        BatteryReading& r = into.emplace_back();
+        r.percent = whole(list, i, List::Capacity);
+        if (listed > 1 || !percent::plausible(r.percent))
+            readLevel(list, i, r, false);
+    }
+}
+
+bool sysfsBatteryLevel(List& list, double& level)
+{
+    // energy_now alone, or the charge's: one file a battery, every few seconds.
+    level = 0.0;
+    bool any = false;
+    for (std::size_t i = 0; i < list.count(); ++i) {
+        if (!counted(list, i))
+            continue;
+        double now = micro(list, i, List::EnergyNow);
+        if (std::isnan(now)) {
+            bool guessed = false;
+            now = micro(list, i, List::ChargeNow);
+            if (!std::isnan(now))
+                now *= designVolts(list, i, guessed);
+        }
+        if (std::isnan(now))
+            return false;
+        level += now;
+        any = true;
+    }
+    return any;
 }
 
 }  // namespace tellavo

@@ -2,7 +2,6 @@
 
 #include "battery_model.h"
 
-#include <cstddef>
 #include <vector>
 
 namespace tellavo {
@@ -10,28 +9,33 @@ namespace tellavo {
 class PowerSupplyList;
 
 // The batteries of the kernel's power supply files as the battery model takes
-// them, read through the tick's own list of supplies when asked: the tool tip
-// asks for them now and then, the tick never does. The batteries are those the
-// percentage counts (peripherals and empty slots left out).
+// them, read through the tick's own list of supplies: the batteries the
+// strip's charge counts (peripherals and empty slots left out).
 //
-// Each battery gives energy_now, energy_full and energy_full_design with
-// power_now, or the charge files with current_now (energy first, as the
-// percentage takes them; a level far past full is a broken gauge in that
-// unit); a rate may be written negative, and power_now stands in for the
-// current (and current_now times voltage_now for the power) where only the
-// other is there. Besides: status, capacity, voltage_now, model_name,
-// cycle_count and the charge limits (charge_control_end_threshold and
-// _start_). A driver that fails a read, as some ACPI batteries fail
-// power_now, leaves that figure unread and costs no new listing (see
-// PowerSupplyList).
+// Each battery's level is energy_now against energy_full, else charge_now
+// against charge_full at the design voltage (voltage_max_design, else
+// voltage_min_design, else voltage_now; 10 V when none tells it, which a
+// ratio does not mind but a power would), as UPower reads them: a level far
+// past full is a broken gauge in that unit. The rate is power_now (or
+// current_now times the voltage); a rate may be written negative. Besides:
+// status, capacity, model_name, cycle_count and the charge limits
+// (charge_control_end_threshold and _start_). A driver that fails a read, as
+// some ACPI batteries fail power_now, leaves that figure unread and costs no
+// new listing (see PowerSupplyList).
+
+// Everything the tip tells, read when it asks.
 std::vector<BatteryReading> sysfsBatteryReadings(PowerSupplyList& supplies);
 
-// The batteries' level summed, for the tick's history: energy (Wh) or charge
-// (Ah) now; false when they are not all in one unit.
-bool sysfsBatteryLevel(PowerSupplyList& supplies, double& level, BatteryUnit& unit);
+// What the tick reads to work out the charge: each battery's capacity, and
+// its level too where the charge needs it (no capacity, or several batteries,
+// whose charges add up by energy). Into `into`, emptied first.
+void sysfsChargeReadings(PowerSupplyList& supplies, std::vector<BatteryReading>& into);
 
-// One battery's charge in percent, 0..100 but not yet rounded: its capacity,
-// else its energy or charge against full. False when none is believable.
-bool sysfsBatteryPercent(PowerSupplyList& supplies, std::size_t i, double& percent);
+// The batteries' energy in Wh summed, for the tick's history; false when one
+// of them tells none.
+bool sysfsBatteryLevel(PowerSupplyList& supplies, double& level);
+
+// A battery's status file as the battery model names it.
+ChargeState sysfsState(const char* status);
 
 }  // namespace tellavo

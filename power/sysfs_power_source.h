@@ -19,11 +19,11 @@ namespace tellavo {
 // Discharging gives 0; else Charging, Full or "Not charging" (a charger holding
 // the charge below a threshold) gives 1; Unknown, or no battery, gives 255.
 //
-// Percentage: each own battery in its slot: its capacity, else energy_now /
-// energy_full, else charge_now / charge_full (energy and charge are never
-// mixed). Several batteries are weighted by energy_full when all have it, else
-// by charge_full when all have that, else equally. Rounded half to even; 255
-// when no battery gives a usable value.
+// Percentage: the battery model's charge of the batteries in their slots
+// (see chargePercent and sysfs_battery_details.h): one battery's capacity,
+// else its energy against full; several batteries' energy summed against
+// their full energy. Rounded half to even; 255 when no battery gives a usable
+// value.
 //
 // Each read also keeps, in memory, what the tip's times and curve need: the
 // percentage once a minute, and the batteries' energy (or charge) every 10 s,
@@ -58,6 +58,8 @@ private:
     void remember(const PowerReading& reading);
 
     PowerSupplyList m_supplies;
+    // What the tick reads of each battery, kept to spare an allocation a tick.
+    std::vector<BatteryReading> m_charges;
     ChargeHistory m_history;
     std::unique_ptr<Wakes> m_ownWakes;
     Wakes* m_wakes;

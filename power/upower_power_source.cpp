@@ -37,11 +37,6 @@ QString connectionName(const void* owner)
 // A round this young is shown again rather than asked anew.
 constexpr std::int64_t kRoundFreshMs = 5000;
 
-QString kernelNameOf(const DeviceRound& device)
-{
-    return QFileInfo(device.properties.value(QStringLiteral("NativePath")).toString()).fileName();
-}
-
 }  // namespace
 
 bool systemBusSurelyAbsent(const QString& address)
@@ -393,17 +388,13 @@ void UPowerPowerSource::onDevicesChanged()
         askRound();
 }
 
-// Each battery of the machine in the order of its kernel name, and each
-// device's battery, through the battery model; the times from the rates
+// Each battery of the machine, and each device's battery, through the
+// battery model (which orders them); the times from the rates
 // averaged over UPower's history when every battery that moves has one; the
 // day's curve from their histories of charge, weighed by their full energy
 // as the charge is.
 void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
 {
-    std::stable_sort(devices.begin(), devices.end(),
-                     [](const DeviceRound& a, const DeviceRound& b) {
-                         return kernelNameBefore(kernelNameOf(a), kernelNameOf(b));
-                     });
     m_wakes->checkWallClock();
     const std::int64_t nowSecs = QDateTime::currentSecsSinceEpoch();
     const std::int64_t wokeSecs = m_wakes->lastWakeUnixSecs();
@@ -444,9 +435,9 @@ void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
             allSettled = false;
         }
     }
-    std::optional<SettledRate> rate;
+    std::optional<double> rate;
     if (allSettled && settled != 0.0)
-        rate = SettledRate{BatteryUnit::Energy, settled};
+        rate = settled;
     m_roundDetails = tellavo::batteryDetails(std::move(readings), rate);
     m_roundDetails.day = history::joinedCurve(curves, weights);
     m_roundLine = m_line;

@@ -290,10 +290,8 @@ void TestSysfsPowerSource::builtTrees_data()
     row("nothing but the type", Files{{"BAT0/type", "Battery\n"}}, kUnknown, kUnknown);
 
     // Rounding half to even, clamping an overshoot.
-    row("42.5 rounds to 42",
-        with(ratioOnly, {{"BAT0/energy_now", "425\n"}, {"BAT0/energy_full", "1000\n"}}), kOff, 42);
-    row("43.5 rounds to 44",
-        with(ratioOnly, {{"BAT0/energy_now", "435\n"}, {"BAT0/energy_full", "1000\n"}}), kOff, 44);
+    row("42.5 rounds to 42", with(ratioOnly, {{"BAT0/energy_now", "21250000\n"}}), kOff, 42);
+    row("43.5 rounds to 44", with(ratioOnly, {{"BAT0/energy_now", "21750000\n"}}), kOff, 44);
     row("energy_now above energy_full is full",
         with(ratioOnly, {{"BAT0/energy_now", "52000000\n"}}), kOff, 100);
     row("capacity 103 is full", with(bat, {{"BAT0/capacity", "103\n"}}), kOff, 100);
@@ -341,18 +339,25 @@ void TestSysfsPowerSource::builtTrees_data()
                                                {"BAT0/energy_full", "20000000\n"},
                                                {"BAT0/charge_full", "1000000\n"}});
     const Files big = with(battery("BAT1"), {{"BAT1/capacity", "50\n"},
+                                             {"BAT1/energy_now", "40000000\n"},
                                              {"BAT1/energy_full", "80000000\n"},
                                              {"BAT1/charge_full", "7000000\n"}});
-    row("weighted by energy_full", small + big, kOff, 60);
-    row("one without energy_full: by charge_full", without(small + big, {"BAT0/energy_full"}), kOff,
-        56);
-    row("one with neither: plain average",
-        without(small + big, {"BAT0/energy_full", "BAT1/charge_full"}), kOff, 75);
+    const QStringList noLevels{"BAT0/energy_now", "BAT0/charge_now", "BAT1/energy_now",
+                               "BAT1/charge_now"};
+    row("energy summed: 20 and 40 of 100 Wh", small + big, kOff, 60);
+    row("one without energy_full: its charge at its voltage (10.8 of 10.8 Wh)",
+        with(without(small + big, {"BAT0/energy_full"}),
+             {{"BAT0/voltage_min_design", "10800000\n"}}),
+        kOff, 56);
+    row("one with no level nor full: plain average",
+        without(small + big, {"BAT0/energy_full", "BAT0/charge_full"}), kOff, 75);
+    row("no levels: weighted by energy_full",
+        with(without(small + big, noLevels), {{"BAT1/capacity", "40\n"}}), kOff, 52);
     row("weighted average rounds half to even",
-        with(small + big, {{"BAT0/capacity", "97\n"},
-                           {"BAT1/capacity", "32\n"},
-                           {"BAT0/energy_full", "1\n"},
-                           {"BAT1/energy_full", "1\n"}}),
+        with(without(small + big, noLevels), {{"BAT0/capacity", "97\n"},
+                                              {"BAT1/capacity", "32\n"},
+                                              {"BAT0/energy_full", "1\n"},
+                                              {"BAT1/energy_full", "1\n"}}),
         kOff, 64);
     row("a broken battery does not count",
         small + with(big, {{"BAT1/capacity", "x\n"},
@@ -380,7 +385,9 @@ void TestSysfsPowerSource::builtTrees_data()
     row("no charger, status garbage", with(bat, {{"BAT0/status", "Discharging!\n"}}), kUnknown, 57);
     row("no charger, no status", without(bat, {"BAT0/status"}), kUnknown, 57);
     row("no charger, one discharging and one idle",
-        bat + with(battery("BAT1"), {{"BAT1/status", "Unknown\n"}}), kOff, 57);
+        bat + with(without(battery("BAT1"), {"BAT1/energy_now", "BAT1/charge_now"}),
+                   {{"BAT1/status", "Unknown\n"}}),
+        kOff, 57);
     row("no charger, an absent battery's status does not count",
         with(bat, {{"BAT0/status", "Charging\n"}}) +
             with(battery("BAT1"), {{"BAT1/present", "0\n"}}),
@@ -582,7 +589,8 @@ void TestSysfsPowerSource::suppliesComeAndGo()
     using R = QPair<int, int>;
 
     QCOMPARE(readings(), R(kUnknown, kUnknown));
-    QVERIFY(writeTree(root, battery("BAT0")));
+    // BAT0 tells no level: the charges are weighed by full energy.
+    QVERIFY(writeTree(root, without(battery("BAT0"), {"BAT0/energy_now", "BAT0/charge_now"})));
     QCOMPARE(readings(), R(kOff, 57));
     QVERIFY(writeTree(root, charger("1\n")));
     QCOMPARE(readings(), R(kOn, 57));
@@ -679,8 +687,11 @@ void TestSysfsPowerSource::listFollowsTheTree()
     QTemporaryDir tmp;
     const QString root = tmp.filePath(QStringLiteral("power_supply"));
     const QString aside = tmp.filePath(QStringLiteral("aside"));
-    QVERIFY(writeTree(
-        root, battery() + with(battery("BAT1"), {{"BAT1/capacity", "80\n"}}) + charger("0\n")));
+    // BAT1 tells no level: the charges are weighed, so each capacity counts.
+    QVERIFY(writeTree(root, battery() +
+                                without(with(battery("BAT1"), {{"BAT1/capacity", "80\n"}}),
+                                        {"BAT1/energy_now", "BAT1/charge_now"}) +
+                                charger("0\n")));
     SysfsPowerSource source(root.toStdString());
     QCOMPARE(source.read().acLineStatus, kOff);
     QCOMPARE(source.read().batteryLifePercent, 68);
@@ -744,9 +755,11 @@ void TestSysfsPowerSource::aFailedReadOfASupplyGoneMakesTheListAnew()
     const QString proc = QStringLiteral("/proc/%1").arg(child.processId());
     const QString adjust = proc + QStringLiteral("/oom_score_adj");
     QVERIFY(writeFile(adjust, "63"));
-    QVERIFY(writeTree(work.path(), without(battery("BAT1"), {"BAT1/capacity"})));
+    // No levels: the capacities, weighed by full energy, make the charge.
+    QVERIFY(writeTree(work.path(), without(battery("BAT1"), {"BAT1/capacity", "BAT1/energy_now",
+                                                             "BAT1/charge_now"})));
     QVERIFY(QFile::link(adjust, work.filePath(QStringLiteral("BAT1/capacity"))));
-    QVERIFY(writeTree(root.path(), battery()));
+    QVERIFY(writeTree(root.path(), without(battery(), {"BAT0/energy_now", "BAT0/charge_now"})));
     QVERIFY(QFile::link(proc + QStringLiteral("/cwd/BAT1"), root.filePath(QStringLiteral("BAT1"))));
 
     SysfsPowerSource source(root.path().toStdString());
@@ -768,7 +781,8 @@ void TestSysfsPowerSource::filesPastTheBoundReadByPath()
     Files files;
     for (int i = 0; i < 12; ++i) {
         const QString name = QStringLiteral("BAT%1").arg(i);
-        files = files + with(battery(name), {{name + "/capacity", i < 6 ? "20\n" : "80\n"}});
+        files = files + with(without(battery(name), {name + "/energy_now", name + "/charge_now"}),
+                             {{name + "/capacity", i < 6 ? "20\n" : "80\n"}});
     }
     QVERIFY(writeTree(root.path(), files));
     SysfsPowerSource source(root.path().toStdString());
