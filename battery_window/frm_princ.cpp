@@ -337,7 +337,6 @@ void FrmPrinc::showPicture(int number)
         m_shownPicture = number;
         describeShown();
     }
-    emit pictureAssigned(number);
 }
 
 void FrmPrinc::CambiaImmagine()

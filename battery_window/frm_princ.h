@@ -93,10 +93,6 @@ public:
     // The tool tip the strip shows on hover, while it is shown.
     StatusTip* tip() const { return m_tip; }
 
-signals:
-    // A picture number was put into imgStato (also when it was already shown).
-    void pictureAssigned(int number);
-
 protected:
     // The tool tip on the strip (Label1 keeps its own), made when asked for.
     bool event(QEvent* event) override;
