@@ -220,7 +220,7 @@ void FrmPrinc::setUpTicking(const TickTiming* timing)
                           : std::make_unique<TickScheduler>(timing->timer, timing->clock);
     } else {
         m_qtTimer = std::make_unique<QtTickTimer>(*m_timer1, *m_timer1Phase);
-        m_steadyClock = std::make_unique<SteadyClock>();
+        m_steadyClock = std::make_unique<SteadyClock>(m_si.wakes());
         m_scheduler = std::make_unique<TickScheduler>(*m_qtTimer, *m_steadyClock);
     }
     connect(&m_si, &PowerSource::changed, this, [this](PowerChange change) {

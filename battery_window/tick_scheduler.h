@@ -1,13 +1,12 @@
 #pragma once
 
+#include "wakes.h"
+
 #include <cstdint>
-#include <limits>
 
 namespace tellavo {
 
 constexpr int kTickMs = 1000;
-// No stop and no sleep so far (TickClock::resumedUntilMs()).
-constexpr std::int64_t kNeverResumed = std::numeric_limits<std::int64_t>::min();
 
 // The timer behind the one-second tick and the clock it keeps time by: the
 // window's are Qt's, a test's run on virtual time.
@@ -27,8 +26,8 @@ public:
     virtual std::int64_t nowMs() const = 0;
     // After the process was stopped or the machine slept: the instant, on
     // nowMs()'s clock, until which what came meanwhile is still being
-    // delivered. kNeverResumed when neither has happened.
-    virtual std::int64_t resumedUntilMs() const { return kNeverResumed; }
+    // delivered. kNever when neither has happened.
+    virtual std::int64_t resumedUntilMs() const { return kNever; }
 };
 
 // The events that can change what the next tick does.
@@ -80,7 +79,7 @@ private:
     std::int64_t m_phase = 0;  // an instant the tick fell at (or the load)
     bool m_asleep = false;
     // The resume whose news has already brought a tick at once.
-    std::int64_t m_caughtUp = kNeverResumed;
+    std::int64_t m_caughtUp = kNever;
 };
 
 }  // namespace tellavo

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "battery_details.h"
+#include "wakes.h"
 
 #include <QObject>
+
+#include <memory>
 
 namespace tellavo {
 
@@ -36,7 +39,18 @@ struct PowerReading {
 class PowerSource : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    // wakes: where a sleep is told, shared with other sources (and the
+    // tick); none: a Wakes of its own.
+    explicit PowerSource(Wakes* wakes = nullptr, QObject* parent = nullptr)
+        : QObject(parent),
+          m_ownWakes(wakes ? nullptr : std::make_unique<Wakes>()),
+          m_wakes(wakes ? wakes : m_ownWakes.get())
+    {
+    }
+
+    // When the machine last slept, as every average over minutes and the
+    // tick's clock ask it.
+    Wakes& wakes() const { return *m_wakes; }
 
     // Both readings from the same refresh of the source.
     virtual PowerReading read() = 0;
@@ -63,6 +77,10 @@ signals:
     // What batteryDetails() tells has grown or changed: a round asked for by
     // refreshDetails() is in, or devices came or went.
     void detailsChanged();
+
+private:
+    std::unique_ptr<Wakes> m_ownWakes;
+    Wakes* m_wakes;
 };
 
 }  // namespace tellavo

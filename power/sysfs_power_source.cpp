@@ -13,9 +13,7 @@ using Kind = PowerSupplyList::Kind;
 }  // namespace
 
 SysfsPowerSource::SysfsPowerSource(std::string root, int relistMs, Wakes* wakes)
-    : m_supplies(std::move(root), relistMs),
-      m_ownWakes(wakes ? nullptr : std::make_unique<Wakes>()),
-      m_wakes(wakes ? wakes : m_ownWakes.get())
+    : PowerSource(wakes), m_supplies(std::move(root), relistMs)
 {
 }
 
@@ -29,7 +27,7 @@ PowerReading SysfsPowerSource::read()
 
 void SysfsPowerSource::remember(const PowerReading& reading)
 {
-    const std::int64_t now = m_wakes->check();
+    const std::int64_t now = wakes().check();
     if (reading.acLineStatus == power::kUnknown || reading.batteryLifePercent == power::kUnknown)
         return;
     const bool onMains = reading.acLineStatus == power::kAcOnline;
@@ -80,11 +78,11 @@ int SysfsPowerSource::batteryLifePercent()
 BatteryDetails SysfsPowerSource::batteryDetails()
 {
     BatteryDetails details = tellavo::batteryDetails(sysfsBatteryReadings(m_supplies),
-                                                     m_history.settledWatts(m_wakes->lastWakeMs()));
+                                                     m_history.settledWatts(wakes().lastWakeMs()));
     // The curve ends at the charge of now, as the strip's next tick reads it.
     const int percent = batteryLifePercent();
     if (percent != power::kUnknown)
-        details.day = m_history.day(m_wakes->nowMs(), percent, lineStatus() == power::kAcOnline);
+        details.day = m_history.day(wakes().nowMs(), percent, lineStatus() == power::kAcOnline);
     return details;
 }
 

@@ -3,7 +3,6 @@
 #include "charge_history.h"
 #include "power_source.h"
 #include "power_supply_list.h"
-#include "wakes.h"
 
 #include <memory>
 #include <string>
@@ -34,7 +33,7 @@ public:
     static constexpr const char* kDefaultRoot = "/sys/class/power_supply";
 
     // relistMs: how often the folder is listed again (shorter in tests).
-    // wakes: where a sleep is told, shared with other sources; none: its own.
+    // wakes: where a sleep is told (see PowerSource).
     explicit SysfsPowerSource(std::string root = kDefaultRoot,
                               int relistMs = PowerSupplyList::kRelistMs, Wakes* wakes = nullptr);
 
@@ -44,11 +43,8 @@ public:
     // sysfs_battery_details.h), the times from the rate the tick kept.
     BatteryDetails batteryDetails() override;
 
-    const std::string& root() const { return m_supplies.root(); }
     // The kept list, for a reader of other attributes of the same supplies.
     PowerSupplyList& supplies() { return m_supplies; }
-    const ChargeHistory& history() const { return m_history; }
-    Wakes& wakes() { return *m_wakes; }
 
 private:
     // Each from the list as the last refresh left it.
@@ -61,8 +57,6 @@ private:
     // What the tick reads of each battery, kept to spare an allocation a tick.
     std::vector<BatteryReading> m_charges;
     ChargeHistory m_history;
-    std::unique_ptr<Wakes> m_ownWakes;
-    Wakes* m_wakes;
 };
 
 }  // namespace tellavo

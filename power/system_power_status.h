@@ -3,7 +3,6 @@
 #include "power_source.h"
 #include "sysfs_power_source.h"
 #include "upower_power_source.h"
-#include "wakes.h"
 
 #include <QObject>
 #include <QString>
@@ -39,8 +38,6 @@ public:
     bool usingUPower() const { return m_upower.isAvailable(); }
 
 private:
-    // One account of sleeps for both sources' averages.
-    Wakes m_wakes;
     SysfsPowerSource m_sysfs;
     UPowerPowerSource m_upower;
 };

@@ -63,11 +63,9 @@ UPowerPowerSource::UPowerPowerSource(QObject* parent)
 }
 
 UPowerPowerSource::UPowerPowerSource(const UPowerTimings& timings, Wakes* wakes, QObject* parent)
-    : PowerSource(parent),
+    : PowerSource(wakes, parent),
       m_timings(timings),
       m_connectionName(connectionName(this)),
-      m_ownWakes(wakes ? nullptr : std::make_unique<Wakes>()),
-      m_wakes(wakes ? wakes : m_ownWakes.get()),
       m_round([this](const QDBusMessage& call,
                      std::function<void(const QDBusMessage&)> then) { ask(call, std::move(then)); },
               [this](std::vector<DeviceRound> devices) { onRound(std::move(devices)); })
@@ -333,7 +331,7 @@ bool UPowerPowerSource::roundStale() const
 {
     // Worked out for another line status, or before a wake: it would tell
     // what the batteries did then.
-    return m_roundLine != m_line || m_wakes->lastWakeMs() >= m_roundMs;
+    return m_roundLine != m_line || wakes().lastWakeMs() >= m_roundMs;
 }
 
 BatteryReading UPowerPowerSource::displayReading() const
@@ -369,7 +367,7 @@ void UPowerPowerSource::refreshDetails()
     // A round of a few seconds ago still tells the truth: a tip shown again
     // soon after need not ask again.
     if (m_hasRound && !roundStale() && !m_round.pending() &&
-        m_wakes->nowMs() - m_roundMs < kRoundFreshMs)
+        wakes().nowMs() - m_roundMs < kRoundFreshMs)
         return;
     askRound();
 }
@@ -395,9 +393,9 @@ void UPowerPowerSource::onDevicesChanged()
 // as the charge is.
 void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
 {
-    m_wakes->checkWallClock();
+    wakes().checkWallClock();
     const std::int64_t nowSecs = QDateTime::currentSecsSinceEpoch();
-    const std::int64_t wokeSecs = m_wakes->lastWakeUnixSecs();
+    const std::int64_t wokeSecs = wakes().lastWakeUnixSecs();
     std::vector<BatteryReading> readings;
     double settled = 0.0;
     bool allSettled = true;
@@ -441,7 +439,7 @@ void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
     m_roundDetails = tellavo::batteryDetails(std::move(readings), rate);
     m_roundDetails.day = history::joinedCurve(curves, weights);
     m_roundLine = m_line;
-    m_roundMs = m_wakes->nowMs();
+    m_roundMs = wakes().nowMs();
     m_hasRound = true;
     emit detailsChanged();
 }
@@ -450,7 +448,7 @@ void UPowerPowerSource::onPrepareForSleep(bool start)
 {
     // Readings from before the sleep make no rate with those after it.
     if (!start)
-        m_wakes->woke();
+        wakes().woke();
 }
 
 void UPowerPowerSource::update()

@@ -4,7 +4,6 @@
 #include "bus_probe.h"
 #include "power_source.h"
 #include "upower_details_round.h"
-#include "wakes.h"
 
 #include <QObject>
 #include <QString>
@@ -95,7 +94,6 @@ public:
 
     // UPower answers and the cache is filled.
     bool isAvailable() const { return m_available; }
-    Wakes& wakes() { return *m_wakes; }
 
     // For a reader that is awake anyway and comes back within withinMs: an
     // attempt to connect or to ask again that would fall due before then is
@@ -145,8 +143,6 @@ private:
 
     const UPowerTimings m_timings;
     const QString m_connectionName;
-    std::unique_ptr<Wakes> m_ownWakes;
-    Wakes* m_wakes;
     PowerSupplyList* m_supplies = nullptr;
     bool m_connected = false;
     BusProbe m_probe;

@@ -490,11 +490,11 @@ void TestSysfsPowerSource::steadyTimeLeft()
 
     QTemporaryDir root;
     QVERIFY(writeTree(root.path(), battery() + charger("0\n")));
-    SysfsPowerSource source(root.path().toStdString());
     std::int64_t bootMs = 0;
     std::int64_t monotonicMs = 0;
-    source.wakes().setClocks([&] { return bootMs; }, [&] { return monotonicMs; },
-                             [&] { return bootMs + 1'700'000'000'000; });
+    tellavo::Wakes wakes([&] { return bootMs; }, [&] { return monotonicMs; },
+                         [&] { return bootMs + 1'700'000'000'000; });
+    SysfsPowerSource source(root.path().toStdString(), PowerSupplyList::kRelistMs, &wakes);
     double energy = 40.0;  // Wh
     for (int second = 0; second <= tipAt + 1; ++second) {
         const double watts = swing ? (second % 2 ? 25.0 : 5.0) : 15.0;

@@ -14,7 +14,7 @@ namespace {
 
 struct ManualClock : TickClock {
     std::int64_t now = 0;
-    std::int64_t resumedUntil = kNeverResumed;
+    std::int64_t resumedUntil = kNever;
     std::int64_t nowMs() const override { return now; }
     std::int64_t resumedUntilMs() const override { return resumedUntil; }
 };
@@ -105,7 +105,7 @@ void TestTickScheduler::wakesOnTheGrid_data()
     QTest::addColumn<qint64>("wakeAt");
     QTest::addColumn<int>("wakes");  // at that instant
     QTest::addColumn<int>("first");  // -1: the running timer is left alone
-    const qint64 never = kNeverResumed;
+    const qint64 never = kNever;
     const auto row = [](const char* tag, qint64 lastTick, bool asleep, qint64 resumedUntil,
                         qint64 wakeAt, int wakes, int first) {
         QTest::newRow(tag) << lastTick << asleep << resumedUntil << wakeAt << wakes << first;

@@ -35,7 +35,7 @@ Q_DECLARE_METATYPE(std::optional<tellavo::WakeReason>)
 
 namespace {
 
-constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kNotDue = std::numeric_limits<std::int64_t>::max();
 
 // A mix of events, each kind with its weight, and how far apart they come.
 struct Profile {
@@ -164,21 +164,21 @@ Sequence makeSequence(const Profile& p, unsigned seed)
 
 struct VirtualClock : TickClock {
     std::int64_t now = 0;
-    std::int64_t resumedUntil = kNeverResumed;
+    std::int64_t resumedUntil = kNever;
     std::int64_t nowMs() const override { return now; }
     std::int64_t resumedUntilMs() const override { return resumedUntil; }
 };
 
 struct VirtualTimer : TickTimer {
     VirtualClock& clock;
-    std::int64_t due = kNever;
+    std::int64_t due = kNotDue;
     explicit VirtualTimer(VirtualClock& c) : clock(c) {}
     void start(int firstMs) override
     {
         QVERIFY(firstMs >= 0 && firstMs <= kTickMs);
         due = clock.now + firstMs;
     }
-    void stop() override { due = kNever; }
+    void stop() override { due = kNotDue; }
 };
 
 // Everything a user can see of a tick's work, and the state behind it.
@@ -300,7 +300,7 @@ Timeline run(SettingsStore& store, const Sequence& seq, bool sleeping,
 
     size_t next = 0;
     for (;;) {
-        const std::int64_t event = next < seq.events.size() ? seq.events[next].at : kNever;
+        const std::int64_t event = next < seq.events.size() ? seq.events[next].at : kNotDue;
         // At the same instant the tick comes first.
         if (timer.due <= event && timer.due < seq.durationMs) {
             clock.now = timer.due;
