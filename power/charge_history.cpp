@@ -95,25 +95,32 @@ bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::in
     return std::isfinite(mean);
 }
 
-std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std::int64_t nowSecs,
-                                bool (*onMains)(unsigned state))
+std::vector<LevelPoint> dayCurve(const std::vector<LevelPoint>& kept, std::int64_t nowMs,
+                                 std::optional<LevelPoint> now)
 {
-    constexpr std::int64_t kDayMs = 86'400'000;
-    // Ages by the stamps, but never younger than a point kept after it: a
-    // wall clock set back stamps later points earlier, and the curve keeps
-    // them in the order they were kept.
     std::vector<LevelPoint> curve;
     std::int64_t youngest = 0;
-    for (const StateSample& c : newestFirst) {
-        const std::int64_t age = std::max((nowSecs - c.secs) * 1000, youngest);
-        if (age > kDayMs)
+    for (auto p = kept.rbegin(); p != kept.rend(); ++p) {
+        const std::int64_t age = std::max(nowMs - p->ms, youngest);
+        if (age > ChargeHistory::kDayMs)
             break;
         youngest = age;
-        if (percent::plausible(c.value))
-            curve.push_back({age, percent::clamp(c.value), onMains(c.state)});
+        if (percent::plausible(p->level))
+            curve.push_back({age, percent::clamp(p->level), p->onMains});
     }
     std::reverse(curve.begin(), curve.end());
+    if (now && (curve.empty() || curve.back().ms > 0))
+        curve.push_back(*now);
     return curve;
+}
+
+std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std::int64_t nowSecs,
+                                bool (*onMains)(unsigned state), std::optional<LevelPoint> now)
+{
+    std::vector<LevelPoint> kept;
+    for (auto c = newestFirst.rbegin(); c != newestFirst.rend(); ++c)
+        kept.push_back({c->secs * 1000, c->value, onMains(c->state)});
+    return dayCurve(kept, nowSecs * 1000, now);
 }
 
 std::vector<LevelPoint> joinedCurve(const std::vector<std::vector<LevelPoint>>& curves,
@@ -188,24 +195,14 @@ void ChargeHistory::addPercent(std::int64_t ms, int percent, bool onMains)
 std::vector<LevelPoint> ChargeHistory::day(std::int64_t nowMs, int percentNow,
                                            bool onMainsNow) const
 {
-    std::vector<LevelPoint> day;
-    for (const LevelPoint& point : m_curve)
-        if (point.ms <= nowMs && nowMs - point.ms <= kDayMs)
-            day.push_back({nowMs - point.ms, point.level, point.onMains});
-    if (!day.empty() && day.back().ms > 0)
-        day.push_back({0, static_cast<double>(percentNow), onMainsNow});
-    return day;
-}
-
-bool ChargeHistory::ratePerHour(double& rate, std::int64_t sinceMs) const
-{
-    return history::ratePerHour(history::lastStretch(m_levels, sinceMs), rate);
+    return history::dayCurve({m_curve.begin(), m_curve.end()}, nowMs,
+                             LevelPoint{0, double(percentNow), onMainsNow});
 }
 
 std::optional<double> ChargeHistory::settledWatts(std::int64_t sinceMs) const
 {
     double rate = 0.0;
-    if (!ratePerHour(rate, sinceMs))
+    if (!history::ratePerHour(history::lastStretch(m_levels, sinceMs), rate))
         return std::nullopt;
     return rate;
 }

@@ -48,11 +48,20 @@ struct StateSample {
 bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::int64_t sinceSecs,
                  double& mean);
 
+// The day's curve at nowMs from percentages kept on one clock, oldest
+// first: each point's ms its age then, a day at most, never younger than a
+// point kept after it (a wall clock set back stamps later points earlier, and
+// the curve keeps them in the order they were kept), a reading out of all
+// reason left out; ending at now's, when given.
+std::vector<LevelPoint> dayCurve(const std::vector<LevelPoint>& kept, std::int64_t nowMs,
+                                 std::optional<LevelPoint> now = std::nullopt);
+
 // The day's curve of one battery from such samples of its charge in percent,
-// given newest first (as UPower keeps them), oldest first in the curve, each
-// point's ms its age at nowSecs; onMains tells the states with a charger in.
+// given newest first (as UPower keeps them); onMains tells the states with a
+// charger in.
 std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std::int64_t nowSecs,
-                                bool (*onMains)(unsigned state));
+                                bool (*onMains)(unsigned state),
+                                std::optional<LevelPoint> now = std::nullopt);
 
 // Several batteries' curves as one, as the strip's charge weighs them: at
 // every time any of them has a point, each battery's last level by then
@@ -85,10 +94,8 @@ public:
     // The percentage for the curve; kept once a minute, for a day of the
     // boot clock (a sleep counts: what came before it is as old as it is).
     void addPercent(std::int64_t ms, int percent, bool onMains);
-    // The level's change per hour over the last stretch since sinceMs (a
+    // The level's change per hour (W) over the last stretch since sinceMs (a
     // wake: the curve keeps its points, the rate starts anew), when settled.
-    bool ratePerHour(double& rate, std::int64_t sinceMs) const;
-    // That rate in W, as the battery model takes it.
     std::optional<double> settledWatts(std::int64_t sinceMs) const;
     const std::deque<LevelPoint>& curve() const { return m_curve; }
     // The day's curve at nowMs, oldest first, each point's ms its age, up to

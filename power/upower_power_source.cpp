@@ -412,13 +412,14 @@ void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
             else if (reading.state == ChargeState::Charging ||
                      reading.state == ChargeState::Discharging)
                 allSettled = false;
-            curves.push_back(history::curveOf(device.charges, nowSecs, onMains));
             // Up to now, at the charge it has now.
             const int percent = percentage(device.properties.value(QStringLiteral("IsPresent")),
                                            device.properties.value(QStringLiteral("Type")),
                                            device.properties.value(QStringLiteral("Percentage")));
+            std::optional<LevelPoint> now;
             if (percent != power::kUnknown)
-                curves.back().push_back({0, double(percent), m_line == power::kAcOnline});
+                now = LevelPoint{0, double(percent), m_line == power::kAcOnline};
+            curves.push_back(history::curveOf(device.charges, nowSecs, onMains, now));
             weights.push_back(reading.full);
         }
         readings.push_back(std::move(reading));
