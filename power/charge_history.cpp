@@ -1,6 +1,7 @@
 #include "charge_history.h"
 
 #include "percent_reading.h"
+#include "wakes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,49 +15,6 @@ namespace {
 constexpr std::int64_t kAheadSecs = 1;
 
 }  // namespace
-
-bool ratePerHour(const std::vector<LevelPoint>& points, double& rate)
-{
-    if (points.size() < 2 || points.back().ms - points.front().ms < kSettledMs)
-        return false;
-    // Times in hours from the first point, to keep the sums small.
-    const double n = static_cast<double>(points.size());
-    double sumT = 0.0;
-    double sumL = 0.0;
-    for (const LevelPoint& p : points) {
-        sumT += static_cast<double>(p.ms - points.front().ms) / 3.6e6;
-        sumL += p.level;
-    }
-    const double meanT = sumT / n;
-    const double meanL = sumL / n;
-    double covariance = 0.0;
-    double variance = 0.0;
-    for (const LevelPoint& p : points) {
-        const double t = static_cast<double>(p.ms - points.front().ms) / 3.6e6 - meanT;
-        covariance += t * (p.level - meanL);
-        variance += t * t;
-    }
-    if (!(variance > 0.0))
-        return false;
-    rate = covariance / variance;
-    return std::isfinite(rate);
-}
-
-std::vector<LevelPoint> lastStretch(const std::vector<LevelPoint>& points, std::int64_t sinceMs)
-{
-    if (points.empty())
-        return {};
-    const LevelPoint& newest = points.back();
-    std::size_t first = points.size() - 1;
-    while (first > 0) {
-        const LevelPoint& p = points[first - 1];
-        if (p.onMains != newest.onMains || p.ms < sinceMs || newest.ms - p.ms > kAverageSpanMs ||
-            p.ms > points[first].ms)
-            break;
-        --first;
-    }
-    return {points.begin() + static_cast<std::ptrdiff_t>(first), points.end()};
-}
 
 bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::int64_t sinceSecs,
                  double& mean)
@@ -162,25 +120,36 @@ std::vector<LevelPoint> joinedCurve(const std::vector<std::vector<LevelPoint>>& 
 
 }  // namespace history
 
+namespace {
+
+// The tick's line status as the state of its rates.
+constexpr unsigned kOnMains = 1;
+constexpr unsigned kOnBattery = 2;
+
+}  // namespace
+
 bool ChargeHistory::levelDue(std::int64_t ms) const
 {
-    return m_levels.empty() || ms - m_levels.back().ms >= kLevelEveryMs || ms < m_levels.back().ms;
+    return !m_level || ms - m_level->ms >= kLevelEveryMs || ms < m_level->ms;
 }
 
 void ChargeHistory::addLevel(std::int64_t ms, double level, bool onMains)
 {
-    if (!m_levels.empty()) {
-        const LevelPoint& last = m_levels.back();
+    if (m_level) {
+        const LevelPoint& last = *m_level;
         // A gauge's noise moves a level a little either way; a change of
         // more than 1 % against the line is a gauge recalibrating.
         const bool against = onMains ? level < last.level * 0.99 : level > last.level * 1.01;
-        if (onMains != last.onMains || against || ms < last.ms)
-            m_levels.clear();
+        if (onMains != last.onMains || against || ms <= last.ms)
+            m_rates.clear();
+        else
+            m_rates.push_back({last.ms / 1000, (level - last.level) * 3.6e6 / double(ms - last.ms),
+                               onMains ? kOnMains : kOnBattery});
+        // Past the span, the oldest go (about 60 rates stay).
+        while (m_rates.size() > 2 && ms / 1000 - m_rates[1].secs >= history::kAverageSpanMs / 1000)
+            m_rates.erase(m_rates.begin());
     }
-    m_levels.push_back({ms, level, onMains});
-    // Past the span, the oldest go (a stretch holds about 61 levels).
-    while (m_levels.size() > 2 && ms - m_levels[1].ms >= history::kAverageSpanMs)
-        m_levels.erase(m_levels.begin());
+    m_level = LevelPoint{ms, level, onMains};
 }
 
 void ChargeHistory::addPercent(std::int64_t ms, int percent, bool onMains)
@@ -199,12 +168,12 @@ std::vector<LevelPoint> ChargeHistory::day(std::int64_t nowMs, int percentNow,
                              LevelPoint{0, double(percentNow), onMainsNow});
 }
 
-std::optional<double> ChargeHistory::settledWatts(std::int64_t sinceMs) const
+std::optional<double> ChargeHistory::settledWatts(std::int64_t nowMs, std::int64_t sinceMs) const
 {
-    double rate = 0.0;
-    if (!history::ratePerHour(history::lastStretch(m_levels, sinceMs), rate))
+    double watts = 0.0;
+    if (!history::stretchMean(m_rates, nowMs / 1000, sinceMs == kNever ? 0 : sinceMs / 1000, watts))
         return std::nullopt;
-    return rate;
+    return watts;
 }
 
 }  // namespace tellavo

@@ -77,8 +77,9 @@ int SysfsPowerSource::batteryLifePercent()
 
 BatteryDetails SysfsPowerSource::batteryDetails()
 {
-    BatteryDetails details = tellavo::batteryDetails(sysfsBatteryReadings(m_supplies),
-                                                     m_history.settledWatts(wakes().lastWakeMs()));
+    BatteryDetails details =
+        tellavo::batteryDetails(sysfsBatteryReadings(m_supplies),
+                                m_history.settledWatts(wakes().nowMs(), wakes().lastWakeMs()));
     // The curve ends at the charge of now, as the strip's next tick reads it.
     const int percent = batteryLifePercent();
     if (percent != power::kUnknown)
