@@ -1,6 +1,6 @@
 #include "day_curve.h"
 
-#include "percent_reading.h"
+#include "battery_model.h"
 #include "tip_words.h"
 
 #include <QFontMetricsF>

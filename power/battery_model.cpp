@@ -1,7 +1,5 @@
 #include "battery_model.h"
 
-#include "percent_reading.h"
-
 #include <algorithm>
 #include <cmath>
 

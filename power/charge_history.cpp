@@ -1,6 +1,6 @@
 #include "charge_history.h"
 
-#include "percent_reading.h"
+#include "battery_model.h"
 #include "wakes.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "battery_details.h"
+#include "battery_model.h"
 #include "wakes.h"
 
 #include <QObject>
@@ -8,13 +8,6 @@
 #include <memory>
 
 namespace tellavo {
-
-// The power status as the indicator reads it, in the classic encoding.
-namespace power {
-constexpr int kAcOffline = 0;  // running on battery
-constexpr int kAcOnline = 1;   // running on mains
-constexpr int kUnknown = 255;  // cannot be determined (line status or percentage)
-}  // namespace power
 
 enum class PowerChange {
     Readings,  // one of the two readings changed

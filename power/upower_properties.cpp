@@ -1,6 +1,6 @@
 #include "upower_properties.h"
 
-#include "percent_reading.h"
+#include "battery_model.h"
 #include "power_source.h"
 #include "power_supply_list.h"
 

@@ -4,7 +4,6 @@
 #include "battery_model.h"
 #include "battery_text.h"
 #include "data_row.h"
-#include "percent_reading.h"
 
 #include <QTest>
 
