@@ -129,10 +129,9 @@ void UPowerPowerSource::attachToBus()
     m_connected = true;
     bus.connect(QString(), kLocalPath, kLocalInterface, QStringLiteral("Disconnected"), this,
                 SLOT(onBusDisconnected()));
-    bus.connect(kService, kRootPath, kPropertiesInterface, kPropertiesChanged, this,
-                SLOT(onRootPropertiesChanged(QString, QVariantMap, QStringList)));
-    bus.connect(kService, kDisplayPath, kPropertiesInterface, kPropertiesChanged, this,
-                SLOT(onDisplayPropertiesChanged(QString, QVariantMap, QStringList)));
+    for (const QString& path : {kRootPath, kDisplayPath})
+        bus.connect(kService, path, kPropertiesInterface, kPropertiesChanged, this,
+                    SLOT(onPropertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
     bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
                 QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
                 this, SLOT(onPrepareForSleep(bool)));
@@ -260,56 +259,36 @@ void UPowerPowerSource::onFetched(Object object, const QDBusMessage& reply)
     heardFromUPower();
 }
 
-void UPowerPowerSource::onRootPropertiesChanged(const QString& interface,
-                                                const QVariantMap& changed,
-                                                const QStringList& invalidated)
-{
-    onPropertiesChanged(Root, interface, changed, invalidated);
-}
-
-void UPowerPowerSource::onDisplayPropertiesChanged(const QString& interface,
-                                                   const QVariantMap& changed,
-                                                   const QStringList& invalidated)
-{
-    onPropertiesChanged(Display, interface, changed, invalidated);
-}
-
-void UPowerPowerSource::onPropertiesChanged(Object object, const QString& interface,
-                                            const QVariantMap& changed,
-                                            const QStringList& invalidated)
+void UPowerPowerSource::onPropertiesChanged(const QString& interface, const QVariantMap& changed,
+                                            const QStringList& invalidated,
+                                            const QDBusMessage& signal)
 {
     heardFromUPower();
+    const Object object = signal.path() == kRootPath ? Root : Display;
     if (interface != (object == Root ? kRootInterface : kDeviceInterface))
         return;
     store(object, changed, false);
     // A property announced without its value: ask for it. The old value stands
     // for the moment of the round trip.
-    const QStringList& ours = object == Root ? QStringList{kOnBattery} : kDisplayProperties;
-    if (std::any_of(ours.begin(), ours.end(),
+    const QStringList& cached = object == Root ? kRootProperties : kDisplayProperties;
+    if (std::any_of(cached.begin(), cached.end(),
                     [&](const QString& name) { return invalidated.contains(name); }))
         fetch(object);
     update();
 }
 
-// all: a GetAll reply, where a property left out is a property missing.
+// all: a GetAll reply, where a property left out is a property missing. The
+// display device's state, energy and rate are kept for whoever asks (the
+// tool tip); a change of them alone changes no reading, so it is not
+// announced.
 void UPowerPowerSource::store(Object object, const QVariantMap& properties, bool all)
 {
-    if (object == Root) {
-        const auto it = properties.constFind(kOnBattery);
-        if (it != properties.constEnd())
-            m_onBattery = *it;
-        else if (all)
-            m_onBattery = QVariant();
-        return;
-    }
-    // The state, the energy and the rate are kept for whoever asks (the tool
-    // tip); a change of them alone changes no reading, so it is not announced.
-    for (const QString& name : kDisplayProperties) {
+    for (const QString& name : object == Root ? kRootProperties : kDisplayProperties) {
         const auto it = properties.constFind(name);
         if (it != properties.constEnd())
-            m_display.insert(name, *it);
+            m_cache[object].insert(name, *it);
         else if (all)
-            m_display.remove(name);
+            m_cache[object].remove(name);
     }
 }
 
@@ -320,8 +299,8 @@ void UPowerPowerSource::forget()
         m_pending[i] = false;
         m_answered[i] = false;
     }
-    m_onBattery = QVariant();
-    m_display.clear();
+    m_cache[Root].clear();
+    m_cache[Display].clear();
     m_round.cancel();
     m_hasRound = false;
     m_roundDetails = BatteryDetails();
@@ -336,9 +315,10 @@ bool UPowerPowerSource::roundStale() const
 
 BatteryReading UPowerPowerSource::displayReading() const
 {
-    BatteryReading display = readingOf(m_display, nullptr);
-    display.powersSystem = isBattery(m_display.value(QStringLiteral("IsPresent")),
-                                     m_display.value(QStringLiteral("Type")));
+    const QVariantMap& cached = m_cache[Display];
+    BatteryReading display = readingOf(cached, nullptr);
+    display.powersSystem =
+        isBattery(cached.value(QStringLiteral("IsPresent")), cached.value(QStringLiteral("Type")));
     return display;
 }
 
@@ -455,10 +435,11 @@ void UPowerPowerSource::onPrepareForSleep(bool start)
 void UPowerPowerSource::update()
 {
     const bool available = m_connected && m_answered[Root] && m_answered[Display];
-    const int line = available ? lineStatus(m_onBattery) : power::kUnknown;
-    const int percent = available ? percentage(m_display.value(QStringLiteral("IsPresent")),
-                                               m_display.value(QStringLiteral("Type")),
-                                               m_display.value(QStringLiteral("Percentage")))
+    const QVariantMap& cached = m_cache[Display];
+    const int line = available ? lineStatus(m_cache[Root].value(kOnBattery)) : power::kUnknown;
+    const int percent = available ? percentage(cached.value(QStringLiteral("IsPresent")),
+                                               cached.value(QStringLiteral("Type")),
+                                               cached.value(QStringLiteral("Percentage")))
                                   : power::kUnknown;
 
     // What to wait for next: nothing while nobody owns the name (the watcher

@@ -102,10 +102,8 @@ public:
 
 private slots:
     // QDBusConnection::connect takes slots by signature only.
-    void onRootPropertiesChanged(const QString& interface, const QVariantMap& changed,
-                                 const QStringList& invalidated);
-    void onDisplayPropertiesChanged(const QString& interface, const QVariantMap& changed,
-                                    const QStringList& invalidated);
+    void onPropertiesChanged(const QString& interface, const QVariantMap& changed,
+                             const QStringList& invalidated, const QDBusMessage& signal);
     void onBusDisconnected();
     void onDevicesChanged();
     void onPrepareForSleep(bool start);
@@ -124,8 +122,6 @@ private:
     // GetAll of one object, unless one is under way.
     void fetch(Object object);
     void onFetched(Object object, const QDBusMessage& reply);
-    void onPropertiesChanged(Object object, const QString& interface, const QVariantMap& changed,
-                             const QStringList& invalidated);
     void store(Object object, const QVariantMap& properties, bool all);
     void heardFromUPower();
     void forget();
@@ -158,9 +154,9 @@ private:
     bool m_answered[ObjectCount] = {};
     Object m_nextCheck = Display;
 
-    // The cache, as UPower sent it (a property missing: not sent).
-    QVariant m_onBattery;
-    QVariantMap m_display;
+    // The cache of each object, as UPower sent it (a property missing: not
+    // sent).
+    QVariantMap m_cache[ObjectCount];
 
     // The tip's round, and what the last whole one told, for the line status
     // it was worked out on.

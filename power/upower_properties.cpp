@@ -141,6 +141,7 @@ long long limitOf(const QVariantMap& device, PowerSupplyList* supplies, const QS
 
 }  // namespace
 
+const QStringList kRootProperties{kOnBattery};
 const QStringList kDisplayProperties{
     kIsPresent,
     kType,
