@@ -7,7 +7,6 @@
 namespace tellavo {
 namespace {
 
-using Kind = PowerSupplyList::Kind;
 constexpr double kMillion = 1e6;
 // UPower's guess when a battery tells no voltage at all.
 constexpr double kGuessedVolts = 10.0;
@@ -34,7 +33,7 @@ double micro(List& list, std::size_t i, List::Attribute attribute, bool sign = f
 long long count(List& list, std::size_t i, List::Attribute attribute)
 {
     long long value = 0;
-    return list.number(i, attribute, value) ? value : -1;
+    return list.number(i, attribute, value) ? value : battery::kNotKnown;
 }
 
 double whole(List& list, std::size_t i, List::Attribute attribute)
@@ -58,7 +57,7 @@ double designVolts(List& list, std::size_t i, bool& guessed)
     return kGuessedVolts;
 }
 
-// The battery's level in Wh (see the header); with all, its design and rate.
+// The battery's level in Wh (see the class); with all, its design and rate.
 void readLevel(List& list, std::size_t i, BatteryReading& r, bool all)
 {
     double volts = 0.0;  // 0: the level is energy
@@ -129,7 +128,7 @@ std::vector<BatteryReading> sysfsBatteryReadings(List& list)
         r.percent = whole(list, i, List::Capacity);
         r.cycles = count(list, i, List::CycleCount);
         r.limitEnd = count(list, i, List::LimitEnd);
-        r.limitStart = r.limitEnd >= 0 ? count(list, i, List::LimitStart) : -1;
+        r.limitStart = r.limitEnd >= 0 ? count(list, i, List::LimitStart) : battery::kNotKnown;
         readLevel(list, i, r, true);
     }
     return readings;
@@ -211,7 +210,7 @@ int SysfsPowerSource::lineStatus()
     bool offline = false;
     for (std::size_t i = 0; i < m_supplies.count(); ++i) {
         long long state = 0;
-        if (m_supplies.kind(i) != Kind::Charger ||
+        if (m_supplies.kind(i) != List::Kind::Charger ||
             !m_supplies.number(i, PowerSupplyList::Online, state))
             continue;
         // 1 online, 2 online with a programmable voltage
@@ -224,7 +223,7 @@ int SysfsPowerSource::lineStatus()
     bool charged = false;  // charging, full or held: a charger is there
     for (std::size_t i = 0; i < m_supplies.count(); ++i) {
         PowerSupplyList::Value status;
-        if (m_supplies.kind(i) != Kind::Battery || !m_supplies.inSlot(i) ||
+        if (m_supplies.kind(i) != List::Kind::Battery || !m_supplies.inSlot(i) ||
             !m_supplies.text(i, PowerSupplyList::Status, status))
             continue;
         const ChargeState state = sysfsState(status);
