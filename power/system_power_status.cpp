@@ -14,14 +14,15 @@ QString sysfsRootFromEnvironment()
 }  // namespace
 
 SystemPowerStatus::SystemPowerStatus(QObject* parent)
-    : SystemPowerStatus(sysfsRootFromEnvironment(), UPowerTimings(), parent)
+    : SystemPowerStatus(sysfsRootFromEnvironment(), UPowerTimings(), PowerSupplyList::kRelistMs,
+                        parent)
 {
 }
 
 SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimings& timings,
-                                     QObject* parent)
+                                     int relistMs, QObject* parent)
     : PowerSource(parent),
-      m_sysfs(QFile::encodeName(sysfsRoot).toStdString(), PowerSupplyList::kRelistMs, &m_wakes),
+      m_sysfs(QFile::encodeName(sysfsRoot).toStdString(), relistMs, &m_wakes),
       m_upower(timings, &m_wakes)
 {
     connect(&m_upower, &PowerSource::changed, this, [this](PowerChange change) {
