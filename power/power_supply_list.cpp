@@ -263,18 +263,17 @@ void PowerSupplyList::scan()
         Value type;
         if (!readOnce(m_rootFd, name, "type", type))
             return;
-        Kind kind;
-        // USB chargers show as "USB", or as "USB_C", "USB_PD", ... on older kernels.
-        if (is(type, "Battery"))
-            kind = Kind::Battery;
-        else if (is(type, "Mains") || is(type, "Wireless") || std::strncmp(type, "USB", 3) == 0)
-            kind = Kind::Charger;
-        else
-            return;
+        // USB chargers show as "USB", or as "USB_C", "USB_PD", ... on older
+        // kernels. Any other type is told by its files, as upowerd tells it
+        // (an old PMU's battery says Unknown): a charger has an online file.
+        Value online;
+        const bool charger =
+            !is(type, "Battery") && (is(type, "Mains") || std::strncmp(type, "USB", 3) == 0 ||
+                                     readOnce(m_rootFd, name, "online", online));
         Value scope;
         if (readOnce(m_rootFd, name, "scope", scope) && is(scope, "Device"))
             return;
-        Supply supply{name, kind, {}};
+        Supply supply{name, charger ? Kind::Charger : Kind::Battery, {}};
         for (int& file : supply.files)
             file = kNotOpened;
         m_supplies.push_back(std::move(supply));

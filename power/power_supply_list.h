@@ -35,11 +35,13 @@ namespace tellavo {
 // kept file reads them fresh) and a driver registers a supply anew to change
 // its files.
 //
-// Own supplies: type Mains, USB..., Wireless (chargers) or Battery, and scope
-// not "Device" (mice, keyboards, headsets are left out). A battery whose
-// present is 0 stays listed but is not inSlot(). A file that is missing, is not
-// a regular file (a FIFO would block), is too long or holds a NUL reads as
-// absent, as if it were not there.
+// Own supplies, told as upowerd tells them: type Battery is a battery, Mains
+// and USB... are chargers, and any other type (Unknown, Wireless, UPS ...) is a
+// charger when it has an online file, else a battery. A folder with no type,
+// or of scope "Device" (mice, keyboards, headsets), is left out. A battery
+// whose present is 0 stays listed but is not inSlot(). A file that is missing,
+// is not a regular file (a FIFO would block), is too long or holds a NUL reads
+// as absent, as if it were not there.
 //
 // At most kMaxOpenFiles attribute files are kept open, each O_CLOEXEC; further
 // attributes are opened, read and closed at every read. Not thread-safe: one

@@ -225,6 +225,7 @@ void TestSysfsPowerSource::fixtureTrees_data()
         S::Charging, 0.0, 0.0);
     row("held at the charge limit, the other pack full", "limit_two_packs", kOn, 87, S::NotCharging,
         0.0, 0.0);
+    row("a battery of type Unknown", "unknown_type_battery", kOn, 10, S::Charging, 0.0, 16218.0);
 }
 
 void TestSysfsPowerSource::fixtureTrees()
@@ -312,9 +313,12 @@ void TestSysfsPowerSource::builtTrees_data()
         57);
     row("scope Device does not count", with(bat, {{"BAT0/scope", "Device\n"}}), kUnknown, kUnknown);
     row("scope System counts", with(bat, {{"BAT0/scope", "System\n"}}), kOff, 57);
-    row("a UPS is not the battery", with(bat, {{"BAT0/type", "UPS\n"}}), kUnknown, kUnknown);
+    // A type of no rule: a charger with an online file, else a battery.
+    row("a UPS with online is not the battery",
+        with(bat, {{"BAT0/type", "UPS\n"}, {"BAT0/online", "1\n"}}), kOn, kUnknown);
+    row("type garbage without online is a battery", with(bat, {{"BAT0/type", "Battery!\n"}}), kOff,
+        57);
     row("no type file", without(bat, {"BAT0/type"}), kUnknown, kUnknown);
-    row("type garbage", with(bat, {{"BAT0/type", "Battery!\n"}}), kUnknown, kUnknown);
     row("a file where a supply folder would be", bat + Files{{"BAT1", "Battery\n"}}, kOff, 57);
     row("a supply name of 255 characters", battery(QString(255, QLatin1Char('B'))), kOff, 57);
 

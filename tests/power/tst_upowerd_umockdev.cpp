@@ -187,9 +187,9 @@ void TestUpowerdUmockdev::steadyTimeAndTheDay()
 void TestUpowerdUmockdev::sameAsTheKernelFiles_data()
 {
     QTest::addColumn<QString>("tree");
-    for (const char* tree :
-         {"laptop_on_battery", "laptop_charging", "two_batteries", "desktop", "charge_units",
-          "energy_and_charge", "usb_c_charger", "limit_two_packs", "battery_only_charging"})
+    for (const char* tree : {"laptop_on_battery", "laptop_charging", "two_batteries", "desktop",
+                             "charge_units", "energy_and_charge", "usb_c_charger",
+                             "limit_two_packs", "battery_only_charging", "unknown_type_battery"})
         QTest::newRow(tree) << QString::fromLatin1(tree);
 }
 
