@@ -14,12 +14,15 @@ namespace tellavo::test {
 
 using Files = QMap<QString, QByteArray>;
 
+// Rewritten in place, as the kernel rewrites a value, and never emptied first:
+// ext4 writes a file emptied and written again out to disk at its close,
+// milliseconds a write.
 inline bool writeFile(const QString& path, const QByteArray& contents)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(contents) == contents.size();
+    return file.open(QIODevice::ReadWrite) && file.write(contents) == contents.size() &&
+           file.resize(contents.size());
 }
 
 inline bool writeTree(const QString& root, const Files& files)
