@@ -23,8 +23,9 @@ public:
     // set (tests give the program a battery of their own), else from
     // /sys/class/power_supply.
     explicit SystemPowerStatus(QObject* parent = nullptr);
+    // relistMs: how often the power supply folder is listed again.
     SystemPowerStatus(const QString& sysfsRoot, const UPowerTimings& timings,
-                      QObject* parent = nullptr);
+                      int relistMs = PowerSupplyList::kRelistMs, QObject* parent = nullptr);
 
     // UPower's cache while it answers, else the power supply files, read now.
     PowerReading read() override;

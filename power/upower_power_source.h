@@ -22,12 +22,6 @@ namespace tellavo {
 
 class PowerSupplyList;
 
-// Whether a system bus address names only sockets that are not there (the
-// bus is not running), so that trying to connect can wait: a connection
-// attempt wakes two threads. An address it cannot judge (abstract sockets,
-// tcp, escapes) counts as maybe there. Empty: the standard system bus.
-bool systemBusSurelyAbsent(const QString& address);
-
 // How often the UPower source checks on the service. Tests shorten them.
 struct UPowerTimings {
     // A GetAll after this long without a signal or a reply of UPower, of its
