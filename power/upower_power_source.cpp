@@ -39,11 +39,6 @@ constexpr std::int64_t kRoundFreshMs = 5000;
 
 }  // namespace
 
-UPowerPowerSource::UPowerPowerSource(QObject* parent)
-    : UPowerPowerSource(UPowerTimings(), nullptr, parent)
-{
-}
-
 UPowerPowerSource::UPowerPowerSource(const UPowerTimings& timings, Wakes* wakes, QObject* parent)
     : PowerSource(wakes, parent),
       m_timings(timings),

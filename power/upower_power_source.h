@@ -59,10 +59,9 @@ struct UPowerTimings {
 class UPowerPowerSource : public PowerSource {
     Q_OBJECT
 public:
-    explicit UPowerPowerSource(QObject* parent = nullptr);
-    // wakes: where a sleep is told (logind's signal goes there), shared with
-    // other sources; none: its own.
-    explicit UPowerPowerSource(const UPowerTimings& timings, Wakes* wakes = nullptr,
+    // wakes: where a sleep is told (logind's signal goes there; see
+    // PowerSource).
+    explicit UPowerPowerSource(const UPowerTimings& timings = {}, Wakes* wakes = nullptr,
                                QObject* parent = nullptr);
     ~UPowerPowerSource() override;
 
