@@ -215,18 +215,13 @@ void FrmPrinc::setUpTicking(const TickTiming* timing)
         Timer1_Timer();
     });
     if (timing) {
-        m_scheduler = timing->makeScheduler
-                          ? timing->makeScheduler(timing->timer, timing->clock)
-                          : std::make_unique<TickScheduler>(timing->timer, timing->clock);
+        m_scheduler = std::make_unique<TickScheduler>(timing->timer, timing->clock);
     } else {
         m_qtTimer = std::make_unique<QtTickTimer>(*m_timer1, *m_timer1Phase);
         m_steadyClock = std::make_unique<SteadyClock>(m_si.wakes());
         m_scheduler = std::make_unique<TickScheduler>(*m_qtTimer, *m_steadyClock);
     }
-    connect(&m_si, &PowerSource::changed, this, [this](PowerChange change) {
-        m_scheduler->wake(change == PowerChange::Readings ? WakeReason::Readings
-                                                          : WakeReason::Source);
-    });
+    connect(&m_si, &PowerSource::changed, this, [this] { m_scheduler->wake(); });
     connect(&m_si, &PowerSource::detailsChanged, this, &FrmPrinc::tipDetailsChanged);
 }
 
@@ -428,12 +423,12 @@ void FrmPrinc::SliderPerc_Change()
 {
     m_state.Perc = static_cast<quint8>(m_sliderPerc->value());
     CambiaImmagine();
-    m_scheduler->wake(WakeReason::Slider);
+    m_scheduler->wake();
 }
 
 void FrmPrinc::settingsChanged()
 {
-    m_scheduler->wake(WakeReason::Settings);
+    m_scheduler->wake();
 }
 
 void FrmPrinc::mnuOpzioni_Click()

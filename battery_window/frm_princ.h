@@ -15,7 +15,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
 
 class QAction;
@@ -44,8 +43,6 @@ public:
     struct TickTiming {
         TickTimer& timer;
         const TickClock& clock;
-        // The scheduler over them; empty: the window's own.
-        std::function<std::unique_ptr<TickScheduler>(TickTimer&, const TickClock&)> makeScheduler;
     };
 
     // si: the power status the one-second tick reads; it must outlive the window.

@@ -30,15 +30,6 @@ public:
     virtual std::int64_t resumedUntilMs() const { return kNever; }
 };
 
-// The events that can change what the next tick does.
-enum class WakeReason {
-    Readings,  // the power source's readings changed
-    Source,    // the power source switched, or stopped announcing its changes
-    Slider,    // the slider preview wrote Perc
-    Settings,  // the options dialog wrote the threshold and the message
-};
-constexpr int kWakeReasonCount = 4;
-
 // Lets the one-second tick sleep while nothing can change what it shows.
 //
 // After a tick that the next one would repeat exactly, on a source that
@@ -57,17 +48,16 @@ constexpr int kWakeReasonCount = 4;
 class TickScheduler {
 public:
     TickScheduler(TickTimer& timer, const TickClock& clock);
-    virtual ~TickScheduler() = default;
-
     // The window is loaded: the first tick comes one period later.
     void load();
     // A tick has run. repeats: the next tick would change nothing, and the
     // source will announce whatever could make it differ.
     void ticked(bool repeats);
-    // Something that can change the next tick's outcome happened. Virtual so
-    // that a test can break the scheduler on purpose and see the window go
-    // wrong.
-    virtual void wake(WakeReason reason);
+    // Something that can change the next tick's outcome happened: the power
+    // source's readings changed, or it switched or stopped announcing its
+    // changes; the slider preview wrote Perc; the options dialog wrote the
+    // threshold and the message.
+    void wake();
 
     bool asleep() const { return m_asleep; }
 
