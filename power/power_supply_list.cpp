@@ -1,5 +1,7 @@
 #include "power_supply_list.h"
 
+#include "wakes.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,12 +48,10 @@ const char* const kAttributeNames[PowerSupplyList::AttributeCount] = {
     "charge_control_start_threshold",
 };
 
+// The coarse clock: a few ms are nothing to a listing every few seconds.
 long long monotonicMs()
 {
-    // The coarse clock is read without a system call.
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+    return clockMs(CLOCK_MONOTONIC_COARSE);
 }
 
 bool joinPath(const char* supply, const char* attribute, char (&path)[kPathSize])
