@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <ctime>
+
 using tellavo::test::row;
 
 using tellavo::BatteryDetails;
@@ -246,6 +248,16 @@ void TestUPowerPowerSource::roundHeldOrAskedAgain()
     QFETCH(bool, asksAgain);
     QVERIFY(m_env.startMock());
     UPowerPowerSource source;
+    // The source's clocks, all three moved on together when the row lets time pass.
+    std::int64_t passedMs = 0;
+    const auto clock = [&passedMs](clockid_t id) {
+        return [&passedMs, id] {
+            timespec now{};
+            ::clock_gettime(id, &now);
+            return std::int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000 + passedMs;
+        };
+    };
+    source.wakes().setClocks(clock(CLOCK_BOOTTIME), clock(CLOCK_MONOTONIC), clock(CLOCK_REALTIME));
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QSignalSpy rounds(&source, &tellavo::PowerSource::detailsChanged);
     source.refreshDetails();
@@ -254,7 +266,7 @@ void TestUPowerPowerSource::roundHeldOrAskedAgain()
     const int asked = m_mock.calls("EnumerateDevices", {});
 
     if (then == QLatin1String("wait")) {
-        QTest::qWait(5100);
+        passedMs += 5100;
     } else if (then == QLatin1String("plug")) {
         QVERIFY(m_mock.send("state charging"));
         QVERIFY(m_mock.send("on-battery false"));
@@ -549,7 +561,7 @@ void TestUPowerPowerSource::lateReplyFromFormerOwnerIsDropped()
     QCOMPARE(source.read().batteryLifePercent, 30);
 }
 
-// Short timings here; the defaults are tested in tst_power_hung_service.
+// The source alone; tst_power_hung_service times the whole power status.
 void TestUPowerPowerSource::hungServiceCountsAsAbsent()
 {
     QVERIFY(m_env.startMock());
