@@ -37,7 +37,7 @@ export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 
 start=$(date +%s)
 rc=0
-ctest --test-dir "$build" --output-on-failure --timeout 900 "$@" || rc=$?
+ctest --test-dir "$build" --output-on-failure --timeout 900 --parallel "$(nproc)" "$@" || rc=$?
 elapsed=$(($(date +%s) - start))
 
 found=$(find "$reports" -type f | sort)
