@@ -16,7 +16,8 @@ scripts/deps.sh test
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTELLAVO_WERROR=$werror
-cmake --build build
+# One compiler a core: more only make them wait on each other.
+cmake --build build --parallel "$(nproc)"
 ctest --test-dir build --output-on-failure --timeout 600 --parallel $((2 * $(nproc))) "$@"
 # The hardening figures the README quotes, as this run found them.
 if [ -f build/hardening-figures/summary.txt ]; then cat build/hardening-figures/summary.txt; fi
