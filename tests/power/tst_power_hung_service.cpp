@@ -41,17 +41,11 @@ private:
 
 namespace {
 
-// The program's periods shortened, so that a case takes seconds; the reply
-// timeout stays above the longest turn of the event loop allowed below, so
-// that a call that waited for its answer could not pass.
-UPowerTimings timings()
-{
-    UPowerTimings t;
-    t.livenessMs = 1000;
-    t.replyTimeoutMs = 2000;
-    t.reconnectMs = 1000;
-    return t;
-}
+// The program's periods (liveness, reply timeout, reconnect) shortened, so
+// that a case takes seconds; the reply timeout stays above the longest turn
+// of the event loop allowed below, so that a call that waited for its answer
+// could not pass.
+constexpr UPowerTimings kPeriods{1000, 2000, 1000};
 
 // Reads like the tick, with the event loop running in between, until done()
 // or the deadline; keeps the longest read and the longest turn of the loop.
@@ -89,7 +83,7 @@ void TestPowerHungService::readsGoOnWhileUPowerHangs()
     QVERIFY(m_env.startMock({"--percentage", "66", "--on-ac"}));
     tellavo::test::ServiceDriver& mock = m_env.mock();
 
-    const UPowerTimings periods = timings();
+    const UPowerTimings periods = kPeriods;
     SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), periods);
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 3000);
     QCOMPARE(status.read().batteryLifePercent, 66);
@@ -133,7 +127,7 @@ void TestPowerHungService::startsWhileTheBusHangs()
 {
     QVERIFY(m_env.startMock({"--percentage", "66", "--on-ac"}));
     m_env.bus().pause();
-    const UPowerTimings periods = timings();
+    const UPowerTimings periods = kPeriods;
     QElapsedTimer made;
     made.start();
     SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), periods);
