@@ -1,6 +1,6 @@
 #include "day_curve.h"
 
-#include "percent_reading.h"
+#include "battery_model.h"
 #include "tip_words.h"
 
 #include <QFontMetricsF>
@@ -91,9 +91,7 @@ void paintDayCurve(QPainter& painter, const QRectF& area, const std::vector<Leve
     const auto x = [&](std::int64_t age) {
         return plot.right() - plot.width() * static_cast<double>(age) / span;
     };
-    const auto y = [&](double level) {
-        return plot.bottom() - plot.height() * std::clamp(level, 0.0, 100.0) / 100.0;
-    };
+    const auto y = [&](double level) { return plot.bottom() - plot.height() * level / 100.0; };
     painter.setRenderHint(QPainter::Antialiasing);
     QColor light = ink;
     light.setAlpha(40);

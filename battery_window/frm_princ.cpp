@@ -33,6 +33,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <utility>
+
 namespace tellavo {
 
 namespace {
@@ -114,7 +116,6 @@ FrmPrinc::FrmPrinc(Module1& module, PowerSource& si, const TickTiming* timing)
     setWindowIcon(QIcon(iconPath()));
 
     setUpTicking(timing);
-    m_tip = new StatusTip(this);
     buildControls();
     buildMenu();
     loadImageList();
@@ -214,18 +215,13 @@ void FrmPrinc::setUpTicking(const TickTiming* timing)
         Timer1_Timer();
     });
     if (timing) {
-        m_scheduler = timing->makeScheduler
-                          ? timing->makeScheduler(timing->timer, timing->clock)
-                          : std::make_unique<TickScheduler>(timing->timer, timing->clock);
+        m_scheduler = std::make_unique<TickScheduler>(timing->timer, timing->clock);
     } else {
         m_qtTimer = std::make_unique<QtTickTimer>(*m_timer1, *m_timer1Phase);
-        m_steadyClock = std::make_unique<SteadyClock>();
+        m_steadyClock = std::make_unique<SteadyClock>(m_si.wakes());
         m_scheduler = std::make_unique<TickScheduler>(*m_qtTimer, *m_steadyClock);
     }
-    connect(&m_si, &PowerSource::changed, this, [this](PowerChange change) {
-        m_scheduler->wake(change == PowerChange::Readings ? WakeReason::Readings
-                                                          : WakeReason::Source);
-    });
+    connect(&m_si, &PowerSource::changed, this, [this] { m_scheduler->wake(); });
     connect(&m_si, &PowerSource::detailsChanged, this, &FrmPrinc::tipDetailsChanged);
 }
 
@@ -336,7 +332,6 @@ void FrmPrinc::showPicture(int number)
         m_shownPicture = number;
         describeShown();
     }
-    emit pictureAssigned(number);
 }
 
 void FrmPrinc::CambiaImmagine()
@@ -388,9 +383,9 @@ void FrmPrinc::Timer1_Timer()
     // status makes the source's last round a tale of before. A screen
     // reader, when one listens, gets the same lines from the strip.
     if (newCaption || line != lineBefore) {
-        if (m_tip->isVisible() && line != lineBefore)
+        if (tipShown() && line != lineBefore)
             m_si.refreshDetails();
-        if (m_tip->isVisible())
+        if (tipShown())
             showTip();
         else if (QAccessible::isActive())
             describeStrip(tipWords({line, m_shownReading, m_si.batteryDetails()}, Voice::Speech));
@@ -428,12 +423,12 @@ void FrmPrinc::SliderPerc_Change()
 {
     m_state.Perc = static_cast<quint8>(m_sliderPerc->value());
     CambiaImmagine();
-    m_scheduler->wake(WakeReason::Slider);
+    m_scheduler->wake();
 }
 
 void FrmPrinc::settingsChanged()
 {
-    m_scheduler->wake(WakeReason::Settings);
+    m_scheduler->wake();
 }
 
 void FrmPrinc::mnuOpzioni_Click()
@@ -464,8 +459,10 @@ void FrmPrinc::startDrag(const QPoint& globalPos)
 {
     m_dragStarted = true;
     if (QWindow* handle = windowHandle();
-        handle && !stacking::isUnmanaged(this) && handle->startSystemMove())
+        handle && !stacking::isUnmanaged(this) && handle->startSystemMove()) {
+        m_systemMove = true;
         return;
+    }
     // No interactive move from the window manager (bare X server, offscreen,
     // a window it does not manage): follow the pointer ourselves until the
     // left button is let go.
@@ -505,7 +502,7 @@ bool FrmPrinc::event(QEvent* event)
     // have no tip of their own; the slider gets none.
     auto* help = static_cast<QHelpEvent*>(event);
     if (childAt(help->pos()) == m_sliderPerc) {
-        m_tip->hide();
+        hideTip();
         event->ignore();
         return true;
     }
@@ -529,6 +526,11 @@ void FrmPrinc::showTip()
     content.dayWords = dayWords(details.day);
     content.spokenDayWords = dayWords(details.day, Voice::Speech);
     content.threshold = m_state.Soglia;
+    // Made for each showing and gone once hidden, as Qt's own tips are: a
+    // screen reader finds no tip that is not on the screen. One hidden just
+    // now is on its way out.
+    if (!tipShown())
+        m_tip = new StatusTip(this);
     m_tip->showAt(m_tipAt, content);
     describeStrip(content.spokenLines);
 }
@@ -543,9 +545,20 @@ void FrmPrinc::describeStrip(const QString& spokenLines)
         setAccessibleDescription(description);
 }
 
+bool FrmPrinc::tipShown() const
+{
+    return m_tip && m_tip->isVisible();
+}
+
+void FrmPrinc::hideTip()
+{
+    if (m_tip)
+        m_tip->hide();
+}
+
 void FrmPrinc::tipDetailsChanged()
 {
-    if (m_tip->isVisible())
+    if (tipShown())
         showTip();
     else if (QAccessible::isActive())
         describeStrip(
@@ -572,6 +585,7 @@ bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)
             return true;
         case QEvent::MouseButtonPress: {
             auto* me = static_cast<QMouseEvent*>(event);
+            m_systemMove = false;
             MouseTarget target = MouseTarget::Surface;
             if (watched == m_lblPerc)
                 target = MouseTarget::LblPerc;
@@ -599,15 +613,22 @@ bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)
             }
             break;
         case QEvent::MouseButtonRelease:
-            if (m_manualDrag && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+                break;
+            if (m_manualDrag) {
                 m_manualDrag = false;
                 return true;
             }
+            // The release came here, not to the window manager: it had not
+            // yet taken the pointer for the move asked for at the press, and
+            // would begin one that no release ends.
+            if (std::exchange(m_systemMove, false))
+                stacking::cancelSystemMove(this);
             break;
         case QEvent::ToolTip:
             // Label1 shows Qt's tip of its own: not both at once.
             if (watched == m_label1)
-                m_tip->hide();
+                hideTip();
             break;
         default:
             break;

@@ -2,6 +2,7 @@
 
 #include "mouse_routing.h"
 #include "princ_window.h"
+#include "status_tip.h"
 #include "status_words.h"
 #include "tick_scheduler.h"
 #include "twips.h"
@@ -14,7 +15,6 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 #include <memory>
 
 class QAction;
@@ -29,7 +29,7 @@ namespace tellavo {
 
 class Module1;
 class PowerSource;
-class StatusTip;
+
 struct AppState;
 
 // The battery window: a small frameless strip with the charge as text, as a
@@ -43,8 +43,6 @@ public:
     struct TickTiming {
         TickTimer& timer;
         const TickClock& clock;
-        // The scheduler over them; empty: the window's own.
-        std::function<std::unique_ptr<TickScheduler>(TickTimer&, const TickClock&)> makeScheduler;
     };
 
     // si: the power status the one-second tick reads; it must outlive the window.
@@ -89,12 +87,8 @@ public:
     // after a re-arming opens one of its own.
     QList<QMessageBox*> warningBoxes() const;
     QWidget* clientArea() const { return m_client; }
-    // The tool tip the strip shows on hover.
+    // The tool tip the strip shows on hover, while it is shown.
     StatusTip* tip() const { return m_tip; }
-
-signals:
-    // A picture number was put into imgStato (also when it was already shown).
-    void pictureAssigned(int number);
 
 protected:
     // The tool tip on the strip (Label1 keeps its own), made when asked for.
@@ -125,6 +119,8 @@ private:
     void showWarning();
     void startDrag(const QPoint& globalPos);
     void showTip();
+    bool tipShown() const;
+    void hideTip();
     // The strip's own description for a screen reader: the tip's lines.
     void describeStrip(const QString& spokenLines);
     // The tip, when shown, says what the source has gathered since.
@@ -143,7 +139,7 @@ private:
     PowerSource& m_si;
     TwipScale m_scale;
     QPoint m_tipAt;
-    StatusTip* m_tip = nullptr;
+    QPointer<StatusTip> m_tip;
 
     QWidget* m_client = nullptr;
     QLabel* m_lblPerc = nullptr;
@@ -176,6 +172,8 @@ private:
     float m_topTwips = 0.0f;
     bool m_placed = false;
     bool m_dragStarted = false;
+    // The window manager was asked for an interactive move at the last press.
+    bool m_systemMove = false;
     // Manual move, where the window manager offers no interactive move.
     bool m_manualDrag = false;
     QPoint m_dragOffset;

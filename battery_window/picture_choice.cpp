@@ -8,9 +8,9 @@ std::optional<int> choosePicture(quint8 perc, Boolean rete)
 {
     if (perc == 0)
         return std::nullopt;
-    // Callers keep the percentage within 0..100; anything above reads as full
-    // rather than picking a number outside the set.
-    const double p = perc > 100 ? 100.0 : double(perc);
+    // Callers keep the percentage within 0..100 (the window shows no number
+    // outside the set).
+    const double p = perc;
     if (rete != kFalse) {
         if (p == 100.0)
             return 13;

@@ -173,6 +173,9 @@ void StatusTip::hideEvent(QHideEvent* event)
     qApp->removeEventFilter(this);
     m_expire.stop();
     QLabel::hideEvent(event);
+    // A hidden window stays among the application's windows, where a screen
+    // reader would still find the tip and its figures of then.
+    deleteLater();
 }
 
 }  // namespace tellavo

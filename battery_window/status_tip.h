@@ -1,6 +1,6 @@
 #pragma once
 
-#include "battery_details.h"
+#include "battery_model.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -14,7 +14,7 @@ namespace tellavo {
 // QToolTip, which shows text only. It reads as a tool tip to a screen reader,
 // named by its lines as spoken, the curve in words as its description; it
 // goes as Qt's tips go: at a press, a key, the wheel, the pointer leaving its
-// owner, or after a while.
+// owner, or after a while; and once hidden it deletes itself.
 class StatusTip : public QLabel {
     Q_OBJECT
 public:

@@ -14,21 +14,14 @@ namespace {
 // messages, the X server's events) may take to come in.
 constexpr std::int64_t kCatchUpMs = 500;
 
-std::atomic<std::int64_t> g_continuedAtMs{kNeverResumed};
+std::atomic<std::int64_t> g_continuedAtMs{kNever};
 // A lock-free atomic is all a signal handler may touch.
 static_assert(std::atomic<std::int64_t>::is_always_lock_free);
-
-std::int64_t msOn(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
-}
 
 void onContinue(int)
 {
     const int saved = errno;
-    g_continuedAtMs.store(msOn(CLOCK_MONOTONIC), std::memory_order_relaxed);
+    g_continuedAtMs.store(clockMs(CLOCK_MONOTONIC), std::memory_order_relaxed);
     errno = saved;
 }
 
@@ -47,7 +40,7 @@ void catchContinue()
 
 }  // namespace
 
-SteadyClock::SteadyClock() : m_wokeAtMs(kNeverResumed)
+SteadyClock::SteadyClock(Wakes& wakes) : m_wakes(wakes), m_wokeAtMs(kNever)
 {
     m_wakes.check();
     catchContinue();
@@ -55,7 +48,7 @@ SteadyClock::SteadyClock() : m_wokeAtMs(kNeverResumed)
 
 std::int64_t SteadyClock::nowMs() const
 {
-    return msOn(CLOCK_MONOTONIC);
+    return clockMs(CLOCK_MONOTONIC);
 }
 
 std::int64_t SteadyClock::resumedUntilMs() const
@@ -67,7 +60,7 @@ std::int64_t SteadyClock::resumedUntilMs() const
     }
     const std::int64_t resumed =
         std::max(g_continuedAtMs.load(std::memory_order_relaxed), m_wokeAtMs);
-    return resumed == kNeverResumed ? kNeverResumed : resumed + kCatchUpMs;
+    return resumed == kNever ? kNever : resumed + kCatchUpMs;
 }
 
 }  // namespace tellavo

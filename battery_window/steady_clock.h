@@ -11,15 +11,15 @@ namespace tellavo {
 // having pulled ahead).
 class SteadyClock : public TickClock {
 public:
-    // The first one made catches SIGCONT for the whole process.
-    SteadyClock();
+    // The first one made catches SIGCONT for the whole process. wakes: the
+    // power source's, which hears of a sleep from logind too.
+    explicit SteadyClock(Wakes& wakes);
     std::int64_t nowMs() const override;
     std::int64_t resumedUntilMs() const override;
 
 private:
-    // Tells a sleep the way the power sources' averages are told one.
-    mutable Wakes m_wakes;
-    mutable std::int64_t m_lastWakeMs = -1;
+    Wakes& m_wakes;
+    mutable std::int64_t m_lastWakeMs = kNever;
     // When this clock first saw that the machine had slept again.
     mutable std::int64_t m_wokeAtMs;
 };

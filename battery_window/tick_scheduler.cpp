@@ -26,7 +26,7 @@ void TickScheduler::ticked(bool repeats)
     }
 }
 
-void TickScheduler::wake(WakeReason /*reason*/)
+void TickScheduler::wake()
 {
     const std::int64_t resumed = m_clock.resumedUntilMs();
     if (resumed != m_caughtUp && m_clock.nowMs() <= resumed) {

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "wakes.h"
+
 #include <cstdint>
-#include <limits>
 
 namespace tellavo {
 
 constexpr int kTickMs = 1000;
-// No stop and no sleep so far (TickClock::resumedUntilMs()).
-constexpr std::int64_t kNeverResumed = std::numeric_limits<std::int64_t>::min();
 
 // The timer behind the one-second tick and the clock it keeps time by: the
 // window's are Qt's, a test's run on virtual time.
@@ -27,18 +26,9 @@ public:
     virtual std::int64_t nowMs() const = 0;
     // After the process was stopped or the machine slept: the instant, on
     // nowMs()'s clock, until which what came meanwhile is still being
-    // delivered. kNeverResumed when neither has happened.
-    virtual std::int64_t resumedUntilMs() const { return kNeverResumed; }
+    // delivered. kNever when neither has happened.
+    virtual std::int64_t resumedUntilMs() const { return kNever; }
 };
-
-// The events that can change what the next tick does.
-enum class WakeReason {
-    Readings,  // the power source's readings changed
-    Source,    // the power source switched, or stopped announcing its changes
-    Slider,    // the slider preview wrote Perc
-    Settings,  // the options dialog wrote the threshold and the message
-};
-constexpr int kWakeReasonCount = 4;
 
 // Lets the one-second tick sleep while nothing can change what it shows.
 //
@@ -58,17 +48,16 @@ constexpr int kWakeReasonCount = 4;
 class TickScheduler {
 public:
     TickScheduler(TickTimer& timer, const TickClock& clock);
-    virtual ~TickScheduler() = default;
-
     // The window is loaded: the first tick comes one period later.
     void load();
     // A tick has run. repeats: the next tick would change nothing, and the
     // source will announce whatever could make it differ.
     void ticked(bool repeats);
-    // Something that can change the next tick's outcome happened. Virtual so
-    // that a test can break the scheduler on purpose and see the window go
-    // wrong.
-    virtual void wake(WakeReason reason);
+    // Something that can change the next tick's outcome happened: the power
+    // source's readings changed, or it switched or stopped announcing its
+    // changes; the slider preview wrote Perc; the options dialog wrote the
+    // threshold and the message.
+    void wake();
 
     bool asleep() const { return m_asleep; }
 
@@ -80,7 +69,7 @@ private:
     std::int64_t m_phase = 0;  // an instant the tick fell at (or the load)
     bool m_asleep = false;
     // The resume whose news has already brought a tick at once.
-    std::int64_t m_caughtUp = kNeverResumed;
+    std::int64_t m_caughtUp = kNever;
 };
 
 }  // namespace tellavo

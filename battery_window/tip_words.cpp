@@ -146,6 +146,9 @@ QString stateLine(const TipInput& in, Voice voice)
     const BatteryDetails& details = in.details;
     switch (details.state) {
         case ChargeState::NoBattery:
+            // Never beside a charge the strip shows: the state is not known.
+            if (known(percent))
+                break;
             return onMains ? QStringLiteral("Alimentazione da rete, nessuna batteria")
                            : QStringLiteral("Nessuna batteria");
         case ChargeState::Discharging:
@@ -223,16 +226,17 @@ QString cyclesText(int cycles)
     return cycles == 1 ? QStringLiteral("1 ciclo") : QStringLiteral("%1 cicli").arg(cycles);
 }
 
-// "Batteria 2 (DELL 7FHHV): 80%, in scarica, capacità 87%, 312 cicli"
-QString packLine(const BatteryPack& pack, int number, bool onMains)
+// "Batteria 2 (DELL 7FHHV): 80%, in scarica, salute 87%, 312 cicli". Alone,
+// the charge and the state are the first line's: the name and the health.
+QString packLine(const BatteryPack& pack, const QString& name, bool onMains, bool alone)
 {
-    QString line = QStringLiteral("Batteria %1").arg(number);
+    QString line = name;
     if (!pack.model.isEmpty())
         line += QStringLiteral(" (") + pack.model + QLatin1Char(')');
     QStringList parts;
-    if (known(pack.percent))
+    if (known(pack.percent) && !alone)
         parts << percentText(pack.percent);
-    const QString state = packState(pack, onMains);
+    const QString state = alone ? QString() : packState(pack, onMains);
     if (!state.isEmpty())
         parts << state;
     if (pack.healthPercent >= 0)
@@ -328,14 +332,20 @@ QString tipWords(const TipInput& in, Voice voice)
     if (!power.isEmpty())
         lines << power;
     const bool onMains = in.acLineStatus == power::kAcOnline;
-    if (details.batteries.size() >= 2) {
-        int number = 0;
-        for (const BatteryPack& pack : details.batteries)
-            lines << packLine(pack, ++number, onMains);
-    } else if (details.batteries.size() == 1) {
+    // A UPS is named for what it is, even alone: the charge is not the
+    // machine's own battery's.
+    const bool alone = details.batteries.size() == 1;
+    if (alone && !details.batteries.front().ups) {
         const QString health = healthLine(details.batteries.front());
         if (!health.isEmpty())
             lines << health;
+    } else {
+        int number = 0;
+        for (const BatteryPack& pack : details.batteries)
+            lines << packLine(pack,
+                              pack.ups ? QStringLiteral("Gruppo di continuità")
+                                       : QStringLiteral("Batteria %1").arg(++number),
+                              onMains, alone);
     }
     for (const DeviceBattery& device : details.devices)
         if (known(device.percent))

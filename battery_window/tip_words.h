@@ -1,6 +1,6 @@
 #pragma once
 
-#include "battery_details.h"
+#include "battery_model.h"
 #include "power_source.h"
 
 #include <QString>

@@ -9,11 +9,11 @@ and alike for every program: start-up to its first window (tellavo_xwatch),
 memory (/proc/PID/smaps), CPU time and wake-ups over the run (/proc), repaints
 (the X DAMAGE extension), system calls a tick (strace -f -c) and, for tellavo,
 instructions a tick (callgrind on tellavo_tick_bench) and heap growth. The
-rows: tellavo on the kernel's files (and with reads failing, and with no
-inotify left); on a mocked UPower, steady and losing 1 % a minute; on the real
-upowerd over a draining battery; the peers cbatticon and xbattbar at their own
-pace and at tellavo's; the floor, a bare Qt label with a 1 s timer; and the
-three of tellavo, the floor and cbatticon side by side, five times.
+rows: tellavo on the kernel's files (and with reads failing); on a mocked
+UPower, steady and losing 1 % a minute; on the real upowerd over a draining
+battery; the peers cbatticon and xbattbar at their own pace and at tellavo's;
+the floor, a bare Qt label with a 1 s timer; and the three of tellavo, the
+floor and cbatticon side by side, five times.
 
 Prints the table, the ratios, the system calls and each target of TARGETS with
 PASS or MISS, and keeps a copy in build/bench/results.txt; the README's table
@@ -549,8 +549,6 @@ TARGETS = [
            'tellavo-sysfs', 'syscalls', '<=', 12, 'kept files read again, no walk of the folder'),
     Target('tellavo-sysfs-enodev: system calls per tick, reads failing',
            'tellavo-sysfs-enodev', 'syscalls', '<=', 12, 'an unknown value waits for the next listing'),
-    Target('tellavo-sysfs-noinotify: system calls per tick, no inotify',
-           'tellavo-sysfs-noinotify', 'syscalls', '<=', 12, 'the 5 s listing alone follows the folder'),
     Target('tellavo-upower, steady battery: own wake-ups per second',
            'tellavo-upower', 'wakeups', '<=', 0.1, 'the tick sleeps; UPower is asked once a minute at most'),
     Target("tellavo-upower, steady battery: CPU ms per minute, the floor's",
@@ -686,12 +684,11 @@ def report(load_before):
                                       for figure in ('startup', 'rss', 'pss', 'private', 'cpu', 'wakeups')))
     say('')
     say("System calls per tick on the kernel's files (strace -f -c, all threads):")
-    for row in ('tellavo-sysfs', 'tellavo-sysfs-enodev', 'tellavo-sysfs-noinotify', 'qt-floor'):
+    for row in ('tellavo-sysfs', 'tellavo-sysfs-enodev', 'qt-floor'):
         say(f'  {row}: {show(row, "syscalls")} a tick: {fig.get(row, {}).get("syscall_list", "-")}')
     say(wrap(
         "(tellavo-sysfs-enodev: two batteries behind a FUSE folder whose reads of one's energy_full "
-        "and the other's power_now fail with ENODEV; tellavo-sysfs-noinotify: the fixture with "
-        "inotify_init1 failing with EMFILE, no instance left.)", '  '))
+        "and the other's power_now fail with ENODEV.)", '  '))
     say('')
     if side.get('ratio') is not None:
         say(f'Side by side, {SIDE_RUNS} runs of {SIDE_SECONDS:g} s, CPU ms per minute, run by run:')
@@ -734,7 +731,7 @@ def report(load_before):
 # The README's table: one row a setting, with the command that gives its figures.
 README_FIGURES = ['startup', 'private', 'own', 'cpu', 'floor', 'wakeups', 'caused', 'getall', 'repaints',
                   'syscalls', 'tick', 'heap']
-README_ROWS = ['tellavo-sysfs', 'tellavo-sysfs-enodev', 'tellavo-sysfs-noinotify', 'tellavo-upower',
+README_ROWS = ['tellavo-sysfs', 'tellavo-sysfs-enodev', 'tellavo-upower',
                'tellavo-upower-1min', 'tellavo-upowerd', 'qt-floor', *PEERS]
 BEGIN = '<!-- the table below is written by scripts/bench.sh --readme -->'
 END = '<!-- the table above is written by scripts/bench.sh --readme -->'
@@ -814,14 +811,6 @@ def main():
                       '--fail', 'BAT0/energy_full', '--fail', 'BAT1/power_now')
         syscalls('tellavo-sysfs-enodev', [TELLAVO], TELLAVO_POWER_SUPPLY_DIR=str(folder))
         fuse.stop()  # its stdin closed, it unmounts and ends
-    # No inotify left to the user, as when its max_user_instances are all
-    # taken (inotify_init1 fails with EMFILE): made by the kernel's own count
-    # in a user namespace of tellavo's own whose limit is 0, so that nothing
-    # else of the session loses inotify. The program is exec'd in place: the
-    # PID is tellavo's.
-    syscalls('tellavo-sysfs-noinotify', [
-        'unshare', '--user', '--map-root-user', 'sh', '-c',
-        'echo 0 >/proc/sys/user/max_inotify_instances && exec "$@"', 'sh', TELLAVO])
     measure('tellavo-upower', [TELLAVO], bus=UPOWER_BUS, mock=mock, count_caused=True, watch_calls=True)
     measure('tellavo-upower-1min', [TELLAVO], bus=UPOWER_BUS, mock=mock, count_caused=True,
             watch_calls=True, change_every=60, seconds=CHANGING)

@@ -9,8 +9,10 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -23,6 +25,10 @@ constexpr uint32_t kAllDesktops = 0xFFFFFFFF;
 // Long enough for openbox to have mapped the window; a place lost before it
 // holds when given again (seen in every run).
 constexpr int kPlaceAgainMs = 200;
+// The source of a request to the window manager: an ordinary application.
+constexpr uint32_t kFromApplication = 1;
+// _NET_WM_MOVERESIZE's action that ends a move under way or about to start.
+constexpr uint32_t kMoveResizeCancel = 11;
 
 template <typename T>
 using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
@@ -55,6 +61,23 @@ xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t
     return id;
 }
 
+// A request to the window manager about one of our windows, as the window
+// manager specification has clients send them: to the root window.
+void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* type,
+                       std::initializer_list<uint32_t> data)
+{
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = x11::atom(c, type);
+    std::copy(data.begin(), data.end(), std::begin(message.data.data32));
+    xcb_send_event(c, 0, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
+}
+
 // Some window managers (KWin) put a transient window, as Qt makes a tool
 // window, on its main window's workspace whatever the window asked for before
 // it was mapped; asked again once it is mapped, they put it on every one.
@@ -71,20 +94,9 @@ protected:
         auto* window = static_cast<QWindow*>(watched);
         if (event->type() != QEvent::Expose || !window->isExposed())
             return false;
-        if (xcb_connection_t* c = x11::connection()) {
-            xcb_client_message_event_t message{};
-            message.response_type = XCB_CLIENT_MESSAGE;
-            message.format = 32;
-            message.window = static_cast<xcb_window_t>(window->winId());
-            message.type = x11::atom(c, "_NET_WM_DESKTOP");
-            message.data.data32[0] = kAllDesktops;
-            message.data.data32[1] = 1;  // from an application
-            xcb_send_event(
-                c, 0, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root,
-                XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                reinterpret_cast<const char*>(&message));
-            xcb_flush(c);
-        }
+        if (xcb_connection_t* c = x11::connection())
+            tellWindowManager(c, static_cast<xcb_window_t>(window->winId()), "_NET_WM_DESKTOP",
+                              {kAllDesktops, kFromApplication});
         window->removeEventFilter(this);
         deleteLater();
         return false;
@@ -181,6 +193,15 @@ void placeWindow(QWidget* window, const std::function<QPoint()>& place,
         if (keep() && window->pos() != place())
             window->move(place());
     });
+}
+
+void cancelSystemMove(const QWidget* window)
+{
+    xcb_connection_t* c = x11::connection();
+    if (!c || !window || !window->testAttribute(Qt::WA_WState_Created))
+        return;
+    tellWindowManager(c, static_cast<xcb_window_t>(window->winId()), "_NET_WM_MOVERESIZE",
+                      {0, 0, kMoveResizeCancel, XCB_BUTTON_INDEX_1, kFromApplication});
 }
 
 }  // namespace tellavo::stacking

@@ -1,7 +1,5 @@
 #include "battery_model.h"
 
-#include "percent_reading.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -69,43 +67,41 @@ namespace {
 
 constexpr double kSecondsPerHour = 3600.0;
 
-// The charge in whole percent: the source's own figure, else now against full.
+// The charge in percent: the source's own figure, else now against full;
+// NaN when neither is believable.
+double ownPercent(const BatteryReading& r)
+{
+    if (percent::plausible(r.percent))
+        return r.percent;
+    return battery::plausibleLevel(r.now, r.full) ? 100.0 * r.now / r.full
+                                                  : BatteryReading::kNotRead;
+}
+
 int percentOf(const BatteryReading& r)
 {
-    double percent = r.percent;
-    if (!percent::plausible(percent)) {
-        if (!battery::plausibleLevel(r.now, r.full))
-            return battery::kNotKnown;
-        percent = 100.0 * r.now / r.full;
-    }
-    return percent::reading(percent);
+    const double percent = ownPercent(r);
+    return std::isnan(percent) ? battery::kNotKnown : percent::reading(percent);
 }
 
 double wattsOf(const BatteryReading& r)
 {
-    if (r.unit == BatteryUnit::Energy)
-        return battery::watts(r.rate);
-    if (r.unit == BatteryUnit::Charge && std::isfinite(r.voltage))
-        return battery::watts(r.rate * r.voltage);
-    return 0.0;
+    return r.voltageGuessed ? 0.0 : battery::watts(r.rate);
 }
 
-// This moment's rate in the battery's unit, by its size; 0 when it is none
-// worth a time (out of all reason as power, or not read).
+// This moment's rate by its size; 0 when it is none worth a time (out of
+// all reason as power, or not read).
 double rateOf(const BatteryReading& r)
 {
     if (!std::isfinite(r.rate))
         return 0.0;
-    // Amperes with no voltage to tell their watts are taken as they are.
-    const bool judged = r.unit == BatteryUnit::Energy ||
-                        (r.unit == BatteryUnit::Charge && std::isfinite(r.voltage));
-    return !judged || wattsOf(r) > 0.0 ? std::fabs(r.rate) : 0.0;
+    return battery::watts(r.rate) > 0.0 || r.voltageGuessed ? std::fabs(r.rate) : 0.0;
 }
 
 BatteryPack packOf(const BatteryReading& r)
 {
     BatteryPack pack;
     pack.model = battery::model(r.model);
+    pack.ups = r.ups;
     pack.percent = percentOf(r);
     pack.state = r.state;
     pack.healthPercent = battery::health(r.full, r.design);
@@ -179,8 +175,36 @@ bool kernelNameBefore(const QString& a, const QString& b)
     return a.size() - i < b.size() - j;
 }
 
+double chargePercent(const std::vector<BatteryReading>& readings)
+{
+    int batteries = 0;
+    double now = 0.0;
+    double full = 0.0;
+    bool levels = true;
+    double weighed = 0.0;  // percent times full
+    double plain = 0.0;    // percent
+    bool weights = true;
+    double lastPercent = BatteryReading::kNotRead;
+    for (const BatteryReading& r : readings) {
+        const double percent = r.powersSystem ? ownPercent(r) : BatteryReading::kNotRead;
+        if (std::isnan(percent))
+            continue;
+        ++batteries;
+        lastPercent = percent;
+        plain += percent;
+        weights = weights && r.full > 0.0 && std::isfinite(r.full);
+        weighed += percent * r.full;
+        levels = levels && battery::plausibleLevel(r.now, r.full);
+        now += r.now;
+        full += r.full;
+    }
+    if (batteries <= 1)
+        return lastPercent;
+    return levels ? 100.0 * now / full : weights ? weighed / full : plain / batteries;
+}
+
 BatteryDetails batteryDetails(std::vector<BatteryReading> readings,
-                              const std::optional<SettledRate>& settled)
+                              std::optional<double> settledWatts)
 {
     // The machine's own batteries first, by name; the devices' as listed.
     const auto devices = std::stable_partition(
@@ -190,7 +214,6 @@ BatteryDetails batteryDetails(std::vector<BatteryReading> readings,
                          return kernelNameBefore(a.kernelName, b.kernelName);
                      });
     BatteryDetails details;
-    BatteryUnit unit = BatteryUnit::None;
     bool summable = true;
     double now = 0.0;
     double missing = 0.0;  // to each battery's limit, or to full
@@ -205,13 +228,11 @@ BatteryDetails batteryDetails(std::vector<BatteryReading> readings,
         const BatteryPack pack = packOf(r);
         details.batteries.push_back(pack);
         details.watts += wattsOf(r);
-        // The times need every battery's level, in one unit.
-        if (!battery::plausibleLevel(r.now, r.full) ||
-            (unit != BatteryUnit::None && r.unit != unit)) {
+        // The times need every battery's level.
+        if (!battery::plausibleLevel(r.now, r.full)) {
             summable = false;
             continue;
         }
-        unit = r.unit;
         now += r.now;
         const double target = pack.limitEnd > 0 ? r.full * pack.limitEnd / 100.0 : r.full;
         missing += r.now < target ? target - r.now : 0.0;
@@ -228,9 +249,8 @@ BatteryDetails batteryDetails(std::vector<BatteryReading> readings,
     // else this moment's.
     const bool charging = details.state == ChargeState::Charging;
     details.timesProvisional = true;
-    if (summable && settled && settled->unit == unit &&
-        (charging ? settled->perHour > 0.0 : settled->perHour < 0.0)) {
-        rate = std::fabs(settled->perHour);
+    if (summable && settledWatts && (charging ? *settledWatts > 0.0 : *settledWatts < 0.0)) {
+        rate = std::fabs(*settledWatts);
         details.timesProvisional = false;
     }
     if (!summable || !(rate > 0.0))

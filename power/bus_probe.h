@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -14,7 +13,8 @@ namespace tellavo {
 // (and for every name it is told to watch), and a daemon that accepts the
 // connection and then never answers (stopped, or wedged) would hold the
 // program there; this asks first, the way any client starts: it connects to
-// the daemon's socket, authenticates and says Hello, all on the event loop.
+// the daemon's socket and waits on the event loop for the answer to its first
+// word of authentication, which only a turning loop gives.
 class BusProbe : public QObject {
     Q_OBJECT
 public:
@@ -26,12 +26,13 @@ public:
     };
     Q_ENUM(Result)
 
-    using QObject::QObject;
+    explicit BusProbe(QObject* parent = nullptr);
     ~BusProbe() override;
 
-    // Asks the bus at address (empty: the standard system bus); finished()
-    // comes within timeoutMs, at once for an address that cannot answer.
-    // A probe under way is given up.
+    // Asks the bus at address (empty: the standard system bus) at the first
+    // socket of it that takes a connection; finished() comes within
+    // timeoutMs, and at once (within this call) when no socket is there. A
+    // probe under way is given up.
     void start(const QString& address, int timeoutMs);
     bool running() const { return m_fd >= 0; }
 
@@ -39,19 +40,12 @@ signals:
     void finished(tellavo::BusProbe::Result result);
 
 private:
-    void onReadable();
-    void finish(Result result);
+    void ask(int timeoutMs);
     void close();
 
     int m_fd = -1;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_timeout;
-    QByteArray m_input;
-    bool m_authenticated = false;
 };
-
-// The socket a unix bus address names: its path, or its abstract name
-// (abstract true); false for any other kind, or escapes in it.
-bool unixBusSocket(const QString& entry, QString& socket, bool& abstract);
 
 }  // namespace tellavo

@@ -1,6 +1,7 @@
 #include "charge_history.h"
 
-#include "percent_reading.h"
+#include "battery_model.h"
+#include "wakes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,49 +15,6 @@ namespace {
 constexpr std::int64_t kAheadSecs = 1;
 
 }  // namespace
-
-bool ratePerHour(const std::vector<LevelPoint>& points, double& rate)
-{
-    if (points.size() < 2 || points.back().ms - points.front().ms < kSettledMs)
-        return false;
-    // Times in hours from the first point, to keep the sums small.
-    const double n = static_cast<double>(points.size());
-    double sumT = 0.0;
-    double sumL = 0.0;
-    for (const LevelPoint& p : points) {
-        sumT += static_cast<double>(p.ms - points.front().ms) / 3.6e6;
-        sumL += p.level;
-    }
-    const double meanT = sumT / n;
-    const double meanL = sumL / n;
-    double covariance = 0.0;
-    double variance = 0.0;
-    for (const LevelPoint& p : points) {
-        const double t = static_cast<double>(p.ms - points.front().ms) / 3.6e6 - meanT;
-        covariance += t * (p.level - meanL);
-        variance += t * t;
-    }
-    if (!(variance > 0.0))
-        return false;
-    rate = covariance / variance;
-    return std::isfinite(rate);
-}
-
-std::vector<LevelPoint> lastStretch(const std::vector<LevelPoint>& points, std::int64_t sinceMs)
-{
-    if (points.empty())
-        return {};
-    const LevelPoint& newest = points.back();
-    std::size_t first = points.size() - 1;
-    while (first > 0) {
-        const LevelPoint& p = points[first - 1];
-        if (p.onMains != newest.onMains || p.ms < sinceMs || newest.ms - p.ms > kAverageSpanMs ||
-            p.ms > points[first].ms)
-            break;
-        --first;
-    }
-    return {points.begin() + static_cast<std::ptrdiff_t>(first), points.end()};
-}
 
 bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::int64_t sinceSecs,
                  double& mean)
@@ -95,25 +53,32 @@ bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::in
     return std::isfinite(mean);
 }
 
-std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std::int64_t nowSecs,
-                                bool (*onMains)(unsigned state))
+std::vector<LevelPoint> dayCurve(const std::vector<LevelPoint>& kept, std::int64_t nowMs,
+                                 std::optional<LevelPoint> now)
 {
-    constexpr std::int64_t kDayMs = 86'400'000;
-    // Ages by the stamps, but never younger than a point kept after it: a
-    // wall clock set back stamps later points earlier, and the curve keeps
-    // them in the order they were kept.
     std::vector<LevelPoint> curve;
     std::int64_t youngest = 0;
-    for (const StateSample& c : newestFirst) {
-        const std::int64_t age = std::max((nowSecs - c.secs) * 1000, youngest);
-        if (age > kDayMs)
+    for (auto p = kept.rbegin(); p != kept.rend(); ++p) {
+        const std::int64_t age = std::max(nowMs - p->ms, youngest);
+        if (age > ChargeHistory::kDayMs)
             break;
         youngest = age;
-        if (percent::plausible(c.value))
-            curve.push_back({age, percent::clamp(c.value), onMains(c.state)});
+        if (percent::plausible(p->level))
+            curve.push_back({age, percent::clamp(p->level), p->onMains});
     }
     std::reverse(curve.begin(), curve.end());
+    if (now && (curve.empty() || curve.back().ms > 0))
+        curve.push_back(*now);
     return curve;
+}
+
+std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std::int64_t nowSecs,
+                                bool (*onMains)(unsigned state), std::optional<LevelPoint> now)
+{
+    std::vector<LevelPoint> kept;
+    for (auto c = newestFirst.rbegin(); c != newestFirst.rend(); ++c)
+        kept.push_back({c->secs * 1000, c->value, onMains(c->state)});
+    return dayCurve(kept, nowSecs * 1000, now);
 }
 
 std::vector<LevelPoint> joinedCurve(const std::vector<std::vector<LevelPoint>>& curves,
@@ -155,26 +120,36 @@ std::vector<LevelPoint> joinedCurve(const std::vector<std::vector<LevelPoint>>& 
 
 }  // namespace history
 
+namespace {
+
+// The tick's line status as the state of its rates.
+constexpr unsigned kOnMains = 1;
+constexpr unsigned kOnBattery = 2;
+
+}  // namespace
+
 bool ChargeHistory::levelDue(std::int64_t ms) const
 {
-    return m_levels.empty() || ms - m_levels.back().ms >= kLevelEveryMs || ms < m_levels.back().ms;
+    return !m_level || ms - m_level->ms >= kLevelEveryMs || ms < m_level->ms;
 }
 
-void ChargeHistory::addLevel(std::int64_t ms, double level, BatteryUnit unit, bool onMains)
+void ChargeHistory::addLevel(std::int64_t ms, double level, bool onMains)
 {
-    if (!m_levels.empty()) {
-        const LevelPoint& last = m_levels.back();
+    if (m_level) {
+        const LevelPoint& last = *m_level;
         // A gauge's noise moves a level a little either way; a change of
         // more than 1 % against the line is a gauge recalibrating.
         const bool against = onMains ? level < last.level * 0.99 : level > last.level * 1.01;
-        if (unit != m_unit || onMains != last.onMains || against || ms < last.ms)
-            m_levels.clear();
+        if (onMains != last.onMains || against || ms <= last.ms)
+            m_rates.clear();
+        else
+            m_rates.push_back({last.ms / 1000, (level - last.level) * 3.6e6 / double(ms - last.ms),
+                               onMains ? kOnMains : kOnBattery});
+        // Past the span, the oldest go (about 60 rates stay).
+        while (m_rates.size() > 2 && ms / 1000 - m_rates[1].secs >= history::kAverageSpanMs / 1000)
+            m_rates.erase(m_rates.begin());
     }
-    m_unit = unit;
-    m_levels.push_back({ms, level, onMains});
-    // Past the span, the oldest go (a stretch holds about 61 levels).
-    while (m_levels.size() > 2 && ms - m_levels[1].ms >= history::kAverageSpanMs)
-        m_levels.erase(m_levels.begin());
+    m_level = LevelPoint{ms, level, onMains};
 }
 
 void ChargeHistory::addPercent(std::int64_t ms, int percent, bool onMains)
@@ -189,26 +164,16 @@ void ChargeHistory::addPercent(std::int64_t ms, int percent, bool onMains)
 std::vector<LevelPoint> ChargeHistory::day(std::int64_t nowMs, int percentNow,
                                            bool onMainsNow) const
 {
-    std::vector<LevelPoint> day;
-    for (const LevelPoint& point : m_curve)
-        if (point.ms <= nowMs && nowMs - point.ms <= kDayMs)
-            day.push_back({nowMs - point.ms, point.level, point.onMains});
-    if (!day.empty() && day.back().ms > 0)
-        day.push_back({0, static_cast<double>(percentNow), onMainsNow});
-    return day;
+    return history::dayCurve({m_curve.begin(), m_curve.end()}, nowMs,
+                             LevelPoint{0, double(percentNow), onMainsNow});
 }
 
-bool ChargeHistory::ratePerHour(double& rate, std::int64_t sinceMs) const
+std::optional<double> ChargeHistory::settledWatts(std::int64_t nowMs, std::int64_t sinceMs) const
 {
-    return history::ratePerHour(history::lastStretch(m_levels, sinceMs), rate);
-}
-
-std::optional<SettledRate> ChargeHistory::settledRate(std::int64_t sinceMs) const
-{
-    double rate = 0.0;
-    if (!ratePerHour(rate, sinceMs))
+    double watts = 0.0;
+    if (!history::stretchMean(m_rates, nowMs / 1000, sinceMs == kNever ? 0 : sinceMs / 1000, watts))
         return std::nullopt;
-    return SettledRate{m_unit, rate};
+    return watts;
 }
 
 }  // namespace tellavo

@@ -19,28 +19,17 @@ constexpr std::int64_t kAverageSpanMs = 10 * kMinute;
 // plugged or unplugged).
 constexpr std::int64_t kSettledMs = kMinute;
 
-// The level's change per hour over the points, by least squares: a rate
-// that swings from second to second around a steady one gives the steady
-// one. Positive while it rises. False with fewer than two distinct times or
-// a span shorter than kSettledMs.
-bool ratePerHour(const std::vector<LevelPoint>& points, double& rate);
-
-// The points of the last stretch: from the newest back while the line status
-// stays that of the newest, within kAverageSpanMs of the newest, and not
-// before sinceMs (a wake).
-std::vector<LevelPoint> lastStretch(const std::vector<LevelPoint>& points, std::int64_t sinceMs);
-
-// A value a service keeps with the state it was in (UPower's history: unix
-// seconds, the value, the device's state), kept only when it changes: each
-// holds until the next.
+// A value kept with the state it was in, each holding until the next:
+// UPower's history of a battery's rate (unix seconds, watts, the device's
+// state, kept when it changes), or the rate the tick saw between two levels.
 struct StateSample {
     std::int64_t secs = 0;
     double value = 0.0;
     unsigned state = 0;
 };
 
-// The mean over time of the value through the last kAverageSpanMs to
-// nowSecs, over the newest samples in the newest one's state (unknown, 0, is
+// The one average of a rate: the mean over time of the value through the
+// last kAverageSpanMs to nowSecs, over the newest samples in the newest one's state (unknown, 0, is
 // none), none before sinceSecs (a wake, or the wall clock set): a sample
 // older than the span counts from the span's start. False when that covers
 // less than kSettledMs, or when a sample is stamped ahead of nowSecs (the
@@ -48,11 +37,20 @@ struct StateSample {
 bool stretchMean(std::vector<StateSample> samples, std::int64_t nowSecs, std::int64_t sinceSecs,
                  double& mean);
 
+// The day's curve at nowMs from percentages kept on one clock, oldest
+// first: each point's ms its age then, a day at most, never younger than a
+// point kept after it (a wall clock set back stamps later points earlier, and
+// the curve keeps them in the order they were kept), a reading out of all
+// reason left out; ending at now's, when given.
+std::vector<LevelPoint> dayCurve(const std::vector<LevelPoint>& kept, std::int64_t nowMs,
+                                 std::optional<LevelPoint> now = std::nullopt);
+
 // The day's curve of one battery from such samples of its charge in percent,
-// given newest first (as UPower keeps them), oldest first in the curve, each
-// point's ms its age at nowSecs; onMains tells the states with a charger in.
+// given newest first (as UPower keeps them); onMains tells the states with a
+// charger in.
 std::vector<LevelPoint> curveOf(const std::vector<StateSample>& newestFirst, std::int64_t nowSecs,
-                                bool (*onMains)(unsigned state));
+                                bool (*onMains)(unsigned state),
+                                std::optional<LevelPoint> now = std::nullopt);
 
 // Several batteries' curves as one, as the strip's charge weighs them: at
 // every time any of them has a point, each battery's last level by then
@@ -66,9 +64,8 @@ std::vector<LevelPoint> joinedCurve(const std::vector<std::vector<LevelPoint>>& 
 }  // namespace history
 
 // What the tick saw of the batteries, kept in memory only: the level every
-// kLevelEveryMs (energy or charge: a rate averaged over minutes comes from
-// it), and the percentage once a minute for the day's curve, at most a day
-// of it.
+// kLevelEveryMs (their energy), and the rate from each level to the next, and the percentage once
+// a minute for the day's curve, at most a day of it.
 class ChargeHistory {
 public:
     static constexpr std::int64_t kLevelEveryMs = 10'000;
@@ -80,27 +77,24 @@ public:
     // Whether the tick should read the level now: a level is kept every
     // kLevelEveryMs.
     bool levelDue(std::int64_t ms) const;
-    // A change of the unit, or of the line status, or a level that moves
-    // against the line (a gauge recalibrating), starts the stretch anew.
-    void addLevel(std::int64_t ms, double level, BatteryUnit unit, bool onMains);
+    // A change of the line status, or a level that moves against the line (a
+    // gauge recalibrating), starts the rates anew.
+    void addLevel(std::int64_t ms, double level, bool onMains);
     // The percentage for the curve; kept once a minute, for a day of the
     // boot clock (a sleep counts: what came before it is as old as it is).
     void addPercent(std::int64_t ms, int percent, bool onMains);
-    // The level's change per hour over the last stretch since sinceMs (a
-    // wake: the curve keeps its points, the rate starts anew), when settled.
-    bool ratePerHour(double& rate, std::int64_t sinceMs) const;
-    // That rate, as the battery model takes it.
-    std::optional<SettledRate> settledRate(std::int64_t sinceMs) const;
+    // The rate (W, positive while the level rises) averaged over the last
+    // minutes to nowMs and since sinceMs (a wake: the curve keeps its points,
+    // the rate starts anew), when settled.
+    std::optional<double> settledWatts(std::int64_t nowMs, std::int64_t sinceMs) const;
     const std::deque<LevelPoint>& curve() const { return m_curve; }
     // The day's curve at nowMs, oldest first, each point's ms its age, up to
     // now: the percentage read now ends it.
     std::vector<LevelPoint> day(std::int64_t nowMs, int percentNow, bool onMainsNow) const;
-    // The unit of the levels kept (None before the first).
-    BatteryUnit unit() const { return m_unit; }
 
 private:
-    std::vector<LevelPoint> m_levels;  // the stretch, oldest first
-    BatteryUnit m_unit = BatteryUnit::None;
+    std::optional<LevelPoint> m_level;  // the last one kept
+    std::vector<history::StateSample> m_rates;
     std::deque<LevelPoint> m_curve;
 };
 

@@ -1,17 +1,13 @@
 #pragma once
 
-#include "battery_details.h"
+#include "battery_model.h"
+#include "wakes.h"
 
 #include <QObject>
 
-namespace tellavo {
+#include <memory>
 
-// The power status as the indicator reads it, in the classic encoding.
-namespace power {
-constexpr int kAcOffline = 0;  // running on battery
-constexpr int kAcOnline = 1;   // running on mains
-constexpr int kUnknown = 255;  // cannot be determined (line status or percentage)
-}  // namespace power
+namespace tellavo {
 
 enum class PowerChange {
     Readings,  // one of the two readings changed
@@ -36,7 +32,18 @@ struct PowerReading {
 class PowerSource : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    // wakes: where a sleep is told, shared with other sources (and the
+    // tick); none: a Wakes of its own.
+    explicit PowerSource(Wakes* wakes = nullptr, QObject* parent = nullptr)
+        : QObject(parent),
+          m_ownWakes(wakes ? nullptr : std::make_unique<Wakes>()),
+          m_wakes(wakes ? wakes : m_ownWakes.get())
+    {
+    }
+
+    // When the machine last slept, as every average over minutes and the
+    // tick's clock ask it.
+    Wakes& wakes() const { return *m_wakes; }
 
     // Both readings from the same refresh of the source.
     virtual PowerReading read() = 0;
@@ -63,6 +70,10 @@ signals:
     // What batteryDetails() tells has grown or changed: a round asked for by
     // refreshDetails() is in, or devices came or went.
     void detailsChanged();
+
+private:
+    std::unique_ptr<Wakes> m_ownWakes;
+    Wakes* m_wakes;
 };
 
 }  // namespace tellavo

@@ -2,19 +2,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <utility>
 
 // Read once a second on a laptop that runs on the battery it reads: while
-// nothing changes, a reading is one empty read of the inotify descriptor and
-// one pread per attribute, with stack buffers and no allocation.
+// nothing changes, a reading is one pread per attribute, with stack buffers
+// and no allocation.
 
 namespace tellavo {
 namespace {
@@ -25,8 +23,6 @@ using Value = PowerSupplyList::Value;
 constexpr std::size_t kPathSize = 256 + 1 + 30 + 1;
 // 18 digits always fit a long long.
 constexpr std::size_t kMaxDigits = 18;
-// More entries than any machine lists: past it, the tree is not watched.
-constexpr int kMaxWatches = 64;
 
 const char* const kAttributeNames[PowerSupplyList::AttributeCount] = {
     "online",
@@ -40,6 +36,8 @@ const char* const kAttributeNames[PowerSupplyList::AttributeCount] = {
     "power_now",
     "current_now",
     "voltage_now",
+    "voltage_max_design",
+    "voltage_min_design",
     "model_name",
     "energy_full_design",
     "charge_full_design",
@@ -47,12 +45,6 @@ const char* const kAttributeNames[PowerSupplyList::AttributeCount] = {
     "charge_control_end_threshold",
     "charge_control_start_threshold",
 };
-
-// Anything that changes which supplies there are, or which file a name stands
-// for; a rewrite in place too, for the type and scope read only at the scan.
-constexpr std::uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                     IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF |
-                                     IN_ONLYDIR;
 
 long long monotonicMs()
 {
@@ -185,8 +177,8 @@ void hashEntry(unsigned long long& hash, unsigned long long inode, const char* n
 
 }  // namespace
 
-PowerSupplyList::PowerSupplyList(std::string root, int relistMs, bool useInotify)
-    : m_root(std::move(root)), m_relistMs(relistMs), m_useInotify(useInotify)
+PowerSupplyList::PowerSupplyList(std::string root, int relistMs)
+    : m_root(std::move(root)), m_relistMs(relistMs)
 {
 }
 
@@ -204,18 +196,10 @@ void PowerSupplyList::forget()
     m_supplies.clear();
     m_openFiles = 0;
     m_failedFiles = 0;
-    dropInotify();
     if (m_rootFd >= 0)
         ::close(m_rootFd);
     m_rootFd = -1;
     m_trusted = false;
-}
-
-void PowerSupplyList::dropInotify()
-{
-    if (m_inotify >= 0)
-        ::close(m_inotify);
-    m_inotify = -1;
 }
 
 void PowerSupplyList::refresh()
@@ -223,14 +207,6 @@ void PowerSupplyList::refresh()
     if (m_stale || !m_trusted) {
         scan();
         return;
-    }
-    if (m_inotify >= 0) {
-        alignas(inotify_event) char events[4096];
-        const ssize_t got = ::read(m_inotify, events, sizeof events);
-        if (got >= 0 || errno != EAGAIN) {  // an event, an overflow, an error
-            scan();
-            return;
-        }
     }
     const long long now = monotonicMs();
     if (now < m_relistAt)
@@ -241,7 +217,7 @@ void PowerSupplyList::refresh()
                         listFolder(m_rootFd, [&](unsigned long long inode, const char* name) {
                             hashEntry(listing, inode, name);
                         });
-    if (!listed || listing != m_listing || (m_inotify < 0 && rootReplaced())) {
+    if (!listed || listing != m_listing || rootReplaced()) {
         scan();
         return;
     }
@@ -271,21 +247,10 @@ void PowerSupplyList::scan()
     m_relistAt = monotonicMs() + m_relistMs;
 
     // A root that is a link could be pointed elsewhere without a word to the
-    // watch or to the listing, both on its target as it was; one that is
-    // missing may come, with no folder to list meanwhile: both are scanned at
-    // every refresh.
+    // listing, taken on its target as it was; one that is missing may come,
+    // with no folder to list meanwhile: both are scanned at every refresh.
     struct stat st;
     const bool folder = ::lstat(m_root.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    // The watches come first, so that a change during the scan is reported.
-    // Without them (no inotify left to this user, or a watch refused) the
-    // listing alone follows the folder: scanning at every refresh instead would
-    // cost the most where inotify is taken, on a busy desktop, and sysfs tells
-    // inotify nothing of supplies anyway.
-    if (folder && m_useInotify) {
-        m_inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (m_inotify >= 0 && ::inotify_add_watch(m_inotify, m_root.c_str(), kWatchMask) < 0)
-            dropInotify();
-    }
     m_rootFd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
     if (m_rootFd < 0)
         return;
@@ -295,38 +260,22 @@ void PowerSupplyList::scan()
     }
 
     unsigned long long listing = kHashStart;
-    int watches = 0;
-    std::string path;
     const bool listed = listFolder(m_rootFd, [&](unsigned long long inode, const char* name) {
         hashEntry(listing, inode, name);
-        if (m_inotify >= 0) {
-            // Each supply's folder too: a file of it removed, added or replaced.
-            // An entry that is no folder is no supply; its replacement shows
-            // in the root.
-            path.assign(m_root).append(1, '/').append(name);
-            // An entry that is no folder is no supply (ENOTDIR), and one gone
-            // since it was listed (ENOENT: also a dangling link) was reported
-            // by the root's own watch: neither calls for giving up inotify.
-            if (++watches > kMaxWatches ||
-                (::inotify_add_watch(m_inotify, path.c_str(), kWatchMask) < 0 && errno != ENOTDIR &&
-                 errno != ENOENT))
-                dropInotify();
-        }
         Value type;
         if (!readOnce(m_rootFd, name, "type", type))
             return;
-        Kind kind;
-        // USB chargers show as "USB", or as "USB_C", "USB_PD", ... on older kernels.
-        if (is(type, "Battery"))
-            kind = Kind::Battery;
-        else if (is(type, "Mains") || is(type, "Wireless") || std::strncmp(type, "USB", 3) == 0)
-            kind = Kind::Charger;
-        else
-            return;
+        // USB chargers show as "USB", or as "USB_C", "USB_PD", ... on older
+        // kernels. Any other type is told by its files, as upowerd tells it
+        // (an old PMU's battery says Unknown): a charger has an online file.
+        Value online;
+        const bool charger =
+            !is(type, "Battery") && (is(type, "Mains") || std::strncmp(type, "USB", 3) == 0 ||
+                                     readOnce(m_rootFd, name, "online", online));
         Value scope;
         if (readOnce(m_rootFd, name, "scope", scope) && is(scope, "Device"))
             return;
-        Supply supply{name, kind, {}};
+        Supply supply{name, charger ? Kind::Charger : Kind::Battery, {}};
         for (int& file : supply.files)
             file = kNotOpened;
         m_supplies.push_back(std::move(supply));

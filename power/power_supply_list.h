@@ -15,11 +15,9 @@ namespace tellavo {
 // The list is made anew (every file closed, the folder scanned again) only when:
 // - a read of a kept file fails and its supply's folder is missing: the supply
 //   has gone (sysfs fails the reads of its files from then on);
-// - inotify reports a change in the folder or in a supply's own folder: a
-//   supply or a file added, removed, renamed, rewritten or changed in mode (on
-//   ordinary files, such as a tree given for tests, every change shows);
-// - a fresh listing of the folder, taken every kRelistMs, differs from the last
-//   one (sysfs tells inotify nothing about supplies that come or go);
+// - a fresh listing of the folder, taken every relistMs, differs from the last
+//   one, or the folder at the root's path is another: a supply came, went or
+//   was registered anew (sysfs tells inotify nothing of these);
 // - the root is a link or missing (or no folder): then at every refresh, as a
 //   link may be pointed elsewhere and a missing folder may come, and neither
 //   has a folder of its own to list.
@@ -29,18 +27,21 @@ namespace tellavo {
 // energy_full, current_now ... for a while or for good): the file is closed and
 // the attribute reads as absent until the next listing, when it is opened and
 // read again. A value that fails for good thus costs one open, read and close
-// a listing, and one that comes back is read within kRelistMs.
+// a listing, and one that comes back is read within relistMs.
 //
-// Without inotify (none left to the user, EMFILE, or a watch refused) the
-// listing alone follows the folder, as on sysfs: a file replaced inside a
-// supply's folder is then seen only when the folder's listing changes, which
-// is never on sysfs, where attribute files are not replaced.
+// The listing sees supplies, not their files: a file added, removed or
+// replaced inside a supply's folder, or a type or scope rewritten, shows once
+// that supply comes anew. So it is on sysfs, where values change in place (a
+// kept file reads them fresh) and a driver registers a supply anew to change
+// its files.
 //
-// Own supplies: type Mains, USB..., Wireless (chargers) or Battery, and scope
-// not "Device" (mice, keyboards, headsets are left out). A battery whose
-// present is 0 stays listed but is not inSlot(). A file that is missing, is not
-// a regular file (a FIFO would block), is too long or holds a NUL reads as
-// absent, as if it were not there.
+// Own supplies, told as upowerd tells them: type Battery is a battery, Mains
+// and USB... are chargers, and any other type (Unknown, Wireless, UPS ...) is a
+// charger when it has an online file, else a battery. A folder with no type,
+// or of scope "Device" (mice, keyboards, headsets), is left out. A battery
+// whose present is 0 stays listed but is not inSlot(). A file that is missing,
+// is not a regular file (a FIFO would block), is too long or holds a NUL reads
+// as absent, as if it were not there.
 //
 // At most kMaxOpenFiles attribute files are kept open, each O_CLOEXEC; further
 // attributes are opened, read and closed at every read. Not thread-safe: one
@@ -73,6 +74,9 @@ public:
         PowerNow,
         CurrentNow,
         VoltageNow,
+        // A charge counts as energy at the design voltage.
+        VoltageMaxDesign,
+        VoltageMinDesign,
         // Read for the tool tip only.
         ModelName,
         EnergyFullDesign,
@@ -91,17 +95,14 @@ public:
     static constexpr int kMaxOpenFiles = 48;
     static constexpr int kRelistMs = 5000;
 
-    // relistMs: how often the folder is listed again. useInotify false leaves
-    // the list to the listings and to the supplies found gone, as on sysfs,
-    // where inotify tells nothing of supplies that come and go: for tests.
-    explicit PowerSupplyList(std::string root, int relistMs = kRelistMs, bool useInotify = true);
+    // relistMs: how often the folder is listed again (0: at every refresh).
+    explicit PowerSupplyList(std::string root, int relistMs = kRelistMs);
     ~PowerSupplyList();
     PowerSupplyList(const PowerSupplyList&) = delete;
     PowerSupplyList& operator=(const PowerSupplyList&) = delete;
 
-    // Makes the list anew when one of the causes above says so; otherwise one
-    // system call (an empty read of the inotify descriptor, none without
-    // inotify), and the listing (three, four without inotify) when it is due.
+    // Makes the list anew when one of the causes above says so; otherwise no
+    // system call, and the listing (four) when it is due.
     void refresh();
 
     std::size_t count() const { return m_supplies.size(); }
@@ -120,7 +121,8 @@ public:
     bool signedNumber(std::size_t i, Attribute attribute, long long& value);
 
     const std::string& root() const { return m_root; }
-    // How many times the list was made: for tests and benchmarks.
+    // How many times the list was made: nothing else shows a test that the
+    // list was kept.
     unsigned long scans() const { return m_scans; }
 
 private:
@@ -139,23 +141,20 @@ private:
 
     void scan();
     void forget();
-    void dropInotify();
     bool read(std::size_t i, Attribute attribute, Value& value);
     void readFailed(Supply& supply, int& file);
     bool rootReplaced() const;
 
     const std::string m_root;
     const int m_relistMs;
-    const bool m_useInotify;
     std::vector<Supply> m_supplies;
     int m_rootFd = -1;
-    int m_inotify = -1;
     bool m_trusted = false;  // the list may be kept: its changes would be seen
     bool m_stale = false;    // a supply has gone: scan at the next refresh
     int m_openFiles = 0;
     int m_failedFiles = 0;
     // The root folder's device and inode at the scan, for the listing to see
-    // it replaced when no inotify watches it.
+    // another put in its place.
     unsigned long long m_rootDev = 0;
     unsigned long long m_rootIno = 0;
     unsigned long m_scans = 0;

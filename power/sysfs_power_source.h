@@ -3,7 +3,6 @@
 #include "charge_history.h"
 #include "power_source.h"
 #include "power_supply_list.h"
-#include "wakes.h"
 
 #include <memory>
 #include <string>
@@ -19,14 +18,24 @@ namespace tellavo {
 // Discharging gives 0; else Charging, Full or "Not charging" (a charger holding
 // the charge below a threshold) gives 1; Unknown, or no battery, gives 255.
 //
-// Percentage: each own battery in its slot: its capacity, else energy_now /
-// energy_full, else charge_now / charge_full (energy and charge are never
-// mixed). Several batteries are weighted by energy_full when all have it, else
-// by charge_full when all have that, else equally. Rounded half to even; 255
-// when no battery gives a usable value.
+// Percentage: the battery model's charge (see chargePercent): one battery's
+// capacity, else its energy against full; several batteries' energy summed
+// against their full energy. Rounded half to even; 255 when no battery gives
+// a usable value. The tick reads each battery's capacity, and its level too
+// where the charge needs it (no capacity, or several batteries).
+//
+// Each battery's level is energy_now against energy_full, else charge_now
+// against charge_full at the design voltage (voltage_max_design, else
+// voltage_min_design, else voltage_now; 10 V when none tells it, which a
+// ratio does not mind but a power would), as UPower reads them; a level far
+// past full is a broken gauge in that unit. The rate is power_now (or
+// current_now times the voltage), maybe written negative. Besides: status,
+// capacity, model_name, cycle_count and the charge limits. A driver that
+// fails a read, as some ACPI batteries fail power_now, leaves that figure
+// unread and costs no new listing (see PowerSupplyList).
 //
 // Each read also keeps, in memory, what the tip's times and curve need: the
-// percentage once a minute, and the batteries' energy (or charge) every 10 s,
+// percentage once a minute, and the batteries' energy every 10 s,
 // one more read of a file then; and looks whether the machine slept (see
 // Wakes), which starts the average rate anew.
 class SysfsPowerSource : public PowerSource {
@@ -34,21 +43,18 @@ public:
     static constexpr const char* kDefaultRoot = "/sys/class/power_supply";
 
     // relistMs: how often the folder is listed again (shorter in tests).
-    // wakes: where a sleep is told, shared with other sources; none: its own.
+    // wakes: where a sleep is told (see PowerSource).
     explicit SysfsPowerSource(std::string root = kDefaultRoot,
                               int relistMs = PowerSupplyList::kRelistMs, Wakes* wakes = nullptr);
 
     // One refresh of the list, then both readings from it.
     PowerReading read() override;
-    // The batteries read from the kept list when asked (see
-    // sysfs_battery_details.h), the times from the rate the tick kept.
+    // The batteries read from the kept list when asked, the times from the
+    // rate the tick kept.
     BatteryDetails batteryDetails() override;
 
-    const std::string& root() const { return m_supplies.root(); }
     // The kept list, for a reader of other attributes of the same supplies.
     PowerSupplyList& supplies() { return m_supplies; }
-    const ChargeHistory& history() const { return m_history; }
-    Wakes& wakes() { return *m_wakes; }
 
 private:
     // Each from the list as the last refresh left it.
@@ -58,9 +64,9 @@ private:
     void remember(const PowerReading& reading);
 
     PowerSupplyList m_supplies;
+    // What the tick reads of each battery, kept to spare an allocation a tick.
+    std::vector<BatteryReading> m_charges;
     ChargeHistory m_history;
-    std::unique_ptr<Wakes> m_ownWakes;
-    Wakes* m_wakes;
 };
 
 }  // namespace tellavo

@@ -14,15 +14,17 @@ QString sysfsRootFromEnvironment()
 }  // namespace
 
 SystemPowerStatus::SystemPowerStatus(QObject* parent)
-    : SystemPowerStatus(sysfsRootFromEnvironment(), UPowerTimings(), parent)
+    : SystemPowerStatus(sysfsRootFromEnvironment(), UPowerTimings(), PowerSupplyList::kRelistMs,
+                        parent)
 {
 }
 
 SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimings& timings,
-                                     QObject* parent)
-    : PowerSource(parent),
-      m_sysfs(QFile::encodeName(sysfsRoot).toStdString(), PowerSupplyList::kRelistMs, &m_wakes),
-      m_upower(timings, &m_wakes)
+                                     int relistMs, QObject* parent)
+    // One account of sleeps for both sources' averages and the tick.
+    : PowerSource(nullptr, parent),
+      m_sysfs(QFile::encodeName(sysfsRoot).toStdString(), relistMs, &wakes()),
+      m_upower(timings, &wakes())
 {
     connect(&m_upower, &PowerSource::changed, this, [this](PowerChange change) {
         if (change == PowerChange::Source || m_upower.isAvailable())

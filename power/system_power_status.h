@@ -3,7 +3,6 @@
 #include "power_source.h"
 #include "sysfs_power_source.h"
 #include "upower_power_source.h"
-#include "wakes.h"
 
 #include <QObject>
 #include <QString>
@@ -24,8 +23,9 @@ public:
     // set (tests give the program a battery of their own), else from
     // /sys/class/power_supply.
     explicit SystemPowerStatus(QObject* parent = nullptr);
+    // relistMs: how often the power supply folder is listed again.
     SystemPowerStatus(const QString& sysfsRoot, const UPowerTimings& timings,
-                      QObject* parent = nullptr);
+                      int relistMs = PowerSupplyList::kRelistMs, QObject* parent = nullptr);
 
     // UPower's cache while it answers, else the power supply files, read now.
     PowerReading read() override;
@@ -39,8 +39,6 @@ public:
     bool usingUPower() const { return m_upower.isAvailable(); }
 
 private:
-    // One account of sleeps for both sources' averages.
-    Wakes m_wakes;
     SysfsPowerSource m_sysfs;
     UPowerPowerSource m_upower;
 };

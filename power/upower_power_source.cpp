@@ -37,42 +37,12 @@ QString connectionName(const void* owner)
 // A round this young is shown again rather than asked anew.
 constexpr std::int64_t kRoundFreshMs = 5000;
 
-QString kernelNameOf(const DeviceRound& device)
-{
-    return QFileInfo(device.properties.value(QStringLiteral("NativePath")).toString()).fileName();
-}
-
 }  // namespace
 
-bool systemBusSurelyAbsent(const QString& address)
-{
-    const QString list =
-        address.isEmpty() ? QStringLiteral("unix:path=/var/run/dbus/system_bus_socket") : address;
-    for (const QString& entry : list.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        if (!entry.startsWith(QLatin1String("unix:")) || entry.contains(QLatin1Char('%')))
-            return false;
-        QString path;
-        for (const QString& pair : entry.mid(5).split(QLatin1Char(','))) {
-            if (pair.startsWith(QLatin1String("path=")))
-                path = pair.mid(5);
-        }
-        if (path.isEmpty() || QFileInfo::exists(path))
-            return false;
-    }
-    return true;
-}
-
-UPowerPowerSource::UPowerPowerSource(QObject* parent)
-    : UPowerPowerSource(UPowerTimings(), nullptr, parent)
-{
-}
-
 UPowerPowerSource::UPowerPowerSource(const UPowerTimings& timings, Wakes* wakes, QObject* parent)
-    : PowerSource(parent),
+    : PowerSource(wakes, parent),
       m_timings(timings),
       m_connectionName(connectionName(this)),
-      m_ownWakes(wakes ? nullptr : std::make_unique<Wakes>()),
-      m_wakes(wakes ? wakes : m_ownWakes.get()),
       m_round([this](const QDBusMessage& call,
                      std::function<void(const QDBusMessage&)> then) { ask(call, std::move(then)); },
               [this](std::vector<DeviceRound> devices) { onRound(std::move(devices)); })
@@ -96,13 +66,10 @@ UPowerPowerSource::~UPowerPowerSource()
 
 void UPowerPowerSource::connectToBus()
 {
-    const QString address = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS");
-    if (systemBusSurelyAbsent(address)) {
-        wait(Wait::Retry);
-        return;
-    }
+    // A bus that is not there is told at once, for the cost of one look at
+    // its socket's path: no connection attempt, which wakes two threads.
     if (!m_probe.running())
-        m_probe.start(address, m_timings.replyTimeoutMs);
+        m_probe.start(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"), m_timings.replyTimeoutMs);
 }
 
 void UPowerPowerSource::onProbed(BusProbe::Result result)
@@ -136,10 +103,9 @@ void UPowerPowerSource::attachToBus()
     m_connected = true;
     bus.connect(QString(), kLocalPath, kLocalInterface, QStringLiteral("Disconnected"), this,
                 SLOT(onBusDisconnected()));
-    bus.connect(kService, kRootPath, kPropertiesInterface, kPropertiesChanged, this,
-                SLOT(onRootPropertiesChanged(QString, QVariantMap, QStringList)));
-    bus.connect(kService, kDisplayPath, kPropertiesInterface, kPropertiesChanged, this,
-                SLOT(onDisplayPropertiesChanged(QString, QVariantMap, QStringList)));
+    for (const QString& path : {kRootPath, kDisplayPath})
+        bus.connect(kService, path, kPropertiesInterface, kPropertiesChanged, this,
+                    SLOT(onPropertiesChanged(QString, QVariantMap, QStringList, QDBusMessage)));
     bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
                 QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"),
                 this, SLOT(onPrepareForSleep(bool)));
@@ -267,56 +233,36 @@ void UPowerPowerSource::onFetched(Object object, const QDBusMessage& reply)
     heardFromUPower();
 }
 
-void UPowerPowerSource::onRootPropertiesChanged(const QString& interface,
-                                                const QVariantMap& changed,
-                                                const QStringList& invalidated)
-{
-    onPropertiesChanged(Root, interface, changed, invalidated);
-}
-
-void UPowerPowerSource::onDisplayPropertiesChanged(const QString& interface,
-                                                   const QVariantMap& changed,
-                                                   const QStringList& invalidated)
-{
-    onPropertiesChanged(Display, interface, changed, invalidated);
-}
-
-void UPowerPowerSource::onPropertiesChanged(Object object, const QString& interface,
-                                            const QVariantMap& changed,
-                                            const QStringList& invalidated)
+void UPowerPowerSource::onPropertiesChanged(const QString& interface, const QVariantMap& changed,
+                                            const QStringList& invalidated,
+                                            const QDBusMessage& signal)
 {
     heardFromUPower();
+    const Object object = signal.path() == kRootPath ? Root : Display;
     if (interface != (object == Root ? kRootInterface : kDeviceInterface))
         return;
     store(object, changed, false);
     // A property announced without its value: ask for it. The old value stands
     // for the moment of the round trip.
-    const QStringList& ours = object == Root ? QStringList{kOnBattery} : kDisplayProperties;
-    if (std::any_of(ours.begin(), ours.end(),
+    const QStringList& cached = object == Root ? kRootProperties : kDisplayProperties;
+    if (std::any_of(cached.begin(), cached.end(),
                     [&](const QString& name) { return invalidated.contains(name); }))
         fetch(object);
     update();
 }
 
-// all: a GetAll reply, where a property left out is a property missing.
+// all: a GetAll reply, where a property left out is a property missing. The
+// display device's state, energy and rate are kept for whoever asks (the
+// tool tip); a change of them alone changes no reading, so it is not
+// announced.
 void UPowerPowerSource::store(Object object, const QVariantMap& properties, bool all)
 {
-    if (object == Root) {
-        const auto it = properties.constFind(kOnBattery);
-        if (it != properties.constEnd())
-            m_onBattery = *it;
-        else if (all)
-            m_onBattery = QVariant();
-        return;
-    }
-    // The state, the energy and the rate are kept for whoever asks (the tool
-    // tip); a change of them alone changes no reading, so it is not announced.
-    for (const QString& name : kDisplayProperties) {
+    for (const QString& name : object == Root ? kRootProperties : kDisplayProperties) {
         const auto it = properties.constFind(name);
         if (it != properties.constEnd())
-            m_display.insert(name, *it);
+            m_cache[object].insert(name, *it);
         else if (all)
-            m_display.remove(name);
+            m_cache[object].remove(name);
     }
 }
 
@@ -327,8 +273,8 @@ void UPowerPowerSource::forget()
         m_pending[i] = false;
         m_answered[i] = false;
     }
-    m_onBattery = QVariant();
-    m_display.clear();
+    m_cache[Root].clear();
+    m_cache[Display].clear();
     m_round.cancel();
     m_hasRound = false;
     m_roundDetails = BatteryDetails();
@@ -338,7 +284,16 @@ bool UPowerPowerSource::roundStale() const
 {
     // Worked out for another line status, or before a wake: it would tell
     // what the batteries did then.
-    return m_roundLine != m_line || m_wakes->lastWakeMs() >= m_roundMs;
+    return m_roundLine != m_line || wakes().lastWakeMs() >= m_roundMs;
+}
+
+BatteryReading UPowerPowerSource::displayReading() const
+{
+    const QVariantMap& cached = m_cache[Display];
+    BatteryReading display = readingOf(cached, nullptr);
+    display.powersSystem =
+        isBattery(cached.value(QStringLiteral("IsPresent")), cached.value(QStringLiteral("Type")));
+    return display;
 }
 
 BatteryDetails UPowerPowerSource::batteryDetails()
@@ -346,10 +301,7 @@ BatteryDetails UPowerPowerSource::batteryDetails()
     if (!m_available)
         return {};
     // The display device, from the cache, stands for the batteries.
-    BatteryReading display = readingOf(m_display, nullptr);
-    display.powersSystem = isBattery(m_display.value(QStringLiteral("IsPresent")),
-                                     m_display.value(QStringLiteral("Type")));
-    BatteryDetails live = tellavo::batteryDetails({display});
+    BatteryDetails live = tellavo::batteryDetails({displayReading()});
     if (!m_hasRound)
         return live;
     if (!roundStale())
@@ -369,7 +321,7 @@ void UPowerPowerSource::refreshDetails()
     // A round of a few seconds ago still tells the truth: a tip shown again
     // soon after need not ask again.
     if (m_hasRound && !roundStale() && !m_round.pending() &&
-        m_wakes->nowMs() - m_roundMs < kRoundFreshMs)
+        wakes().nowMs() - m_roundMs < kRoundFreshMs)
         return;
     askRound();
 }
@@ -388,20 +340,16 @@ void UPowerPowerSource::onDevicesChanged()
         askRound();
 }
 
-// Each battery of the machine in the order of its kernel name, and each
-// device's battery, through the battery model; the times from the rates
+// Each battery of the machine, and each device's battery, through the
+// battery model (which orders them); the times from the rates
 // averaged over UPower's history when every battery that moves has one; the
 // day's curve from their histories of charge, weighed by their full energy
 // as the charge is.
 void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
 {
-    std::stable_sort(devices.begin(), devices.end(),
-                     [](const DeviceRound& a, const DeviceRound& b) {
-                         return kernelNameBefore(kernelNameOf(a), kernelNameOf(b));
-                     });
-    m_wakes->checkWallClock();
+    wakes().checkWallClock();
     const std::int64_t nowSecs = QDateTime::currentSecsSinceEpoch();
-    const std::int64_t wokeSecs = m_wakes->lastWakeUnixSecs();
+    const std::int64_t wokeSecs = wakes().lastWakeUnixSecs();
     std::vector<BatteryReading> readings;
     double settled = 0.0;
     bool allSettled = true;
@@ -418,24 +366,35 @@ void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
             else if (reading.state == ChargeState::Charging ||
                      reading.state == ChargeState::Discharging)
                 allSettled = false;
-            curves.push_back(history::curveOf(device.charges, nowSecs, onMains));
             // Up to now, at the charge it has now.
             const int percent = percentage(device.properties.value(QStringLiteral("IsPresent")),
                                            device.properties.value(QStringLiteral("Type")),
                                            device.properties.value(QStringLiteral("Percentage")));
+            std::optional<LevelPoint> now;
             if (percent != power::kUnknown)
-                curves.back().push_back({0, double(percent), m_line == power::kAcOnline});
+                now = LevelPoint{0, double(percent), m_line == power::kAcOnline};
+            curves.push_back(history::curveOf(device.charges, nowSecs, onMains, now));
             weights.push_back(reading.full);
         }
         readings.push_back(std::move(reading));
     }
-    std::optional<SettledRate> rate;
+    // No battery listed, yet the display device stands for one (a UPS that
+    // UPower does not list, a service that publishes the display device
+    // alone): it is what the strip shows, and what the tip tells.
+    if (std::none_of(readings.begin(), readings.end(),
+                     [](const BatteryReading& r) { return r.powersSystem; })) {
+        if (BatteryReading display = displayReading(); display.powersSystem) {
+            readings.push_back(std::move(display));
+            allSettled = false;
+        }
+    }
+    std::optional<double> rate;
     if (allSettled && settled != 0.0)
-        rate = SettledRate{BatteryUnit::Energy, settled};
+        rate = settled;
     m_roundDetails = tellavo::batteryDetails(std::move(readings), rate);
     m_roundDetails.day = history::joinedCurve(curves, weights);
     m_roundLine = m_line;
-    m_roundMs = m_wakes->nowMs();
+    m_roundMs = wakes().nowMs();
     m_hasRound = true;
     emit detailsChanged();
 }
@@ -444,16 +403,17 @@ void UPowerPowerSource::onPrepareForSleep(bool start)
 {
     // Readings from before the sleep make no rate with those after it.
     if (!start)
-        m_wakes->woke();
+        wakes().woke();
 }
 
 void UPowerPowerSource::update()
 {
     const bool available = m_connected && m_answered[Root] && m_answered[Display];
-    const int line = available ? lineStatus(m_onBattery) : power::kUnknown;
-    const int percent = available ? percentage(m_display.value(QStringLiteral("IsPresent")),
-                                               m_display.value(QStringLiteral("Type")),
-                                               m_display.value(QStringLiteral("Percentage")))
+    const QVariantMap& cached = m_cache[Display];
+    const int line = available ? lineStatus(m_cache[Root].value(kOnBattery)) : power::kUnknown;
+    const int percent = available ? percentage(cached.value(QStringLiteral("IsPresent")),
+                                               cached.value(QStringLiteral("Type")),
+                                               cached.value(QStringLiteral("Percentage")))
                                   : power::kUnknown;
 
     // What to wait for next: nothing while nobody owns the name (the watcher

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "battery_model.h"
 #include "bus_probe.h"
 #include "power_source.h"
 #include "upower_details_round.h"
-#include "wakes.h"
 
 #include <QObject>
 #include <QString>
@@ -21,12 +21,6 @@ class QDBusServiceWatcher;
 namespace tellavo {
 
 class PowerSupplyList;
-
-// Whether a system bus address names only sockets that are not there (the
-// bus is not running), so that trying to connect can wait: a connection
-// attempt wakes two threads. An address it cannot judge (abstract sockets,
-// tcp, escapes) counts as maybe there. Empty: the standard system bus.
-bool systemBusSurelyAbsent(const QString& address);
 
 // How often the UPower source checks on the service. Tests shorten them.
 struct UPowerTimings {
@@ -65,10 +59,9 @@ struct UPowerTimings {
 class UPowerPowerSource : public PowerSource {
     Q_OBJECT
 public:
-    explicit UPowerPowerSource(QObject* parent = nullptr);
-    // wakes: where a sleep is told (logind's signal goes there), shared with
-    // other sources; none: its own.
-    explicit UPowerPowerSource(const UPowerTimings& timings, Wakes* wakes = nullptr,
+    // wakes: where a sleep is told (logind's signal goes there; see
+    // PowerSource).
+    explicit UPowerPowerSource(const UPowerTimings& timings = {}, Wakes* wakes = nullptr,
                                QObject* parent = nullptr);
     ~UPowerPowerSource() override;
 
@@ -94,7 +87,6 @@ public:
 
     // UPower answers and the cache is filled.
     bool isAvailable() const { return m_available; }
-    Wakes& wakes() { return *m_wakes; }
 
     // For a reader that is awake anyway and comes back within withinMs: an
     // attempt to connect or to ask again that would fall due before then is
@@ -103,10 +95,8 @@ public:
 
 private slots:
     // QDBusConnection::connect takes slots by signature only.
-    void onRootPropertiesChanged(const QString& interface, const QVariantMap& changed,
-                                 const QStringList& invalidated);
-    void onDisplayPropertiesChanged(const QString& interface, const QVariantMap& changed,
-                                    const QStringList& invalidated);
+    void onPropertiesChanged(const QString& interface, const QVariantMap& changed,
+                             const QStringList& invalidated, const QDBusMessage& signal);
     void onBusDisconnected();
     void onDevicesChanged();
     void onPrepareForSleep(bool start);
@@ -125,14 +115,15 @@ private:
     // GetAll of one object, unless one is under way.
     void fetch(Object object);
     void onFetched(Object object, const QDBusMessage& reply);
-    void onPropertiesChanged(Object object, const QString& interface, const QVariantMap& changed,
-                             const QStringList& invalidated);
     void store(Object object, const QVariantMap& properties, bool all);
     void heardFromUPower();
     void forget();
     void update();
     void wait(Wait what);
     void askRound();
+    // The display device from the cache, as a battery of the machine when it
+    // stands for one.
+    BatteryReading displayReading() const;
     void onRound(std::vector<DeviceRound> devices);
     bool roundStale() const;
     // An asynchronous call whose reply (or error) goes to then, unless UPower
@@ -141,8 +132,6 @@ private:
 
     const UPowerTimings m_timings;
     const QString m_connectionName;
-    std::unique_ptr<Wakes> m_ownWakes;
-    Wakes* m_wakes;
     PowerSupplyList* m_supplies = nullptr;
     bool m_connected = false;
     BusProbe m_probe;
@@ -158,9 +147,9 @@ private:
     bool m_answered[ObjectCount] = {};
     Object m_nextCheck = Display;
 
-    // The cache, as UPower sent it (a property missing: not sent).
-    QVariant m_onBattery;
-    QVariantMap m_display;
+    // The cache of each object, as UPower sent it (a property missing: not
+    // sent).
+    QVariantMap m_cache[ObjectCount];
 
     // The tip's round, and what the last whole one told, for the line status
     // it was worked out on.

@@ -1,6 +1,6 @@
 #include "upower_properties.h"
 
-#include "percent_reading.h"
+#include "battery_model.h"
 #include "power_source.h"
 #include "power_supply_list.h"
 
@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <iterator>
 
 namespace tellavo {
 namespace upower {
@@ -59,25 +60,31 @@ uint kind(const QVariantMap& device)
     return isA(value, QMetaType::UInt) ? value.toUInt() : 0;
 }
 
+// UPower's device states, by number: what the battery model calls each, and
+// whether a charger is in.
+struct StateMeaning {
+    ChargeState state;
+    bool onMains;
+};
+constexpr StateMeaning kStates[] = {
+    {ChargeState::Unknown, false},      // 0 unknown
+    {ChargeState::Charging, true},      // 1
+    {ChargeState::Discharging, false},  // 2
+    {ChargeState::Empty, false},        // 3
+    {ChargeState::Full, true},          // 4
+    // A charger holding the charge shows pending charge.
+    {ChargeState::NotCharging, true},   // 5 pending charge
+    {ChargeState::NotCharging, false},  // 6 pending discharge
+};
+
+StateMeaning meaning(unsigned state)
+{
+    return state < std::size(kStates) ? kStates[state] : kStates[0];
+}
+
 ChargeState chargeState(const QVariant& state)
 {
-    if (!isA(state, QMetaType::UInt))
-        return ChargeState::Unknown;
-    switch (state.toUInt()) {
-        case 1:
-            return ChargeState::Charging;
-        case 2:
-            return ChargeState::Discharging;
-        case 3:
-            return ChargeState::Empty;
-        case 4:
-            return ChargeState::Full;
-        case 5:  // pending charge: what a charger holding the charge shows
-        case 6:  // pending discharge
-            return ChargeState::NotCharging;
-        default:
-            return ChargeState::Unknown;
-    }
+    return isA(state, QMetaType::UInt) ? meaning(state.toUInt()).state : ChargeState::Unknown;
 }
 
 DeviceKind deviceKind(uint type)
@@ -134,6 +141,7 @@ long long limitOf(const QVariantMap& device, PowerSupplyList* supplies, const QS
 
 }  // namespace
 
+const QStringList kRootProperties{kOnBattery};
 const QStringList kDisplayProperties{
     kIsPresent,
     kType,
@@ -183,14 +191,13 @@ BatteryReading readingOf(const QVariantMap& device, PowerSupplyList* supplies)
     if (isA(path, QMetaType::QString))
         r.kernelName = QFileInfo(path.toString()).fileName();
     r.powersSystem = ownBattery(device);
+    r.ups = kind(device) == kTypeUps;
     r.device = deviceKind(kind(device));
     // UPower tells every battery in energy, whatever the kernel's unit.
-    r.unit = BatteryUnit::Energy;
     r.now = number(device, QStringLiteral("Energy"));
     r.full = number(device, QStringLiteral("EnergyFull"));
     r.design = number(device, QStringLiteral("EnergyFullDesign"));
     r.rate = number(device, QStringLiteral("EnergyRate"));
-    r.voltage = number(device, QStringLiteral("Voltage"));
     r.percent = number(device, kPercentage);
     r.state = chargeState(device.value(kState));
     const QVariant cycles = device.value(QStringLiteral("ChargeCycles"));
@@ -230,7 +237,7 @@ std::vector<history::StateSample> samplesOf(const QDBusMessage& reply)
 
 bool onMains(unsigned state)
 {
-    return state == 1 || state == 4 || state == 5;
+    return meaning(state).onMains;
 }
 
 bool settledWatts(const std::vector<history::StateSample>& rates, const QVariantMap& device,

@@ -28,8 +28,9 @@ extern const QString kDeviceInterface;
 extern const QString kPropertiesInterface;
 
 extern const QString kOnBattery;
-// The display device's properties the cache keeps: the two readings' and
-// what the tip's first lines need before a round has told each battery.
+// The properties the cache keeps of each object: the two readings' and what
+// the tip's first lines need before a round has told each battery.
+extern const QStringList kRootProperties;
 extern const QStringList kDisplayProperties;
 
 // 0 on battery, 1 on mains, 255 when OnBattery is no boolean.

@@ -10,30 +10,24 @@ namespace {
 // A sleep shorter than this is no sleep: the clocks drift apart a little.
 constexpr std::int64_t kSleepMs = 2000;
 
-std::int64_t clockMs(clockid_t id)
+}  // namespace
+
+std::int64_t clockMs(clockid_t clock)
 {
-    // Read through the vDSO: no system call.
     timespec now{};
-    ::clock_gettime(id, &now);
+    ::clock_gettime(clock, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-}  // namespace
-
 Wakes::Wakes()
-    : m_boot([] { return clockMs(CLOCK_BOOTTIME); }),
-      m_monotonic([] { return clockMs(CLOCK_MONOTONIC); }),
-      m_wall([] { return clockMs(CLOCK_REALTIME); })
+    : Wakes([] { return clockMs(CLOCK_BOOTTIME); }, [] { return clockMs(CLOCK_MONOTONIC); },
+            [] { return clockMs(CLOCK_REALTIME); })
 {
 }
 
-void Wakes::setClocks(Clock boot, Clock monotonic, Clock wall)
+Wakes::Wakes(Clock boot, Clock monotonic, Clock wall)
+    : m_boot(std::move(boot)), m_monotonic(std::move(monotonic)), m_wall(std::move(wall))
 {
-    m_boot = std::move(boot);
-    m_monotonic = std::move(monotonic);
-    m_wall = std::move(wall);
-    m_sleptMs = -1;
-    m_lookedAtWall = false;
 }
 
 std::int64_t Wakes::check()

@@ -1,9 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
+#include <limits>
 
 namespace tellavo {
+
+// An instant that has not come yet: no wake, no stop seen.
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::min();
+
+// A clock's time in ms, read through the vDSO (no system call; safe in a
+// signal handler).
+std::int64_t clockMs(clockid_t clock);
 
 // When the machine last woke from a sleep: the one place every average over
 // minutes asks, so that readings from before a sleep make no rate with those
@@ -18,10 +27,11 @@ public:
     // In ms.
     using Clock = std::function<std::int64_t()>;
 
+    // The machine's clocks.
     Wakes();
     // One clock that runs through sleep, one that stops in it, and the wall
     // clock (tests run on clocks of their own).
-    void setClocks(Clock boot, Clock monotonic, Clock wall);
+    Wakes(Clock boot, Clock monotonic, Clock wall);
 
     // Looks at the clocks, with no system call: a sleep seen since the last
     // look has just ended. Enough for averages kept on the boot clock.
@@ -33,7 +43,7 @@ public:
     // The machine has just woken (logind says so).
     void woke();
 
-    // The boot clock now, and at the last wake (-1: none seen).
+    // The boot clock now, and at the last wake (kNever: none seen).
     std::int64_t nowMs() const { return m_boot(); }
     std::int64_t lastWakeMs() const { return m_wokeMs; }
     // The last wake on the wall clock, in unix seconds, for a service that
@@ -47,7 +57,7 @@ private:
     std::int64_t m_sleptMs = -1;     // boot clock less monotonic at the last look; -1: none yet
     std::int64_t m_wallAheadMs = 0;  // wall clock less boot clock at the last look
     bool m_lookedAtWall = false;
-    std::int64_t m_wokeMs = -1;
+    std::int64_t m_wokeMs = kNever;
     std::int64_t m_wokeUnixSecs = 0;
 };
 

@@ -14,22 +14,15 @@ namespace tellavo::test {
 
 using Files = QMap<QString, QByteArray>;
 
+// Rewritten in place, as the kernel rewrites a value, and never emptied first:
+// ext4 writes a file emptied and written again out to disk at its close,
+// milliseconds a write.
 inline bool writeFile(const QString& path, const QByteArray& contents)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(contents) == contents.size();
-}
-
-// Written beside its place, then renamed there: a reader sees the old
-// contents or the new, never a part (the tree's own ".aside" is the draft).
-inline bool replaceFile(const QString& root, const QString& rel, const QByteArray& contents)
-{
-    const QString aside = root + QStringLiteral("/.aside");
-    return writeFile(aside, contents) &&
-           ::rename(QFile::encodeName(aside).constData(),
-                    QFile::encodeName(root + '/' + rel).constData()) == 0;
+    return file.open(QIODevice::ReadWrite) && file.write(contents) == contents.size() &&
+           file.resize(contents.size());
 }
 
 inline bool writeTree(const QString& root, const Files& files)
@@ -38,6 +31,18 @@ inline bool writeTree(const QString& root, const Files& files)
         if (!writeFile(root + QLatin1Char('/') + it.key(), it.value()))
             return false;
     return true;
+}
+
+// A supply under root (or the whole tree: ".") registered anew, as the kernel
+// changes a supply's files: written beside the tree, then moved in whole in
+// place of the old one, a new folder that a listing tells apart.
+inline bool putAnew(const QString& root, const QString& name, const Files& files)
+{
+    const QString aside = root + QStringLiteral(".anew");
+    const bool whole = name == QLatin1String(".");
+    const QString path = whole ? root : root + QLatin1Char('/') + name;
+    return writeTree(aside, files) && QDir(path).removeRecursively() &&
+           QFile::rename(whole ? aside : aside + QLatin1Char('/') + name, path);
 }
 
 }  // namespace tellavo::test

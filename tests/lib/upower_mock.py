@@ -7,7 +7,10 @@ Run it with /usr/bin/python3 (the system interpreter has dbusmock and gi):
 
     /usr/bin/python3 upower_mock.py [--percentage 57] [--state discharging]
                                     [--on-battery | --on-ac] [--no-battery]
-                                    [--log FILE]
+                                    [--display-only battery|ups] [--log FILE]
+
+With --display-only no device is listed, and the display device alone stands
+for a battery (or for a UPS), as on a desktop whose UPS upowerd does not list.
 
 It sets everything up, then claims org.freedesktop.UPower and prints "ready" on
 stdout. Commands, one a line on stdin (the loop and its answers are
@@ -67,6 +70,7 @@ STATES = {
     'fully-charged': 4, 'pending-charge': 5, 'pending-discharge': 6,
 }
 TYPE_BATTERY = 2
+TYPE_UPS = 3
 
 
 def parse_state(text):
@@ -117,7 +121,10 @@ class Mock:
         mockobject.objects[ROOT] = self.root
         self.root.AddTemplate('upower', {'OnBattery': args.on_battery, 'DaemonVersion': '0.99.20'})
         self.has_battery = False
-        if args.battery:
+        if args.display_only:
+            self.show_on_display(TYPE_UPS if args.display_only == 'ups' else TYPE_BATTERY,
+                                 args.percentage, parse_state(args.state))
+        elif args.battery:
             self.add_battery(args.percentage, parse_state(args.state))
         self.name = dbus.service.BusName(SERVICE, self.bus, allow_replacement=True,
                                          replace_existing=True, do_not_queue=True)
@@ -150,10 +157,13 @@ class Mock:
         }, [])
         self.root.EmitSignal(ROOT_IFACE, 'DeviceAdded', 'o', [BATTERY])
         self.has_battery = True
+        self.show_on_display(TYPE_BATTERY, percentage, state)
+
+    def show_on_display(self, kind, percentage, state):
         # One signal for the lot, as upowerd sends it: no client should see a
         # present battery with the old percentage in between.
         mockobject.objects[DISPLAY].UpdateProperties(DEVICE_IFACE, {
-            'Type': dbus.UInt32(TYPE_BATTERY), 'IsPresent': dbus.Boolean(True),
+            'Type': dbus.UInt32(kind), 'IsPresent': dbus.Boolean(True),
             'Percentage': dbus.Double(percentage), 'State': dbus.UInt32(state),
             'Energy': dbus.Double(percentage / 2), 'EnergyFull': dbus.Double(50.0),
             'EnergyRate': dbus.Double(10.0),
@@ -223,6 +233,7 @@ def main():
     power.add_argument('--on-battery', dest='on_battery', action='store_true', default=True)
     power.add_argument('--on-ac', dest='on_battery', action='store_false')
     parser.add_argument('--no-battery', dest='battery', action='store_false')
+    parser.add_argument('--display-only', choices=['battery', 'ups'])
     parser.add_argument('--log', help='file for the calls the mock receives')
     args = parser.parse_args()
 

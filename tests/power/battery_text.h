@@ -1,7 +1,7 @@
 #pragma once
 // What battery details tell, as text to compare at once: a failing test then
 // shows every field side by side.
-#include "battery_details.h"
+#include "battery_model.h"
 
 #include <QString>
 #include <QStringList>

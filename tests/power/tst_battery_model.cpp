@@ -14,7 +14,7 @@ using namespace tellavo;
 using tellavo::test::row;
 
 using Readings = std::vector<BatteryReading>;
-using Settled = std::optional<SettledRate>;
+using Settled = std::optional<double>;
 Q_DECLARE_METATYPE(Readings)
 Q_DECLARE_METATYPE(Settled)
 Q_DECLARE_METATYPE(tellavo::ChargeState)
@@ -31,7 +31,6 @@ BatteryReading bat(const char* name, ChargeState state = ChargeState::Dischargin
 {
     BatteryReading r;
     r.kernelName = QString::fromLatin1(name);
-    r.unit = BatteryUnit::Energy;
     r.now = now;
     r.full = full;
     r.rate = rate;
@@ -62,6 +61,8 @@ class TestBatteryModel : public QObject {
 private slots:
     void details_data();
     void details();
+    void charge_data();
+    void charge();
     void kernelNamesInOrder_data();
     void kernelNamesInOrder();
 };
@@ -127,13 +128,10 @@ void TestBatteryModel::details_data()
     row("not charging at 100 %, past a limit: full",
         Readings{with(bat("BAT0", S::NotCharging, 50, 50, 0), limit(80))}, none, S::Full, 0.0, 0.0,
         0.0, true, " 100% s3 h-1 c-1 l80/-1");
-    row("charge units: amperes times volts are the watts",
-        Readings{with(bat("BAT0", S::Discharging, 1.0, 4.0, 0.5),
-                      [](BatteryReading& r) {
-                          r.unit = BatteryUnit::Charge;
-                          r.voltage = 11.4;
-                      })},
-        none, S::Discharging, 2 * kHour, 0.0, 5.7, true, " 25% s2 h-1 c-1 l-1/-1");
+    row("a guessed voltage: a time, no watts",
+        Readings{with(bat("BAT0", S::Discharging, 10.0, 40.0, 5.0),
+                      [](BatteryReading& r) { r.voltageGuessed = true; })},
+        none, S::Discharging, 2 * kHour, 0.0, 0.0, true, " 25% s2 h-1 c-1 l-1/-1");
     row("the source's own percentage before now against full",
         Readings{with(bat("BAT0"), [](BatteryReading& r) { r.percent = 57.5; })}, none,
         S::Discharging, 2 * kHour, 0.0, 10.0, true, " 58% s2 h-1 c-1 l-1/-1");
@@ -166,8 +164,8 @@ void TestBatteryModel::details_data()
         Readings{with(bat("BAT0"), health(40, 1'000'000))}, none, S::Discharging, 2 * kHour, 0.0,
         10.0, true, " 40% s2 h100 c-1 l-1/-1");
     row("health under 10 %: figures in mixed units, not told",
-        Readings{with(bat("BAT0"), health(57'470, -1))}, none, S::Discharging, 2 * kHour, 0.0,
-        10.0, true, " 40% s2 h-1 c-1 l-1/-1");
+        Readings{with(bat("BAT0"), health(57'470, -1))}, none, S::Discharging, 2 * kHour, 0.0, 10.0,
+        true, " 40% s2 h-1 c-1 l-1/-1");
     row("design 0 and cycles 0: not known", Readings{with(bat("BAT0"), health(0, 0))}, none,
         S::Discharging, 2 * kHour, 0.0, 10.0, true, " 40% s2 h-1 c-1 l-1/-1");
     row("a model of 40 characters is kept, blanks made one",
@@ -192,10 +190,6 @@ void TestBatteryModel::details_data()
         0.0, 10.0, true, " 40% s0 h-1 c-1 l-1/-1;  100% s3 h-1 c-1 l-1/-1");
     row("two, one empty", Readings{bat("BAT0", S::Empty, 0, 50, 0), idle}, none, S::Empty, 0.0, 0.0,
         0.0, true, " 0% s5 h-1 c-1 l-1/-1;  100% s3 h-1 c-1 l-1/-1");
-    row("two in different units: no time",
-        Readings{bat("BAT0"), with(idle, [](BatteryReading& r) { r.unit = BatteryUnit::Charge; })},
-        none, S::Discharging, 0.0, 0.0, 10.0, true,
-        " 40% s2 h-1 c-1 l-1/-1;  100% s3 h-1 c-1 l-1/-1");
     row("two, one without a level: no time", Readings{bat("BAT0"), bat("BAT1", S::Full, kNaN)},
         none, S::Discharging, 0.0, 0.0, 20.0, true,
         " 40% s2 h-1 c-1 l-1/-1;  -1% s3 h-1 c-1 l-1/-1");
@@ -215,17 +209,13 @@ void TestBatteryModel::details_data()
     row("nothing", Readings{}, none, S::NoBattery, 0.0, 0.0, 0.0, false, "");
 
     // The rate a source averaged over the last minutes, when it fits.
-    const Settled falling = SettledRate{BatteryUnit::Energy, -15.0};
+    const Settled falling = -15.0;
     row("settled: its rate, not this moment's", Readings{bat("BAT0")}, falling, S::Discharging,
         kHour * 20 / 15, 0.0, 10.0, false, " 40% s2 h-1 c-1 l-1/-1");
     row("settled the wrong way: this moment's", Readings{charging}, falling, S::Charging, 0.0,
         3 * kHour, 10.0, true, " 40% s1 h-1 c-1 l-1/-1");
-    row("settled rising while charging", Readings{charging},
-        Settled(SettledRate{BatteryUnit::Energy, 15.0}), S::Charging, 0.0, 2 * kHour, 10.0, false,
-        " 40% s1 h-1 c-1 l-1/-1");
-    row("settled in another unit: this moment's", Readings{bat("BAT0")},
-        Settled(SettledRate{BatteryUnit::Charge, -15.0}), S::Discharging, 2 * kHour, 0.0, 10.0,
-        true, " 40% s2 h-1 c-1 l-1/-1");
+    row("settled rising while charging", Readings{charging}, Settled(15.0), S::Charging, 0.0,
+        2 * kHour, 10.0, false, " 40% s1 h-1 c-1 l-1/-1");
     row("settled, no level to time", Readings{bat("BAT0", S::Discharging, kNaN)}, falling,
         S::Discharging, 0.0, 0.0, 10.0, true, " -1% s2 h-1 c-1 l-1/-1");
 }
@@ -251,6 +241,50 @@ void TestBatteryModel::details()
     QCOMPARE(test::batteriesText(d) +
                  (devices.isEmpty() || d.batteries.empty() ? devices : "; " + devices),
              packs);
+}
+
+// The strip's charge, as UPower's display device sums it (its figures for
+// the same batteries in the comments).
+void TestBatteryModel::charge_data()
+{
+    QTest::addColumn<Readings>("readings");
+    QTest::addColumn<int>("percent");
+    const auto capacity = [](double percent) {
+        return [=](BatteryReading& r) { r.percent = percent; };
+    };
+    row("one: its capacity, not its energy (57)",
+        Readings{with(bat("BAT0", ChargeState::Discharging, 27, 50), capacity(57))}, 57);
+    row("one without a capacity: energy against full (57)",
+        Readings{bat("BAT0", ChargeState::Discharging, 28.5, 50)}, 57);
+    row("two: energy summed, not capacities weighed (22.38)",
+        Readings{with(bat("BAT0", ChargeState::Discharging, 4.5, 66), capacity(7)),
+                 with(bat("BAT1", ChargeState::Discharging, 14.3, 18), capacity(80))},
+        22);
+    row("two nearly full (99.58)",
+        Readings{with(bat("BAT0", ChargeState::Charging, 70.6, 71), capacity(99)),
+                 with(bat("BAT1", ChargeState::Full, 23.2, 23.2), capacity(100))},
+        100);
+    // UPower leaves a battery without a level out of its sum (80).
+    row("one of two without a level: capacities alike",
+        Readings{with(bat("BAT0", ChargeState::Discharging, kNaN, kNaN), capacity(40)),
+                 with(bat("BAT1", ChargeState::Discharging, 40, 50), capacity(80))},
+        60);
+    row("one of two without a level: weighed by full",
+        Readings{with(bat("BAT0", ChargeState::Discharging, kNaN, 20), capacity(40)),
+                 with(bat("BAT1", ChargeState::Discharging, 40, 50), capacity(80))},
+        69);
+    row("one of two tells nothing: the other's",
+        Readings{bat("BAT0", ChargeState::Unknown, kNaN, kNaN), bat("BAT1")}, 40);
+    row("a mouse counts for nothing", Readings{device(DeviceKind::Mouse, 5), bat("BAT0")}, 40);
+    row("a mouse alone: no charge", Readings{device(DeviceKind::Mouse, 5)}, 255);
+    row("none", Readings{}, 255);
+}
+
+void TestBatteryModel::charge()
+{
+    QFETCH(Readings, readings);
+    QFETCH(int, percent);
+    QCOMPARE(percent::reading(chargePercent(readings)), percent);
 }
 
 void TestBatteryModel::kernelNamesInOrder_data()

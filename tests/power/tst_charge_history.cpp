@@ -209,8 +209,7 @@ void TestChargeHistory::wakes()
     std::int64_t boot = 10'000;
     std::int64_t monotonic = 10'000;
     std::int64_t wall = kNow * 1000;
-    Wakes wakes;
-    wakes.setClocks([&] { return boot; }, [&] { return monotonic; }, [&] { return wall; });
+    Wakes wakes([&] { return boot; }, [&] { return monotonic; }, [&] { return wall; });
     const auto look = [&] {
         if (onWall)
             wakes.checkWallClock();

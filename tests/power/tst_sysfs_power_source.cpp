@@ -7,7 +7,6 @@
 #include "file_tree.h"
 #include "sysfs_power_source.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -17,11 +16,8 @@
 #include <QTest>
 
 #include <fcntl.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 using tellavo::ChargeState;
 using tellavo::PowerSupplyList;
@@ -29,6 +25,7 @@ using tellavo::SysfsPowerSource;
 namespace power = tellavo::power;
 
 using tellavo::test::Files;
+using tellavo::test::putAnew;
 using tellavo::test::row;
 using tellavo::test::writeFile;
 using tellavo::test::writeTree;
@@ -157,19 +154,6 @@ QStringList listed(PowerSupplyList& list)
     return names;
 }
 
-// A charger comes, written beside the tree and moved in whole, then BAT0 goes:
-// the list sees each within timeoutMs, with one scan for each.
-void chargerInBatteryOut(const QTemporaryDir& tmp, const QString& root, PowerSupplyList& list,
-                         int timeoutMs)
-{
-    QVERIFY(writeTree(tmp.filePath(QStringLiteral("AC")), {{"type", "Mains\n"}}));
-    QVERIFY(QFile::rename(tmp.filePath(QStringLiteral("AC")), root + QStringLiteral("/AC")));
-    QTRY_COMPARE_WITH_TIMEOUT(listed(list), (QStringList{"AC", "BAT0"}), timeoutMs);
-    QVERIFY(QDir(root + QStringLiteral("/BAT0")).removeRecursively());
-    QTRY_COMPARE_WITH_TIMEOUT(listed(list), QStringList{"AC"}, timeoutMs);
-    QCOMPARE(list.scans(), 3ul);  // once at first, then once for each change
-}
-
 // Line status, percentage, state and times in one line, to compare at once.
 QString readings(int line, int percent, ChargeState state, double toEmpty, double toFull = 0.0)
 {
@@ -215,8 +199,6 @@ private slots:
     void filesPastTheBoundReadByPath();
     void readsThatFail_data();
     void readsThatFail();
-    void withoutInotify_data();
-    void withoutInotify();
 };
 
 void TestSysfsPowerSource::fixtureTrees_data()
@@ -243,6 +225,7 @@ void TestSysfsPowerSource::fixtureTrees_data()
         S::Charging, 0.0, 0.0);
     row("held at the charge limit, the other pack full", "limit_two_packs", kOn, 87, S::NotCharging,
         0.0, 0.0);
+    row("a battery of type Unknown", "unknown_type_battery", kOn, 10, S::Charging, 0.0, 16218.0);
 }
 
 void TestSysfsPowerSource::fixtureTrees()
@@ -290,10 +273,8 @@ void TestSysfsPowerSource::builtTrees_data()
     row("nothing but the type", Files{{"BAT0/type", "Battery\n"}}, kUnknown, kUnknown);
 
     // Rounding half to even, clamping an overshoot.
-    row("42.5 rounds to 42",
-        with(ratioOnly, {{"BAT0/energy_now", "425\n"}, {"BAT0/energy_full", "1000\n"}}), kOff, 42);
-    row("43.5 rounds to 44",
-        with(ratioOnly, {{"BAT0/energy_now", "435\n"}, {"BAT0/energy_full", "1000\n"}}), kOff, 44);
+    row("42.5 rounds to 42", with(ratioOnly, {{"BAT0/energy_now", "21250000\n"}}), kOff, 42);
+    row("43.5 rounds to 44", with(ratioOnly, {{"BAT0/energy_now", "21750000\n"}}), kOff, 44);
     row("energy_now above energy_full is full",
         with(ratioOnly, {{"BAT0/energy_now", "52000000\n"}}), kOff, 100);
     row("capacity 103 is full", with(bat, {{"BAT0/capacity", "103\n"}}), kOff, 100);
@@ -330,9 +311,12 @@ void TestSysfsPowerSource::builtTrees_data()
         57);
     row("scope Device does not count", with(bat, {{"BAT0/scope", "Device\n"}}), kUnknown, kUnknown);
     row("scope System counts", with(bat, {{"BAT0/scope", "System\n"}}), kOff, 57);
-    row("a UPS is not the battery", with(bat, {{"BAT0/type", "UPS\n"}}), kUnknown, kUnknown);
+    // A type of no rule: a charger with an online file, else a battery.
+    row("a UPS with online is not the battery",
+        with(bat, {{"BAT0/type", "UPS\n"}, {"BAT0/online", "1\n"}}), kOn, kUnknown);
+    row("type garbage without online is a battery", with(bat, {{"BAT0/type", "Battery!\n"}}), kOff,
+        57);
     row("no type file", without(bat, {"BAT0/type"}), kUnknown, kUnknown);
-    row("type garbage", with(bat, {{"BAT0/type", "Battery!\n"}}), kUnknown, kUnknown);
     row("a file where a supply folder would be", bat + Files{{"BAT1", "Battery\n"}}, kOff, 57);
     row("a supply name of 255 characters", battery(QString(255, QLatin1Char('B'))), kOff, 57);
 
@@ -341,18 +325,25 @@ void TestSysfsPowerSource::builtTrees_data()
                                                {"BAT0/energy_full", "20000000\n"},
                                                {"BAT0/charge_full", "1000000\n"}});
     const Files big = with(battery("BAT1"), {{"BAT1/capacity", "50\n"},
+                                             {"BAT1/energy_now", "40000000\n"},
                                              {"BAT1/energy_full", "80000000\n"},
                                              {"BAT1/charge_full", "7000000\n"}});
-    row("weighted by energy_full", small + big, kOff, 60);
-    row("one without energy_full: by charge_full", without(small + big, {"BAT0/energy_full"}), kOff,
-        56);
-    row("one with neither: plain average",
-        without(small + big, {"BAT0/energy_full", "BAT1/charge_full"}), kOff, 75);
+    const QStringList noLevels{"BAT0/energy_now", "BAT0/charge_now", "BAT1/energy_now",
+                               "BAT1/charge_now"};
+    row("energy summed: 20 and 40 of 100 Wh", small + big, kOff, 60);
+    row("one without energy_full: its charge at its voltage (10.8 of 10.8 Wh)",
+        with(without(small + big, {"BAT0/energy_full"}),
+             {{"BAT0/voltage_min_design", "10800000\n"}}),
+        kOff, 56);
+    row("one with no level nor full: plain average",
+        without(small + big, {"BAT0/energy_full", "BAT0/charge_full"}), kOff, 75);
+    row("no levels: weighted by energy_full",
+        with(without(small + big, noLevels), {{"BAT1/capacity", "40\n"}}), kOff, 52);
     row("weighted average rounds half to even",
-        with(small + big, {{"BAT0/capacity", "97\n"},
-                           {"BAT1/capacity", "32\n"},
-                           {"BAT0/energy_full", "1\n"},
-                           {"BAT1/energy_full", "1\n"}}),
+        with(without(small + big, noLevels), {{"BAT0/capacity", "97\n"},
+                                              {"BAT1/capacity", "32\n"},
+                                              {"BAT0/energy_full", "1\n"},
+                                              {"BAT1/energy_full", "1\n"}}),
         kOff, 64);
     row("a broken battery does not count",
         small + with(big, {{"BAT1/capacity", "x\n"},
@@ -380,7 +371,9 @@ void TestSysfsPowerSource::builtTrees_data()
     row("no charger, status garbage", with(bat, {{"BAT0/status", "Discharging!\n"}}), kUnknown, 57);
     row("no charger, no status", without(bat, {"BAT0/status"}), kUnknown, 57);
     row("no charger, one discharging and one idle",
-        bat + with(battery("BAT1"), {{"BAT1/status", "Unknown\n"}}), kOff, 57);
+        bat + with(without(battery("BAT1"), {"BAT1/energy_now", "BAT1/charge_now"}),
+                   {{"BAT1/status", "Unknown\n"}}),
+        kOff, 57);
     row("no charger, an absent battery's status does not count",
         with(bat, {{"BAT0/status", "Charging\n"}}) +
             with(battery("BAT1"), {{"BAT1/present", "0\n"}}),
@@ -483,11 +476,11 @@ void TestSysfsPowerSource::steadyTimeLeft()
 
     QTemporaryDir root;
     QVERIFY(writeTree(root.path(), battery() + charger("0\n")));
-    SysfsPowerSource source(root.path().toStdString());
     std::int64_t bootMs = 0;
     std::int64_t monotonicMs = 0;
-    source.wakes().setClocks([&] { return bootMs; }, [&] { return monotonicMs; },
-                             [&] { return bootMs + 1'700'000'000'000; });
+    tellavo::Wakes wakes([&] { return bootMs; }, [&] { return monotonicMs; },
+                         [&] { return bootMs + 1'700'000'000'000; });
+    SysfsPowerSource source(root.path().toStdString(), PowerSupplyList::kRelistMs, &wakes);
     double energy = 40.0;  // Wh
     for (int second = 0; second <= tipAt + 1; ++second) {
         const double watts = swing ? (second % 2 ? 25.0 : 5.0) : 15.0;
@@ -567,14 +560,15 @@ void TestSysfsPowerSource::filesThatAreNotValues()
     QCOMPARE(source.read().batteryLifePercent, percent);
 }
 
-// Nothing is kept between calls: one source follows the tree as supplies are
-// plugged and pulled, and as the whole folder goes and comes back.
+// Nothing is kept between calls: one source, listing the folder at every
+// reading, follows the tree as supplies are plugged and pulled, and as the
+// whole folder goes and comes back.
 void TestSysfsPowerSource::suppliesComeAndGo()
 {
     QTemporaryDir tmp;
     const QString root = tmp.path() + QStringLiteral("/power_supply");
     QVERIFY(QDir().mkpath(root));
-    SysfsPowerSource source(root.toStdString());
+    SysfsPowerSource source(root.toStdString(), 0);
     const auto readings = [&source] {
         const int line = source.read().acLineStatus;
         return qMakePair(line, source.read().batteryLifePercent);
@@ -582,19 +576,21 @@ void TestSysfsPowerSource::suppliesComeAndGo()
     using R = QPair<int, int>;
 
     QCOMPARE(readings(), R(kUnknown, kUnknown));
-    QVERIFY(writeTree(root, battery("BAT0")));
+    // BAT0 tells no level: the charges are weighed by full energy.
+    QVERIFY(writeTree(root, without(battery("BAT0"), {"BAT0/energy_now", "BAT0/charge_now"})));
     QCOMPARE(readings(), R(kOff, 57));
     QVERIFY(writeTree(root, charger("1\n")));
     QCOMPARE(readings(), R(kOn, 57));
-    QVERIFY(writeTree(root, with(battery("BAT1"), {{"BAT1/capacity", "100\n"},
-                                                   {"BAT1/energy_full", "150000000\n"}})));
+    const Files bat1 =
+        with(battery("BAT1"), {{"BAT1/capacity", "100\n"}, {"BAT1/energy_full", "150000000\n"}});
+    QVERIFY(writeTree(root, bat1));
     QCOMPARE(readings(), R(kOn, 89));  // (57 * 50 + 100 * 150) / 200 = 89.25
     QVERIFY(writeFile(root + "/AC/online", "0\n"));
     QCOMPARE(readings(), R(kOff, 89));
     QVERIFY(QDir(root + "/BAT0").removeRecursively());
     QCOMPARE(readings(), R(kOff, 100));
-    QVERIFY(QFile::remove(root + "/BAT1/capacity"));
-    QCOMPARE(readings(), R(kOff, 13));  // 20 of 150 Wh
+    QVERIFY(putAnew(root, "BAT1", without(bat1, {"BAT1/capacity"})));  // registered anew
+    QCOMPARE(readings(), R(kOff, 13));                                 // 20 of 150 Wh
     QVERIFY(QDir(root + "/BAT1").removeRecursively());
     QCOMPARE(readings(), R(kOff, kUnknown));
     QVERIFY(QDir(root).removeRecursively());
@@ -628,14 +624,15 @@ void TestSysfsPowerSource::rootThatIsNoTree()
     QCOMPARE(source.read().batteryLifePercent, kUnknown);
 }
 
-// Nothing changes: the list is made once, and each file read is kept open
-// (close-on-exec) and read again; the source closes them all.
+// Nothing changes: the list is made once, though listed at every reading, and
+// each file read is kept open (close-on-exec) and read again; the source
+// closes them all.
 void TestSysfsPowerSource::listKeptWhileNothingChanges()
 {
     QTemporaryDir root;
     QVERIFY(writeTree(root.path(), battery() + charger("0\n")));
     {
-        SysfsPowerSource source(root.path().toStdString());
+        SysfsPowerSource source(root.path().toStdString(), 0);
         for (int tick = 0; tick < 50; ++tick) {
             QCOMPARE(source.read().acLineStatus, kOff);
             QCOMPARE(source.read().batteryLifePercent, 57);
@@ -649,83 +646,83 @@ void TestSysfsPowerSource::listKeptWhileNothingChanges()
     QCOMPARE(filesUnder(root.path()).first, 0);
 }
 
-// A change to the tree after the list was made: two batteries (57 % and 80 %,
-// 50 Wh each, 68 % together) and a charger offline.
+// A change to the tree after the list was made, as sysfs makes it: a supply
+// comes or goes, a value is rewritten in place, or a supply is registered anew
+// (written aside, then moved in whole: a kept file removed or replaced, a
+// scope changed). Two batteries (57 % and 80 %, 50 Wh each, 68 % together) and
+// a charger offline; the folder listed at every reading.
 void TestSysfsPowerSource::listFollowsTheTree_data()
 {
-    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("change");  // write, remove <supply>, or anew <supply> (or .)
+    QTest::addColumn<Files>("files");     // what is written
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("percent");
 
-    row("nothing", "", kOff, 68);
-    row("a battery appears", "add BAT2", kOff, 79);
-    row("a battery vanishes", "remove BAT1", kOff, 57);
-    row("a kept file removed: energy", "remove BAT0/capacity", kOff, 60);
-    row("a kept file replaced by another", "rename BAT0/capacity", kOff, 50);
-    row("a kept file rewritten", "write BAT0/capacity", kOff, 50);
-    row("the charger online, rewritten", "write AC/online", kOn, 68);
-    row("the charger replaced by another", "rename AC", kOn, 68);
-    row("a battery becomes a device's", "write BAT1/scope", kOff, 57);
-    row("a battery taken out", "write BAT1/present", kOff, 57);
-    row("the whole folder replaced", "rename .", kOff, 20);
+    const Files bat0 = battery();
+    const Files bat1 = without(with(battery("BAT1"), {{"BAT1/capacity", "80\n"}}),
+                               {"BAT1/energy_now", "BAT1/charge_now"});
+    row("nothing", "write", Files{}, kOff, 68);
+    row("a battery appears", "write", with(battery("BAT2"), {{"BAT2/capacity", "100\n"}}), kOff,
+        79);
+    row("a battery vanishes", "remove BAT1", Files{}, kOff, 57);
+    row("a kept file removed: energy", "anew BAT0", without(bat0, {"BAT0/capacity"}), kOff, 60);
+    row("a kept file replaced by another", "anew BAT0", with(bat0, {{"BAT0/capacity", "20\n"}}),
+        kOff, 50);
+    row("a kept file rewritten", "write", Files{{"BAT0/capacity", "20\n"}}, kOff, 50);
+    row("the charger online, rewritten", "write", Files{{"AC/online", "1\n"}}, kOn, 68);
+    row("the charger replaced by another", "anew AC", charger("1\n"), kOn, 68);
+    row("a battery becomes a device's", "anew BAT1", bat1 + Files{{"BAT1/scope", "Device\n"}}, kOff,
+        57);
+    row("a battery taken out", "write", Files{{"BAT1/present", "0\n"}}, kOff, 57);
+    row("the whole folder replaced", "anew .", with(battery("BAT2"), {{"BAT2/capacity", "20\n"}}),
+        kOff, 20);
 }
 
 void TestSysfsPowerSource::listFollowsTheTree()
 {
     QFETCH(QString, change);
+    QFETCH(Files, files);
     QFETCH(int, line);
     QFETCH(int, percent);
 
     QTemporaryDir tmp;
     const QString root = tmp.filePath(QStringLiteral("power_supply"));
-    const QString aside = tmp.filePath(QStringLiteral("aside"));
-    QVERIFY(writeTree(
-        root, battery() + with(battery("BAT1"), {{"BAT1/capacity", "80\n"}}) + charger("0\n")));
-    SysfsPowerSource source(root.toStdString());
+    // BAT1 tells no level: the charges are weighed, so each capacity counts.
+    QVERIFY(writeTree(root, battery() +
+                                without(with(battery("BAT1"), {{"BAT1/capacity", "80\n"}}),
+                                        {"BAT1/energy_now", "BAT1/charge_now"}) +
+                                charger("0\n")));
+    SysfsPowerSource source(root.toStdString(), 0);
     QCOMPARE(source.read().acLineStatus, kOff);
     QCOMPARE(source.read().batteryLifePercent, 68);
 
-    const QString what = change.section(QLatin1Char(' '), 0, 0);
     const QString name = change.section(QLatin1Char(' '), 1);
-    const QString path = name == "." ? root : root + QLatin1Char('/') + name;
-    // What a file or folder holds after the change.
-    const Files now{{"BAT0/capacity", "20\n"},
-                    {"AC/online", "1\n"},
-                    {"BAT1/scope", "Device\n"},
-                    {"BAT1/present", "0\n"}};
-    if (what == "add") {
-        QVERIFY(writeTree(root, with(battery("BAT2"), {{"BAT2/capacity", "100\n"}})));
-    } else if (what == "remove") {
-        QVERIFY(QFileInfo(path).isDir() ? QDir(path).removeRecursively() : QFile::remove(path));
-    } else if (what == "write") {
-        QVERIFY(writeFile(path, now.value(name)));
-    } else if (what == "rename") {
-        // Written aside whole, then put in the place of the old one.
-        const Files replacement = name == "." ? with(battery("BAT2"), {{"BAT2/capacity", "20\n"}})
-                                  : name == "AC" ? charger("1\n")
-                                                 : Files{{name, now.value(name)}};
-        QVERIFY(writeTree(aside, replacement));
-        const QString from = name == "." ? aside : aside + QLatin1Char('/') + name;
-        if (QFileInfo(path).isDir())
-            QVERIFY(QDir(path).removeRecursively());
-        QCOMPARE(::rename(QFile::encodeName(from).constData(), QFile::encodeName(path).constData()),
-                 0);
-    }
+    if (change == "write")
+        QVERIFY(writeTree(root, files));
+    else if (change.startsWith("remove"))
+        QVERIFY(QDir(root + QLatin1Char('/') + name).removeRecursively());
+    else
+        QVERIFY(putAnew(root, name, files));
     QCOMPARE(source.read().acLineStatus, line);
     QCOMPARE(source.read().batteryLifePercent, percent);
 }
 
-// As on sysfs, where inotify tells nothing of supplies that come and go: the
-// folder's listing, taken every relistMs, finds them. Each supply comes and
-// goes whole, as it does there.
+// The folder's listing, taken every relistMs, finds supplies that come and go
+// (sysfs tells inotify nothing of them). Each comes and goes whole, as it does
+// there: a charger written beside the tree and moved in, then BAT0 removed.
 void TestSysfsPowerSource::listingAloneSeesSuppliesComeAndGo()
 {
     QTemporaryDir tmp;
     const QString root = tmp.filePath(QStringLiteral("power_supply"));
     QVERIFY(writeTree(root, battery()));
-    PowerSupplyList list(root.toStdString(), 100, false);
+    PowerSupplyList list(root.toStdString(), 100);
     QCOMPARE(listed(list), QStringList{"BAT0"});
-    chargerInBatteryOut(tmp, root, list, 3000);
+    QVERIFY(writeTree(tmp.filePath(QStringLiteral("AC")), {{"type", "Mains\n"}}));
+    QVERIFY(QFile::rename(tmp.filePath(QStringLiteral("AC")), root + QStringLiteral("/AC")));
+    QTRY_COMPARE_WITH_TIMEOUT(listed(list), (QStringList{"AC", "BAT0"}), 3000);
+    QVERIFY(QDir(root + QStringLiteral("/BAT0")).removeRecursively());
+    QTRY_COMPARE_WITH_TIMEOUT(listed(list), QStringList{"AC"}, 3000);
+    QCOMPARE(list.scans(), 3ul);  // once at first, then once for each change
 }
 
 // A supply that has gone, as sysfs shows it: its folder missing and the reads
@@ -744,9 +741,11 @@ void TestSysfsPowerSource::aFailedReadOfASupplyGoneMakesTheListAnew()
     const QString proc = QStringLiteral("/proc/%1").arg(child.processId());
     const QString adjust = proc + QStringLiteral("/oom_score_adj");
     QVERIFY(writeFile(adjust, "63"));
-    QVERIFY(writeTree(work.path(), without(battery("BAT1"), {"BAT1/capacity"})));
+    // No levels: the capacities, weighed by full energy, make the charge.
+    QVERIFY(writeTree(work.path(), without(battery("BAT1"), {"BAT1/capacity", "BAT1/energy_now",
+                                                             "BAT1/charge_now"})));
     QVERIFY(QFile::link(adjust, work.filePath(QStringLiteral("BAT1/capacity"))));
-    QVERIFY(writeTree(root.path(), battery()));
+    QVERIFY(writeTree(root.path(), without(battery(), {"BAT0/energy_now", "BAT0/charge_now"})));
     QVERIFY(QFile::link(proc + QStringLiteral("/cwd/BAT1"), root.filePath(QStringLiteral("BAT1"))));
 
     SysfsPowerSource source(root.path().toStdString());
@@ -768,7 +767,8 @@ void TestSysfsPowerSource::filesPastTheBoundReadByPath()
     Files files;
     for (int i = 0; i < 12; ++i) {
         const QString name = QStringLiteral("BAT%1").arg(i);
-        files = files + with(battery(name), {{name + "/capacity", i < 6 ? "20\n" : "80\n"}});
+        files = files + with(without(battery(name), {name + "/energy_now", name + "/charge_now"}),
+                             {{name + "/capacity", i < 6 ? "20\n" : "80\n"}});
     }
     QVERIFY(writeTree(root.path(), files));
     SysfsPowerSource source(root.path().toStdString());
@@ -870,99 +870,6 @@ void TestSysfsPowerSource::readsThatFail()
     }
     QTRY_COMPARE_WITH_TIMEOUT(readings(source), after, 10 * kRelistMs);
     QCOMPARE(source.supplies().scans(), scans);
-}
-
-// No inotify for this user: every instance taken (EMFILE, common on a busy
-// desktop) or no watch left. The list is kept between listings and the
-// listing still sees supplies come and go.
-//
-// The limit is made real, by the kernel's own count, in a child process in a
-// user namespace of its own, where the test's user is root and may lower the
-// namespace's limits (/proc/sys/user/max_inotify_*): the child runs this row
-// again there. Filling the user's instances from a helper instead would take
-// inotify from every other test of this user running beside it under
-// ctest -j, and a lower RLIMIT_NOFILE fails every open, not inotify's alone.
-void TestSysfsPowerSource::withoutInotify_data()
-{
-    QTest::addColumn<QString>("limit");
-    QTest::addColumn<int>("value");
-    QTest::newRow("no instance left") << "max_inotify_instances" << 0;
-    QTest::newRow("no watch left") << "max_inotify_watches" << 0;
-    QTest::newRow("no watch left for a supply's folder") << "max_inotify_watches" << 1;
-}
-
-void TestSysfsPowerSource::withoutInotify()
-{
-    QFETCH(QString, limit);
-    QFETCH(int, value);
-    const char* const kInside = "TELLAVO_TEST_INOTIFY_LIMITED";
-    if (!qEnvironmentVariableIsSet(kInside)) {
-        QProcess probe;
-        probe.start(
-            QStringLiteral("unshare"),
-            {QStringLiteral("--user"), QStringLiteral("--map-root-user"), QStringLiteral("true")});
-        if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
-            probe.exitCode() != 0)
-            QSKIP(
-                "no user namespace can be made here (unshare --user failed): no way to take "
-                "inotify from this test alone");
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(kInside), QStringLiteral("1"));
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        const QString tag = QString::fromUtf8(QTest::currentDataTag());
-        child.start(
-            QStringLiteral("unshare"),
-            {QStringLiteral("--user"), QStringLiteral("--map-root-user"), QStringLiteral("/bin/sh"),
-             QStringLiteral("-c"),
-             QStringLiteral("echo \"$2\" >\"/proc/sys/user/$1\" && shift 2 && exec \"$@\""),
-             QStringLiteral("sh"), limit, QString::number(value),
-             QCoreApplication::applicationFilePath(), QStringLiteral("withoutInotify:") + tag});
-        QVERIFY(child.waitForFinished(20000));
-        const QString output = QString::fromLocal8Bit(child.readAll());
-        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-                 qPrintable(output));
-        // The row ran there, and was not skipped.
-        QVERIFY2(output.contains(QStringLiteral("PASS   : TestSysfsPowerSource::withoutInotify(") +
-                                 tag + ')'),
-                 qPrintable(output));
-        return;
-    }
-
-    // In the namespace: inotify fails as the row says.
-    QTemporaryDir tmp;
-    const QString root = tmp.filePath(QStringLiteral("power_supply"));
-    QVERIFY(writeTree(root, battery()));
-    {
-        const int fd = ::inotify_init1(IN_CLOEXEC);
-        if (limit == "max_inotify_instances") {
-            QCOMPARE(fd, -1);
-            QCOMPARE(errno, EMFILE);
-        } else {
-            QVERIFY(fd >= 0);
-            const int rootWatch =
-                ::inotify_add_watch(fd, QFile::encodeName(root).constData(), IN_CREATE);
-            QCOMPARE(rootWatch >= 0, value > 0);
-            QVERIFY(::inotify_add_watch(fd, QFile::encodeName(root + "/BAT0").constData(),
-                                        IN_CREATE) < 0);
-            QCOMPARE(errno, ENOSPC);
-            ::close(fd);
-        }
-    }
-
-    constexpr int kRelistMs = 200;
-    PowerSupplyList list(root.toStdString(), kRelistMs);
-    // Refreshes across a few listings, the battery read at each.
-    for (int tick = 0; tick < 40; ++tick) {
-        QCOMPARE(listed(list), QStringList{"BAT0"});
-        long long capacity = 0;
-        QVERIFY(list.number(0, PowerSupplyList::Capacity, capacity));
-        QCOMPARE(capacity, 57ll);
-        QTest::qSleep(15);
-    }
-    QCOMPARE(list.scans(), 1ul);
-    chargerInBatteryOut(tmp, root, list, 10 * kRelistMs);
 }
 
 QTEST_GUILESS_MAIN(TestSysfsPowerSource)

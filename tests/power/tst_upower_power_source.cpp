@@ -82,23 +82,31 @@ void TestUPowerPowerSource::readsTheDisplayDevice_data()
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("percent");
     QTest::addColumn<ChargeState>("state");
+    // The machine's batteries the tip tells after a round: "battery", "ups".
+    QTest::addColumn<QString>("told");
 
     row("discharging 57",
         QStringList{"--percentage", "57", "--state", "discharging", "--on-battery"}, kOff, 57,
-        ChargeState::Discharging);
+        ChargeState::Discharging, "battery");
     row("full on AC", QStringList{"--percentage", "100", "--state", "fully-charged", "--on-ac"},
-        kOn, 100, ChargeState::Full);
+        kOn, 100, ChargeState::Full, "battery");
     row("charging 88.5 rounds to 88",
         QStringList{"--percentage", "88.5", "--state", "charging", "--on-ac"}, kOn, 88,
-        ChargeState::Charging);
+        ChargeState::Charging, "battery");
     row("43.5 rounds to 44", QStringList{"--percentage", "43.5"}, kOff, 44,
-        ChargeState::Discharging);
-    row("empty", QStringList{"--percentage", "0", "--state", "empty"}, kOff, 0, ChargeState::Empty);
+        ChargeState::Discharging, "battery");
+    row("empty", QStringList{"--percentage", "0", "--state", "empty"}, kOff, 0, ChargeState::Empty,
+        "battery");
     row("pending charge", QStringList{"--state", "pending-charge", "--on-ac"}, kOn, 57,
-        ChargeState::NotCharging);
+        ChargeState::NotCharging, "battery");
     // UPower says Percentage 0 for a machine without battery: not 0 %.
-    row("no battery", QStringList{"--no-battery", "--on-ac"}, kOn, kUnknown,
-        ChargeState::NoBattery);
+    row("no battery", QStringList{"--no-battery", "--on-ac"}, kOn, kUnknown, ChargeState::NoBattery,
+        "");
+    // No device listed, the display device charged: it is the battery told.
+    row("display device alone", QStringList{"--display-only", "battery"}, kOff, 57,
+        ChargeState::Discharging, "battery");
+    row("a UPS UPower does not list", QStringList{"--display-only", "ups"}, kOff, 57,
+        ChargeState::Discharging, "ups");
 }
 
 void TestUPowerPowerSource::readsTheDisplayDevice()
@@ -106,14 +114,25 @@ void TestUPowerPowerSource::readsTheDisplayDevice()
     QFETCH(QStringList, mock);
     QFETCH(int, line);
     QFETCH(int, percent);
+    QFETCH(ChargeState, state);
+    QFETCH(QString, told);
 
     QVERIFY(m_env.startMock(mock));
     UPowerPowerSource source;
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QCOMPARE(source.read().acLineStatus, line);
     QCOMPARE(source.read().batteryLifePercent, percent);
-    QFETCH(ChargeState, state);
     QCOMPARE(source.batteryDetails().state, state);
+    // The round tells the same, battery by battery.
+    QSignalSpy rounds(&source, &tellavo::PowerSource::detailsChanged);
+    source.refreshDetails();
+    QVERIFY(rounds.wait(kSoon));
+    const BatteryDetails details = source.batteryDetails();
+    QCOMPARE(details.state, state);
+    QStringList batteries;
+    for (const tellavo::BatteryPack& pack : details.batteries)
+        batteries << (pack.ups ? "ups" : "battery");
+    QCOMPARE(batteries.join(','), told);
 }
 
 // A change made with the mock's SetDeviceProperties is read within a second,

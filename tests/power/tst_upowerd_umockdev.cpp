@@ -189,7 +189,9 @@ void TestUpowerdUmockdev::sameAsTheKernelFiles_data()
     QTest::addColumn<QString>("tree");
     for (const char* tree :
          {"laptop_on_battery", "laptop_charging", "two_batteries", "desktop", "charge_units",
-          "energy_and_charge", "usb_c_charger", "limit_two_packs", "battery_only_charging"})
+          "energy_and_charge", "usb_c_charger", "limit_two_packs", "battery_only_charging",
+          "two_packs_apart", "two_packs_nearly_full", "charge_two_voltages",
+          "unknown_type_battery"})
         QTest::newRow(tree) << QString::fromLatin1(tree);
 }
 

@@ -29,8 +29,9 @@ void TestWindowUpowerd::sleepsAndWakes()
     h.onError = [&h] { QFAIL(qPrintable(h.errors.last())); };
     FrmPrinc* w = h.w;
     int ticks = 0;
-    connect(w->Timer1(), &QTimer::timeout, w, [&ticks] { ++ticks; });
-    connect(w, &FrmPrinc::pictureAssigned, w, [&ticks] { ++ticks; });
+    // Every tick comes from one of the window's timers.
+    for (QTimer* timer : w->findChildren<QTimer*>())
+        connect(timer, &QTimer::timeout, w, [&ticks] { ++ticks; });
 
     QTRY_COMPARE_WITH_TIMEOUT(w->lblPerc()->text(), QStringLiteral(" 57%"), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(w->tickScheduler().asleep(), 3000);
@@ -68,7 +69,7 @@ void TestWindowUpowerd::sleepsAndWakes()
     QVERIFY(!w->tickScheduler().asleep());
     ticks = 0;
     QTest::qWait(3500);
-    QVERIFY2(ticks >= 6, qPrintable(QString::number(ticks)));  // timeout + picture per tick
+    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
     QVERIFY(w->Timer1()->isActive());
 }
 

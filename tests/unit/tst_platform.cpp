@@ -4,10 +4,7 @@
 #include "display_platform.h"
 #include "screen_place.h"
 #include "twips.h"
-#include "upower_power_source.h"
 #include "window_stacking.h"
-
-#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -22,8 +19,6 @@ private slots:
     void twipsToPixels();
     void preferredPlatform_data();
     void preferredPlatform();
-    void systemBusAbsent_data();
-    void systemBusAbsent();
     void placementFor_data();
     void placementFor();
     void wholeOnScreens_data();
@@ -88,35 +83,6 @@ void TestPlatform::preferredPlatform()
     QFETCH(QByteArray, display);
     QFETCH(QByteArray, choice);
     QCOMPARE(tellavo::preferredPlatform(qpa, session, wayland, display), choice);
-}
-
-// %1 is a file that exists, %2 one that does not.
-void TestPlatform::systemBusAbsent_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<bool>("absent");
-    row("missing socket", "unix:path=%2", true);
-    row("socket there", "unix:path=%1", false);
-    row("with a guid", "unix:path=%2,guid=0123", true);
-    row("one of two there", "unix:path=%2;unix:path=%1", false);
-    row("both missing", "unix:path=%2;unix:path=%2x", true);
-    row("abstract: cannot tell", "unix:abstract=/tmp/dbus-x", false);
-    row("tcp: cannot tell", "tcp:host=localhost,port=1", false);
-    row("escaped path: cannot tell", "unix:path=/nonexistent/bus%5fsocket", false);
-    row("no path", "unix:", false);
-    row("garbage", "\x01\x02", false);
-}
-
-void TestPlatform::systemBusAbsent()
-{
-    QFETCH(QString, address);
-    QFETCH(bool, absent);
-    QTemporaryDir dir;
-    const QString there = dir.filePath(QStringLiteral("socket"));
-    QFile(there).open(QIODevice::WriteOnly);
-    address.replace(QLatin1String("%1"), there);
-    address.replace(QLatin1String("%2"), dir.filePath(QStringLiteral("gone")));
-    QCOMPARE(tellavo::systemBusSurelyAbsent(address), absent);
 }
 
 // Names as the window managers set them on their _NET_SUPPORTING_WM_CHECK window.

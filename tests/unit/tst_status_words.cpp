@@ -124,6 +124,10 @@ void TestStatusWords::tip_data()
     row("empty", kOff, 0, S::Empty, 0, 0, "Batteria scarica: 0%");
     row("no battery on mains", kOn, kUnknown, S::NoBattery, 0, 0,
         "Alimentazione da rete, nessuna batteria");
+    // The strip shows a charge: never "no battery" beside it.
+    row("no battery told, a charge on battery", kOff, 57, S::NoBattery, 0, 0, "In scarica: 57%");
+    row("no battery told, a charge on mains", kOn, 57, S::NoBattery, 0, 0,
+        "Alimentazione da rete: 57%\nStato della batteria sconosciuto");
 
     row("unknown, nothing known", kUnknown, kUnknown, S::Unknown, 0, 0,
         "Stato della batteria sconosciuto");
@@ -162,6 +166,15 @@ void TestStatusWords::tip_data()
     one.watts = 0.0;
     with("one battery: cycles alone, watts unknown", kOn, 62, one,
          "In carica: 62%\nCicli di carica: 40");
+    BatteryDetails ups{S::Discharging, 2400, 0, 0, {pack(57, S::Discharging)}, {}};
+    ups.batteries[0].ups = true;
+    with("a UPS alone, named", kOff, 57, ups,
+         "In scarica: 57%, circa 40 min rimanenti\nGruppo di continuità");
+    ups.batteries[0].model = QStringLiteral("Back-UPS ES 700");
+    ups.batteries[0].healthPercent = 90;
+    with("a UPS alone, its model and health", kOff, 57, ups,
+         "In scarica: 57%, circa 40 min rimanenti\nGruppo di continuità (Back-UPS ES 700): "
+         "salute 90%");
     // A time from this moment's rate alone is told coarsely.
     BatteryDetails provisional{S::Discharging, 10260, 0, 0, {}, {}, true};
     with("provisional: to a quarter hour", kOff, 57, provisional,

@@ -1,5 +1,4 @@
 // When the one-second tick sleeps and where it wakes up on its grid.
-#include "deaf_scheduler.h"
 #include "tick_scheduler.h"
 
 #include <QTest>
@@ -8,13 +7,11 @@
 
 using namespace tellavo;
 
-Q_DECLARE_METATYPE(tellavo::WakeReason)
-
 namespace {
 
 struct ManualClock : TickClock {
     std::int64_t now = 0;
-    std::int64_t resumedUntil = kNeverResumed;
+    std::int64_t resumedUntil = kNever;
     std::int64_t nowMs() const override { return now; }
     std::int64_t resumedUntilMs() const override { return resumedUntil; }
 };
@@ -47,8 +44,6 @@ private slots:
     void wakesOnTheGrid_data();
     void wakesOnTheGrid();
     void wakeWhileTickingLeavesTheTimer();
-    void ignoredReasonOnly_data();
-    void ignoredReasonOnly();
 };
 
 void TestTickScheduler::loadStartsOnePeriodOut()
@@ -62,7 +57,7 @@ void TestTickScheduler::loadStartsOnePeriodOut()
     QVERIFY(!s.asleep());
     // A wake before the first tick changes nothing: the tick is coming.
     clock.now += 500;
-    s.wake(WakeReason::Slider);
+    s.wake();
     QCOMPARE(timer.starts.size(), size_t(1));
 }
 
@@ -105,7 +100,7 @@ void TestTickScheduler::wakesOnTheGrid_data()
     QTest::addColumn<qint64>("wakeAt");
     QTest::addColumn<int>("wakes");  // at that instant
     QTest::addColumn<int>("first");  // -1: the running timer is left alone
-    const qint64 never = kNeverResumed;
+    const qint64 never = kNever;
     const auto row = [](const char* tag, qint64 lastTick, bool asleep, qint64 resumedUntil,
                         qint64 wakeAt, int wakes, int first) {
         QTest::newRow(tag) << lastTick << asleep << resumedUntil << wakeAt << wakes << first;
@@ -149,7 +144,7 @@ void TestTickScheduler::wakesOnTheGrid()
     clock.resumedUntil = resumedUntil;
     clock.now = wakeAt;
     for (int i = 0; i < wakes; ++i)
-        s.wake(WakeReason::Readings);
+        s.wake();
     QVERIFY(!s.asleep());
     // The load's start, and one more unless the timer was left alone.
     QCOMPARE(timer.starts.size(), size_t(first < 0 ? 1 : 2));
@@ -165,38 +160,13 @@ void TestTickScheduler::wakeWhileTickingLeavesTheTimer()
     s.load();
     clock.now = 1'000;
     s.ticked(false);
-    for (int r = 0; r < kWakeReasonCount; ++r) {
+    for (int event = 0; event < 4; ++event) {
         clock.now += 100;
-        s.wake(WakeReason(r));
+        s.wake();
     }
     // Restarting a running timer would move the grid.
     QCOMPARE(timer.starts.size(), size_t(1));
     QCOMPARE(timer.stops, 0);
-}
-
-void TestTickScheduler::ignoredReasonOnly_data()
-{
-    QTest::addColumn<WakeReason>("ignored");
-    QTest::newRow("readings") << WakeReason::Readings;
-    QTest::newRow("source") << WakeReason::Source;
-    QTest::newRow("slider") << WakeReason::Slider;
-    QTest::newRow("settings") << WakeReason::Settings;
-}
-
-void TestTickScheduler::ignoredReasonOnly()
-{
-    QFETCH(WakeReason, ignored);
-    for (int r = 0; r < kWakeReasonCount; ++r) {
-        ManualClock clock;
-        RecordingTimer timer;
-        DeafScheduler s(timer, clock, ignored);
-        s.load();
-        clock.now = 1'000;
-        s.ticked(true);
-        clock.now = 1'400;
-        s.wake(WakeReason(r));
-        QCOMPARE(s.asleep(), WakeReason(r) == ignored);
-    }
 }
 
 QTEST_APPLESS_MAIN(TestTickScheduler)

@@ -81,34 +81,33 @@ long long heapInUse()
     return static_cast<long long>(info.uordblks + info.hblkhd);
 }
 
-// The readings as files of a power supply tree, each put in place whole.
+// The readings as files of a power supply tree, rewritten in place as the
+// kernel rewrites its values.
 class SupplyFiles {
 public:
     explicit SupplyFiles(const QString& root) : m_root(root)
     {
-        QDir().mkpath(root + QStringLiteral("/AC"));
-        QDir().mkpath(root + QStringLiteral("/BAT0"));
-        replaceFile(m_root, "AC/type", "Mains\n");
-        replaceFile(m_root, "BAT0/type", "Battery\n");
+        writeFile(root + QStringLiteral("/BAT0/type"), "Battery\n");
     }
     void set(const Reading& r)
     {
         if (r.line != m_line) {
-            // Unknown: no charger's online, and a battery that says Unknown.
+            // Unknown: no charger (its supply gone), and a battery that says Unknown.
             if (r.line == kUnknown)
-                QFile::remove(m_root + QStringLiteral("/AC/online"));
+                QDir(m_root + QStringLiteral("/AC")).removeRecursively();
             else
-                replaceFile(m_root, "AC/online", r.line == power::kAcOnline ? "1\n" : "0\n");
-            replaceFile(m_root, "BAT0/status",
-                        r.line == kUnknown           ? "Unknown\n"
-                        : r.line == power::kAcOnline ? "Charging\n"
-                                                     : "Discharging\n");
+                writeTree(m_root, {{"AC/type", "Mains\n"},
+                                   {"AC/online", r.line == power::kAcOnline ? "1\n" : "0\n"}});
+            writeFile(m_root + QStringLiteral("/BAT0/status"), r.line == kUnknown ? "Unknown\n"
+                                                               : r.line == power::kAcOnline
+                                                                   ? "Charging\n"
+                                                                   : "Discharging\n");
             m_line = r.line;
         }
         if (r.percent != m_percent) {
-            replaceFile(m_root, "BAT0/capacity",
-                        r.percent == kUnknown ? QByteArray("no gauge\n")
-                                              : QByteArray::number(r.percent) + '\n');
+            writeFile(m_root + QStringLiteral("/BAT0/capacity"),
+                      r.percent == kUnknown ? QByteArray("no gauge\n")
+                                            : QByteArray::number(r.percent) + '\n');
             m_percent = r.percent;
         }
     }
@@ -158,7 +157,8 @@ void TestWindowSoak::soak()
                  "run by ctest, with DBUS_SYSTEM_BUS_ADDRESS pointing nowhere");
         const QString root = tmp.filePath(QStringLiteral("power_supply"));
         files = std::make_unique<SupplyFiles>(root);
-        status = std::make_unique<SystemPowerStatus>(root, UPowerTimings());
+        // Listed at every reading: the charger's supply goes and comes within a tick.
+        status = std::make_unique<SystemPowerStatus>(root, UPowerTimings(), 0);
         si = status.get();
         set = [&files](const Reading& r) { files->set(r); };
     }

@@ -175,7 +175,7 @@ void TestWindowSysfsFaults::badFiles()
     }
     ++inputs_;
 
-    SystemPowerStatus status(root, UPowerTimings());
+    SystemPowerStatus status(root, UPowerTimings(), 0);  // listed at every reading
     BoxCounter counter;
     {
         WindowHarness h(status, kSoglia);
@@ -187,10 +187,11 @@ void TestWindowSysfsFaults::badFiles()
         QCOMPARE(counter.shown(), boxes);
         QVERIFY2(ticker.insane.isEmpty(), qPrintable(ticker.insane.join(QLatin1Char('|'))));
 
-        // The battery gets a good capacity again: the label follows.
-        QFile::remove(path);
-        QVERIFY(writeTree(root, laptop()));
-        QVERIFY(writeFile(root + QStringLiteral("/BAT0/capacity"), "60\n"));
+        // The battery registered anew with a good capacity (written aside and
+        // moved in whole, as sysfs shows it): the label follows.
+        Files good = laptop();
+        good["BAT0/capacity"] = "60\n";
+        QVERIFY(putAnew(root, QStringLiteral("BAT0"), good));
         QVERIFY(ticker.until(QStringLiteral(" 60%"), 3000));
     }
     if (fifoFd >= 0)
@@ -311,7 +312,7 @@ void TestWindowSysfsFaults::filesVanishWhileRead()
         }
     });
 
-    SystemPowerStatus status(rootPath, UPowerTimings());
+    SystemPowerStatus status(rootPath, UPowerTimings(), 0);  // listed at every reading
     BoxCounter counter;
     WindowHarness h(status, kSoglia);
     QVERIFY(h.w);
@@ -336,8 +337,9 @@ void TestWindowSysfsFaults::filesVanishWhileRead()
     QCOMPARE(counter.shown(), 0);
     QVERIFY(changes.load() > 0);
 
-    // Still: the battery as it was, then lower.
-    QVERIFY(writeTree(rootPath, files));
+    // Still: the battery as it was, registered anew (written aside, moved in
+    // whole), then lower.
+    QVERIFY(putAnew(rootPath, QStringLiteral("BAT0"), files));
     Ticker ticker{h};
     QVERIFY(ticker.until(QStringLiteral(" 57%"), 3000));
     QVERIFY(writeFile(rootPath + QStringLiteral("/BAT0/capacity"), "30\n"));

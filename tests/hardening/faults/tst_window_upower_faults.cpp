@@ -237,7 +237,11 @@ void TestWindowUPowerFaults::badValues_data()
     row("fetched: Percentage 1e308", {"invalidate display Percentage 1e308"}, bang, good);
     row("fetched: Percentage missing", {"invalidate display Percentage"}, bang,
         {"invalidate display Percentage 42.0", "on-battery true"});
-    row("fetched: OnBattery missing", {"invalidate root OnBattery", "percentage 42"}, " 42%",
+    // On mains at 42 % first: a missing OnBattery read as "on battery" would
+    // warn. (Announced the other way round, the fall to 42 % could come in
+    // before the answer about OnBattery, and warn rightly.)
+    row("fetched: OnBattery missing",
+        {"on-battery false", "percentage 42", "invalidate root OnBattery"}, " 42%",
         {"invalidate root OnBattery true"});
     row("fetched: every property missing",
         {"invalidate display Percentage", "invalidate display IsPresent", "invalidate display Type",
