@@ -10,8 +10,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <ctime>
-
 using tellavo::test::row;
 
 using tellavo::BatteryDetails;
@@ -266,17 +264,13 @@ void TestUPowerPowerSource::roundHeldOrAskedAgain()
     QFETCH(bool, stale);
     QFETCH(bool, asksAgain);
     QVERIFY(m_env.startMock());
-    UPowerPowerSource source;
-    // The source's clocks, all three moved on together when the row lets time pass.
+    // The machine's clocks, all three moved on together when the row lets time pass.
     std::int64_t passedMs = 0;
     const auto clock = [&passedMs](clockid_t id) {
-        return [&passedMs, id] {
-            timespec now{};
-            ::clock_gettime(id, &now);
-            return std::int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000 + passedMs;
-        };
+        return [&passedMs, id] { return tellavo::clockMs(id) + passedMs; };
     };
-    source.wakes().setClocks(clock(CLOCK_BOOTTIME), clock(CLOCK_MONOTONIC), clock(CLOCK_REALTIME));
+    tellavo::Wakes wakes(clock(CLOCK_BOOTTIME), clock(CLOCK_MONOTONIC), clock(CLOCK_REALTIME));
+    UPowerPowerSource source({}, &wakes);
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QSignalSpy rounds(&source, &tellavo::PowerSource::detailsChanged);
     source.refreshDetails();
