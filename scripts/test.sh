@@ -22,7 +22,7 @@ cmake --build build --parallel "$(nproc)"
 printf '{"version": {"major": 1, "minor": 0}, "local": [{"cores": [{"id": "0", "slots": %d}]}]}\n' \
     "$(nproc)" >build/cores.json
 ctest --test-dir build --output-on-failure --timeout 600 --parallel $((3 * $(nproc))) \
-    --resource-spec-file build/cores.json "$@"
+    --resource-spec-file "$PWD/build/cores.json" "$@"
 # The hardening figures the README quotes, as this run found them.
 if [ -f build/hardening-figures/summary.txt ]; then cat build/hardening-figures/summary.txt; fi
 if [ -n "$full" ]; then
