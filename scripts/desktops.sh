@@ -7,9 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build
+cmake --build build --parallel "$(nproc)"
 rc=0
-ctest --test-dir build -L desktops --output-on-failure "$@" || rc=$?
+ctest --test-dir build -L desktops --output-on-failure --parallel "$(nproc)" "$@" || rc=$?
 echo
 echo "| desktop | place and size | above | every workspace, no taskbar entry | drag, Esci saves | menu | options dialog's _MOTIF_WM_HINTS | warning box above | always-on-top off |"
 echo "|---|---|---|---|---|---|---|---|---|"

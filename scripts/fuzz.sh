@@ -15,7 +15,7 @@ werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTELLAVO_WERROR=$werror >/dev/null
-cmake --build "$build"
+cmake --build "$build" --parallel "$(nproc)"
 
 targets=(fuzz_leading_number fuzz_number_text fuzz_ini_reader)
 work=$(mktemp -d /tmp/tellavo-fuzz.XXXXXX)

@@ -20,7 +20,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_CO
     -DCMAKE_CXX_FLAGS="$sanitize" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
     -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-cmake --build "$build"
+cmake --build "$build" --parallel "$(nproc)"
 
 # The executables carry the sanitizer runtimes themselves (no LD_PRELOAD), so
 # these settings mean nothing to the other programs the tests start (python3,
@@ -37,7 +37,7 @@ export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
 
 start=$(date +%s)
 rc=0
-ctest --test-dir "$build" --output-on-failure --timeout 900 "$@" || rc=$?
+ctest --test-dir "$build" --output-on-failure --timeout 900 --parallel "$(nproc)" "$@" || rc=$?
 elapsed=$(($(date +%s) - start))
 
 found=$(find "$reports" -type f | sort)

@@ -199,10 +199,10 @@ read -r DX DY _ _ < <(geometry "$W")
 note "strip at $DX,$DY"
 
 # --- The menu at the pointer.
-xdotool mousemove --window "$W" 10 8 click 3
+open_menu || fail "no menu after a right press, the pointer at $(xdotool getmouselocation)"
 read -r PX PY < <(xdotool getmouselocation --shell | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}')
 not_strip() { [ "$1" != "$W" ]; }
-M=$(wait_for 30 first_window $APID not_strip && echo "$FOUND") || fail "no menu after a right press"
+M=$(first_window $APID not_strip && echo "$FOUND") || fail "the menu went"
 read -r MX MY _ _ < <(geometry "$M")
 ((MX - PX <= 2 && PX - MX <= 2 && MY - PY <= 2 && PY - MY <= 2)) ||
     fail "menu at $MX,$MY, the pointer at $PX,$PY"

@@ -58,7 +58,7 @@ upower_mock_send "percentage 20" || fail "mock"
 label_left_30() { label_region "$E2E_TMP/label20.png" && [ "$(pixels_off "$E2E_TMP/label30.png" "$E2E_TMP/label20.png")" != 0 ]; }
 wait_for 30 label_left_30 || fail "the label stopped changing behind the warning box"
 wait_for 50 shows_picture 8 || fail "the picture stopped changing behind the warning box"
-sleep 1.5
+wait_for 50 shows_picture 9 || fail "the picture for 20 % on battery is not picture 9"
 [ "$(box_windows | wc -l)" -eq 1 ] || fail "a second warning box for one crossing"
 note "label and picture change behind the box; still one box"
 
@@ -68,12 +68,12 @@ xdotool windowactivate --sync "$BOX" key --clearmodifiers Return
 wait_for 30 no_box || fail "the warning box did not close"
 kill -0 $APID || fail "closing the warning box ended the program"
 upower_mock_send "on-battery false" || fail "mock"
-sleep 1.5
+wait_for 50 shows_picture 22 || fail "20 % on mains is not picture 22"
 upower_mock_send "on-battery true" || fail "mock"
-sleep 2.5
+wait_for 50 shows_picture 9 || fail "back on battery at 20 %: not picture 9"
 [ -z "$(box_windows)" ] || fail "a second box after plugging in and out below the threshold"
 upower_mock_send "percentage 45" || fail "mock"
-sleep 1.5
+wait_for 50 shows_picture 6 || fail "45 % on battery is not picture 6"
 upower_mock_send "percentage 25" || fail "mock"
 BOX=$(wait_window $APID '^Tellavo$' 50) || fail "no warning box after rising above the threshold and falling again"
 note "re-armed above the threshold: a new box at 25 %"

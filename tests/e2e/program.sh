@@ -2,6 +2,7 @@
 # power source of the test's own; helpers to wait on and read its windows.
 # shellcheck source=SCRIPTDIR/../lib/xvfb_session.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../lib/xvfb_session.sh"
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 # Where a desktop runs as a plain user (wayland_compositors.sh), so does the
 # program; own_by_desktop_user hands that user the files it must write.
@@ -96,14 +97,21 @@ drag_step() {
     xdotool mousemove $(($1 + JIGGLE)) "$2"
     right_of "$W" "$3"
 }
-# start_drag: a left press on the strip W, then the pointer a few pixels on
-# until the strip follows. KWin starts the move from where the pointer is when
-# the request comes: a long motion before that would be lost.
+# start_drag: a left press on the strip W, then the pointer a pixel further
+# right at each try until the strip follows. KWin starts the move from where
+# the pointer is when the request comes: a long motion before that would be
+# lost, and so would every motion back to a place it already passed.
+drag_further() {
+    DRAG_X=$((DRAG_X + 1))
+    xdotool mousemove "$DRAG_X" "$1"
+    right_of "$W" "$2"
+}
 start_drag() {
     local x y
     read -r x y _ _ < <(geometry "$W")
     xdotool mousemove --window "$W" 10 8 mousedown 1
-    wait_for 30 drag_step $((x + 15)) $((y + 8)) "$x"
+    DRAG_X=$((x + 14))
+    wait_for 30 drag_further $((y + 8)) "$x"
 }
 # pixels_off <a.png> <b.png> [fuzz %]: how many pixels differ (by more than the fuzz).
 pixels_off() { compare -metric AE -fuzz "${3:-0}%" "$1" "$2" null: 2>&1; }
@@ -132,17 +140,27 @@ shows_picture() {
 # box_windows: the program's message boxes (titled "Tellavo"), one id a line.
 box_windows() { for w in $(windows_of $APID); do [ "$(xdotool getwindowname "$w")" = Tellavo ] && echo "$w"; done; }
 
+# input_free: no client holds the pointer or the keyboard. A window manager
+# holds both through a move until it has taken the button's release, and
+# under load that can come after the test's next press or key: sent then,
+# they go to the window manager and are lost.
+input_free() { /usr/bin/python3 "$E2E_DIR/input_free.py"; }
+# pointer_on <window>: the pointer at 10,8 of the window as the X server
+# sees it, and nothing holds the input: a press now goes there.
+pointer_on() {
+    local x y
+    read -r x y _ _ < <(geometry "$1")
+    xdotool mousemove --window "$1" 10 8 &&
+        [ "$(xdotool getmouselocation | cut -d' ' -f1-2)" = "x:$((x + 10)) y:$((y + 8))" ] && input_free
+}
+
 # open_menu: a right press on the strip W; returns once the menu (a second
-# window of the program) is shown. A press that comes while the window manager
-# still holds the pointer after a dialog closed is lost: it is made again.
+# window of the program) is shown.
 menu_shown() { [ "$(windows_of "$APID" | wc -l)" -ge 2 ]; }
 open_menu() {
-    local try
-    for try in 1 2 3; do
-        xdotool mousemove --window "$W" 10 8 click 3
-        wait_for 20 menu_shown && return 0
-    done
-    return 1
+    wait_for 50 pointer_on "$W" || return 1
+    xdotool click 3
+    wait_for 50 menu_shown
 }
 
 # quit_by_esci: "Esci" from the strip's menu ends the program with status 0.

@@ -54,6 +54,7 @@ note "second start at $(geometry $W), not above"
 start_drag || fail "the window did not start moving with the pointer again: $(geometry $W)"
 wait_for 30 drag_step 600 600 $((DX + 100)) || fail "the window did not follow the second drag: $(geometry $W)"
 xdotool mouseup 1
+wait_for 50 input_free || fail "the window manager kept the input after the drag"
 xdotool windowactivate --sync "$W" key --clearmodifiers alt+F4
 wait_exit $APID 50 || fail "the program did not end when its window was closed"
 cmp -s "$STORE" "$E2E_TMP/before.ini" || fail "closing the window wrote the store"

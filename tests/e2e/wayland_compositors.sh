@@ -6,13 +6,16 @@
 DESKTOP_TEST_USER=tellavo-e2e
 
 # As root, a system user of the tests' own, made on first use; else this one.
+# Tests side by side may all find it missing on a new machine: one makes it.
 use_plain_user() {
     mkdir -p "$E2E_TMP/home"
     [ "$(id -u)" -eq 0 ] || return 0
-    if ! id "$DESKTOP_TEST_USER" >/dev/null 2>&1; then
-        useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
-            "$DESKTOP_TEST_USER" || fail "cannot make the test user $DESKTOP_TEST_USER"
-    fi
+    (
+        flock 9
+        id "$DESKTOP_TEST_USER" >/dev/null 2>&1 ||
+            useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin \
+                "$DESKTOP_TEST_USER"
+    ) 9>/tmp/tellavo-e2e-user.lock || fail "cannot make the test user $DESKTOP_TEST_USER"
     DESKTOP_USER=$DESKTOP_TEST_USER
     AS_DESKTOP_USER=(setpriv --reuid="$DESKTOP_USER" --regid="$(id -g "$DESKTOP_USER")" --clear-groups
         -- env HOME="$E2E_TMP/home")

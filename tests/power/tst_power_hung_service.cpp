@@ -1,9 +1,9 @@
-// A UPower that hangs (SIGSTOP: its name stays owned, nothing answers), with
-// the timings the program runs with. The window keeps reading at once; after
-// at most one liveness period and one reply timeout the kernel's files take
-// over, and UPower's readings come back once it answers again. The same for
-// a system bus that hangs from the start: the bus is asked whether it
-// answers, without waiting on it, before anything connects to it.
+// A UPower that hangs (SIGSTOP: its name stays owned, nothing answers). The
+// window keeps reading at once; after at most one liveness period and one
+// reply timeout the kernel's files take over, and UPower's readings come back
+// once it answers again. The same for a system bus that hangs from the start:
+// the bus is asked whether it answers, without waiting on it, before anything
+// connects to it.
 #include "bus_probe.h"
 #include "bus_services.h"
 #include "data_row.h"
@@ -41,6 +41,12 @@ private:
 
 namespace {
 
+// The program's periods (liveness, reply timeout, reconnect) shortened, so
+// that a case takes seconds; the reply timeout stays above the longest turn
+// of the event loop allowed below, so that a call that waited for its answer
+// could not pass.
+constexpr UPowerTimings kPeriods{1000, 2000, 1000};
+
 // Reads like the tick, with the event loop running in between, until done()
 // or the deadline; keeps the longest read and the longest turn of the loop.
 // A read or a handler that waited on the stopped service would take seconds
@@ -77,28 +83,28 @@ void TestPowerHungService::readsGoOnWhileUPowerHangs()
     QVERIFY(m_env.startMock({"--percentage", "66", "--on-ac"}));
     tellavo::test::ServiceDriver& mock = m_env.mock();
 
-    const UPowerTimings defaults;
-    SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), defaults);
+    const UPowerTimings periods = kPeriods;
+    SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), periods);
     QTRY_VERIFY_WITH_TIMEOUT(status.usingUPower(), 3000);
     QCOMPARE(status.read().batteryLifePercent, 66);
 
     mock.pause();
     Ticker ticker{status};
     // One liveness period, the reply timeout, and a second of slack.
-    const int hungLimit = defaults.livenessMs + defaults.replyTimeoutMs + 1000;
+    const int hungLimit = periods.livenessMs + periods.replyTimeoutMs + 1000;
     const qint64 toSysfs = ticker.until([&] { return !status.usingUPower(); }, hungLimit + 5000);
     QVERIFY2(!status.usingUPower(), "still on the hung UPower");
     QVERIFY2(mock.isRunning(), "the mock ended instead of hanging");
     // Only a call that went unanswered for the whole reply timeout can tell a
     // hung UPower; a switch before that would have another cause.
-    QVERIFY2(toSysfs >= defaults.replyTimeoutMs && toSysfs <= hungLimit,
+    QVERIFY2(toSysfs >= periods.replyTimeoutMs && toSysfs <= hungLimit,
              qPrintable(QStringLiteral("switched after %1 ms").arg(toSysfs)));
     QCOMPARE(status.read().acLineStatus, power::kAcOffline);
     QCOMPARE(status.read().batteryLifePercent, 57);
 
     mock.resume();
     // It is asked again one reconnect period after it failed to answer.
-    const int backLimit = defaults.reconnectMs + defaults.replyTimeoutMs + 1000;
+    const int backLimit = periods.reconnectMs + periods.replyTimeoutMs + 1000;
     const qint64 toUPower = ticker.until([&] { return status.usingUPower(); }, backLimit + 5000);
     QVERIFY2(status.usingUPower(), "UPower not used again after it woke");
     QVERIFY2(toUPower <= backLimit, qPrintable(QString::number(toUPower)));
@@ -121,10 +127,10 @@ void TestPowerHungService::startsWhileTheBusHangs()
 {
     QVERIFY(m_env.startMock({"--percentage", "66", "--on-ac"}));
     m_env.bus().pause();
-    const UPowerTimings defaults;
+    const UPowerTimings periods = kPeriods;
     QElapsedTimer made;
     made.start();
-    SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), defaults);
+    SystemPowerStatus status(tellavo::test::fixture("laptop_on_battery"), periods);
     QVERIFY2(made.elapsed() < 1000, qPrintable(QString::number(made.elapsed())));
     Ticker ticker{status};
     ticker.until([] { return false; }, 2000);
@@ -132,7 +138,7 @@ void TestPowerHungService::startsWhileTheBusHangs()
     QVERIFY(!status.usingUPower());
 
     m_env.bus().resume();
-    const int backLimit = defaults.reconnectMs + defaults.replyTimeoutMs + 1000;
+    const int backLimit = periods.reconnectMs + periods.replyTimeoutMs + 1000;
     const qint64 toUPower = ticker.until([&] { return status.usingUPower(); }, backLimit + 5000);
     QVERIFY2(status.usingUPower(), "UPower not used once the bus answered");
     QVERIFY2(toUPower <= backLimit, qPrintable(QString::number(toUPower)));

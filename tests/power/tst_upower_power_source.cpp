@@ -264,7 +264,13 @@ void TestUPowerPowerSource::roundHeldOrAskedAgain()
     QFETCH(bool, stale);
     QFETCH(bool, asksAgain);
     QVERIFY(m_env.startMock());
-    UPowerPowerSource source;
+    // The machine's clocks, all three moved on together when the row lets time pass.
+    std::int64_t passedMs = 0;
+    const auto clock = [&passedMs](clockid_t id) {
+        return [&passedMs, id] { return tellavo::clockMs(id) + passedMs; };
+    };
+    tellavo::Wakes wakes(clock(CLOCK_BOOTTIME), clock(CLOCK_MONOTONIC), clock(CLOCK_REALTIME));
+    UPowerPowerSource source({}, &wakes);
     QTRY_VERIFY_WITH_TIMEOUT(source.isAvailable(), kSoon);
     QSignalSpy rounds(&source, &tellavo::PowerSource::detailsChanged);
     source.refreshDetails();
@@ -273,7 +279,7 @@ void TestUPowerPowerSource::roundHeldOrAskedAgain()
     const int asked = m_mock.calls("EnumerateDevices", {});
 
     if (then == QLatin1String("wait")) {
-        QTest::qWait(5100);
+        passedMs += 5100;
     } else if (then == QLatin1String("plug")) {
         QVERIFY(m_mock.send("state charging"));
         QVERIFY(m_mock.send("on-battery false"));
@@ -568,7 +574,7 @@ void TestUPowerPowerSource::lateReplyFromFormerOwnerIsDropped()
     QCOMPARE(source.read().batteryLifePercent, 30);
 }
 
-// Short timings here; the defaults are tested in tst_power_hung_service.
+// The source alone; tst_power_hung_service times the whole power status.
 void TestUPowerPowerSource::hungServiceCountsAsAbsent()
 {
     QVERIFY(m_env.startMock());

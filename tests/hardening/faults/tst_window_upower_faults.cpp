@@ -289,11 +289,19 @@ void TestWindowUPowerFaults::badValues()
     QVERIFY(m_env.startMock());
     QVERIFY(startWindow());
     Ticker ticker{*m_h};
-    for (const QString& command : commands) {
-        QVERIFY2(m_mock.send(command), qPrintable(m_mock.answer()));
-        ++inputs_;
+    // A value that does not stand (settled differs) can meet a liveness call
+    // the source made while the mock was still building the signal: the
+    // answer, sent after it, puts the stored value back before a tick has
+    // read the bad one. Such a signal is sent again.
+    const bool stands = settled == during;
+    bool shown = false;
+    for (int sent = 0; !shown && sent < (stands ? 1 : 3); ++sent) {
+        for (const QString& command : commands)
+            QVERIFY2(m_mock.send(command), qPrintable(m_mock.answer()));
+        shown = ticker.until(during, stands ? kSoon : 2000);
     }
-    QVERIFY2(ticker.until(during, kSoon), qPrintable(m_h->label()));
+    inputs_ += int(commands.size());
+    QVERIFY2(shown, qPrintable(m_h->label()));
     QCOMPARE(m_boxes->shown(), 0);
     QVERIFY2(ticker.until(settled, kSoon), qPrintable(m_h->label()));
     ticker.during(400);  // a liveness period: a fetched value would show by now
