@@ -21,11 +21,21 @@ wait_for 50 shows_picture 4 || fail "the picture for 70 % on battery is not pict
 sleep 2
 picture_reference 9 "rgb:$E2E_TMP/9.rgb" || fail "no reference for picture 9"
 
+# What is timed is the program's tick, not the machine's other work: the
+# program, the X server and the watch run ahead of it (where the test may
+# raise them, as root).
+favour() {
+    local t
+    for t in /proc/"$1"/task/*; do renice -n -10 -p "${t##*/}" >/dev/null 2>&1; done
+}
+favour "$APID"
+favour "${E2E_PIDS[0]}" # Xvfb
+
 kill -STOP "$APID"
 upower_mock_send "percentage 20" || fail "mock"
 sleep 20
 # Continues it, then times the label (one frame pixel in from its place) and the picture.
-TIMES=$(/usr/bin/python3 "$WATCH" "$APID" "$W" 5 1,2,30,15 103,1,16,16 "$E2E_TMP/9.rgb") ||
+TIMES=$(nice -n -10 /usr/bin/python3 "$WATCH" "$APID" "$W" 5 1,2,30,15 103,1,16,16 "$E2E_TMP/9.rgb") ||
     fail "after the stop: label, picture (ms): $(echo $TIMES)"
 read -r TEXT_MS PICTURE_MS <<<"$(echo $TIMES)"
 note "after a 20 s stop: the text at $TEXT_MS ms, the picture for 20 % at $PICTURE_MS ms"
