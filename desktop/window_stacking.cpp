@@ -61,8 +61,8 @@ xcb_window_t windowProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t
     return id;
 }
 
-// A request to the window manager about one of our windows, as the window
-// manager specification has clients send them: to the root window.
+// A request to the window manager about one of our windows, sent as EWMH
+// has clients send them: to the root window.
 void tellWindowManager(xcb_connection_t* c, xcb_window_t window, const char* type,
                        std::initializer_list<uint32_t> data)
 {
