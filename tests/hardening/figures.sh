@@ -2,7 +2,11 @@
 # Adds up the hardening tests' figures and prints them:
 #   figures.sh DIR TEST...
 # Each TEST must have left DIR/TEST.txt with lines "inputs N", "faults N" and
-# "failed N"; a missing file means the test crashed, hung or did not run.
+# "failed N"; a missing file means the test crashed, hung or did not run. A
+# crash or a hang fails that test itself; when ctest ran only some of them
+# (-R, -L), the others are named and no summary is made. With
+# TELLAVO_FIGURES_ALL set (scripts/test.sh, when nothing narrows its run)
+# every test must have left its file.
 set -uo pipefail
 dir=$1
 shift
@@ -21,13 +25,14 @@ for t in "$@"; do
     inputs=$((inputs + i)) faults=$((faults + k)) failed=$((failed + x))
 done
 printf '%-34s %8d %8d %8d\n' total "$inputs" "$faults" "$failed"
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "no figures from: ${missing[*]} (crashed, hung or not run)"
-    exit 1
-fi
 if [ "$failed" -gt 0 ]; then
     echo "$failed cases failed"
     exit 1
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "no figures from: ${missing[*]} (crashed, hung or not run)"
+    [ -z "${TELLAVO_FIGURES_ALL:-}" ] || exit 1
+    exit 0
 fi
 # Also kept in a file, for scripts/test.sh to print after ctest.
 echo "HARDENING: $inputs bad inputs tried, $faults faults injected, in $# tests;" \
