@@ -22,14 +22,13 @@ sleep 2
 picture_reference 9 "rgb:$E2E_TMP/9.rgb" || fail "no reference for picture 9"
 
 # What is timed is the program's tick, not the machine's other work: the
-# program, the X server and the watch run ahead of it (where the test may
-# raise them, as root).
+# program, what it draws on and reads from (the X server, the bus, UPower)
+# and the watch run ahead of it (where the test may raise them, as root).
 favour() {
     local t
     for t in /proc/"$1"/task/*; do renice -n -10 -p "${t##*/}" >/dev/null 2>&1; done
 }
-favour "$APID"
-favour "${E2E_PIDS[0]}" # Xvfb
+for pid in "$APID" "${E2E_PIDS[0]}" "$PRIVATE_BUS_PID" "$UPOWER_MOCK_PID"; do favour "$pid"; done
 
 kill -STOP "$APID"
 upower_mock_send "percentage 20" || fail "mock"
