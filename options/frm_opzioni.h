@@ -3,7 +3,6 @@
 #include <QDialog>
 
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -41,12 +40,9 @@ private:
     void cmdOK_Click();
 
     Module1& m_module;
-    QLabel* m_label1 = nullptr;
     QLineEdit* m_txtAvvisareA = nullptr;
-    QLabel* m_label2 = nullptr;
     QSlider* m_sliderPerc = nullptr;
     QCheckBox* m_chkSipp = nullptr;
-    QLabel* m_label3 = nullptr;
     QLineEdit* m_txtMessaggio = nullptr;
     QPushButton* m_cmdOK = nullptr;
     QPushButton* m_cmdAnnulla = nullptr;
