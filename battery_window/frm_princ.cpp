@@ -48,20 +48,6 @@ constexpr TwipRect kSliderPerc{1080, 720, 2655, 255};
 
 constexpr int kFramePixels = 1;  // the thin frame we draw round the client area
 
-int buttonNumber(Qt::MouseButton button)
-{
-    switch (button) {
-        case Qt::LeftButton:
-            return mouse::kLeft;
-        case Qt::RightButton:
-            return mouse::kRight;
-        case Qt::MiddleButton:
-            return mouse::kMiddle;
-        default:
-            return 0;
-    }
-}
-
 QAction* separator(QObject* parent, const QString& name, bool visible)
 {
     auto* action = new QAction(parent);
@@ -222,7 +208,7 @@ void FrmPrinc::setUpTicking(const TickTiming* timing)
         m_scheduler = std::make_unique<TickScheduler>(*m_qtTimer, *m_steadyClock);
     }
     connect(&m_si, &PowerSource::changed, this, [this] { m_scheduler->wake(); });
-    connect(&m_si, &PowerSource::detailsChanged, this, &FrmPrinc::tipDetailsChanged);
+    connect(&m_si, &PowerSource::detailsChanged, this, &FrmPrinc::retellTip);
 }
 
 void FrmPrinc::placeControls()
@@ -344,13 +330,12 @@ void FrmPrinc::mnuLayout_Click(int index)
 {
     for (QAction* item : m_mnuLayout)
         item->setChecked(false);
-    QAction* item = mnuLayout(index);
-    if (!item)
+    if (index < 1 || index > kLayoutCount)
         return;
-    item->setChecked(true);
-    const std::optional<LayoutSize> size = layoutSize(index);
-    const int width = m_scale.toPixelsX(size->widthTwips);
-    const int height = m_scale.toPixelsY(size->heightTwips);
+    m_mnuLayout[index - 1]->setChecked(true);
+    const LayoutSize size = kLayoutSizes[index - 1];
+    const int width = m_scale.toPixelsX(size.widthTwips);
+    const int height = m_scale.toPixelsY(size.heightTwips);
     setFixedSize(width, height);
     m_client->setGeometry(kFramePixels, kFramePixels, width - 2 * kFramePixels,
                           height - 2 * kFramePixels);
@@ -385,10 +370,7 @@ void FrmPrinc::Timer1_Timer()
     if (newCaption || line != lineBefore) {
         if (tipShown() && line != lineBefore)
             m_si.refreshDetails();
-        if (tipShown())
-            showTip();
-        else if (QAccessible::isActive())
-            describeStrip(tipWords({line, m_shownReading, m_si.batteryDetails()}, Voice::Speech));
+        retellTip();
     }
     if (applyWarningRule(m_state))
         showWarning();
@@ -446,7 +428,7 @@ void FrmPrinc::mnuEsci_Click()
     m_module.Esci();
 }
 
-void FrmPrinc::mouseDownOn(MouseTarget target, int button, const QPoint& globalPos)
+void FrmPrinc::mouseDownOn(MouseTarget target, Qt::MouseButton button, const QPoint& globalPos)
 {
     const MouseResponse response = routeMouse(target, button);
     if (response.drag)
@@ -556,7 +538,7 @@ void FrmPrinc::hideTip()
         m_tip->hide();
 }
 
-void FrmPrinc::tipDetailsChanged()
+void FrmPrinc::retellTip()
 {
     if (tipShown())
         showTip();
@@ -595,7 +577,7 @@ bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)
                 target = MouseTarget::ProgressBar;
             else if (watched == m_label1)
                 target = MouseTarget::Label1;
-            mouseDownOn(target, buttonNumber(me->button()), me->globalPosition().toPoint());
+            mouseDownOn(target, me->button(), me->globalPosition().toPoint());
             return true;
         }
         case QEvent::MouseMove:

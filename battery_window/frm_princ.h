@@ -64,8 +64,8 @@ public:
     void mnuLayout_Click(int index);
     // One tick of Timer1.
     void Timer1_Timer();
-    // The window's mouse routine for a press of button (1 left, 2 right, 4 middle).
-    void mouseDownOn(MouseTarget target, int button, const QPoint& globalPos);
+    // The window's mouse routine for a press of button.
+    void mouseDownOn(MouseTarget target, Qt::MouseButton button, const QPoint& globalPos);
 
     // Controls, for the window's own code and its tests.
     QLabel* lblPerc() const { return m_lblPerc; }
@@ -123,8 +123,8 @@ private:
     void hideTip();
     // The strip's own description for a screen reader: the tip's lines.
     void describeStrip(const QString& spokenLines);
-    // The tip, when shown, says what the source has gathered since.
-    void tipDetailsChanged();
+    // The open tip, or else a listening screen reader, gets its lines anew.
+    void retellTip();
     // The place as set, in pixels (as far as X coordinates go).
     QPoint placedPixels() const;
     bool movedByUser() const;
