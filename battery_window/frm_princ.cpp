@@ -252,37 +252,17 @@ void FrmPrinc::buildMenu()
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("div2"), true));
 
-    m_mnuOpzioni = new QAction(texts::strip::options(), m_mnuPrinc);
-    m_mnuOpzioni->setObjectName(QStringLiteral("mnuOpzioni"));
-    connect(m_mnuOpzioni, &QAction::triggered, this, [this] { mnuOpzioni_Click(); });
-    m_mnuPrinc->addAction(m_mnuOpzioni);
+    auto* opzioni = new QAction(texts::strip::options(), m_mnuPrinc);
+    opzioni->setObjectName(QStringLiteral("mnuOpzioni"));
+    connect(opzioni, &QAction::triggered, this, [this] { mnuOpzioni_Click(); });
+    m_mnuPrinc->addAction(opzioni);
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("mnu1"), true));
 
-    m_mnuEsci = new QAction(texts::strip::exit(), m_mnuPrinc);
-    m_mnuEsci->setObjectName(QStringLiteral("mnuEsci"));
-    connect(m_mnuEsci, &QAction::triggered, this, [this] { mnuEsci_Click(); });
-    m_mnuPrinc->addAction(m_mnuEsci);
-}
-
-QMessageBox* FrmPrinc::warningBox() const
-{
-    const QList<QMessageBox*> open = warningBoxes();
-    return open.isEmpty() ? nullptr : open.last();
-}
-
-QList<QMessageBox*> FrmPrinc::warningBoxes() const
-{
-    QList<QMessageBox*> open;
-    for (const QPointer<QMessageBox>& box : m_warningBoxes)
-        if (box)
-            open.append(box);
-    return open;
-}
-
-QAction* FrmPrinc::mnuLayout(int index) const
-{
-    return index >= 1 && index <= kLayoutCount ? m_mnuLayout[index - 1] : nullptr;
+    auto* esci = new QAction(texts::strip::exit(), m_mnuPrinc);
+    esci->setObjectName(QStringLiteral("mnuEsci"));
+    connect(esci, &QAction::triggered, this, [this] { mnuEsci_Click(); });
+    m_mnuPrinc->addAction(esci);
 }
 
 void FrmPrinc::loadImageList()
@@ -388,14 +368,12 @@ void FrmPrinc::showWarning()
     // Never exec(): Qt fires no timer again while its handler sits in a nested
     // event loop, and the window must keep ticking behind the box. A box still
     // open from an earlier fall stays as it is; this fall gets a box of its own.
-    m_warningBoxes.removeAll(nullptr);
     auto* box =
         new QMessageBox(QMessageBox::Warning, texts::title(), m_state.Messaggio, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("warningBox"));
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
-    m_warningBoxes.append(box);
     box->show();
     // show() drops the stays-on-top hint, so it is set on the shown window.
     stacking::setAbove(box, true);

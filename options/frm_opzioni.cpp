@@ -185,18 +185,13 @@ bool FrmOpzioni::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-QString FrmOpzioni::outOfRangeText()
-{
-    return texts::options::outOfRange();
-}
-
 void FrmOpzioni::cmdOK_Click()
 {
     // Checked before anything is assigned, so that a refused threshold
     // leaves every setting as it was.
     const std::optional<quint8> soglia = thresholdForText(m_txtAvvisareA->text());
     if (!soglia) {
-        QMessageBox::warning(this, texts::title(), outOfRangeText());
+        QMessageBox::warning(this, texts::title(), texts::options::outOfRange());
         m_txtAvvisareA->setFocus(Qt::OtherFocusReason);
         m_txtAvvisareA->selectAll();
         return;

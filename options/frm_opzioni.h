@@ -20,15 +20,6 @@ class FrmOpzioni : public QDialog {
 public:
     explicit FrmOpzioni(Module1& module, QWidget* parent = nullptr);
 
-    QLineEdit* txtAvvisareA() const { return m_txtAvvisareA; }
-    QSlider* SliderPerc() const { return m_sliderPerc; }
-    QCheckBox* chkSipp() const { return m_chkSipp; }
-    QLineEdit* txtMessaggio() const { return m_txtMessaggio; }
-    QPushButton* cmdOK() const { return m_cmdOK; }
-    QPushButton* cmdAnnulla() const { return m_cmdAnnulla; }
-
-    static QString outOfRangeText();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
