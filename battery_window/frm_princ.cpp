@@ -48,20 +48,6 @@ constexpr TwipRect kSliderPerc{1080, 720, 2655, 255};
 
 constexpr int kFramePixels = 1;  // the thin frame we draw round the client area
 
-int buttonNumber(Qt::MouseButton button)
-{
-    switch (button) {
-        case Qt::LeftButton:
-            return mouse::kLeft;
-        case Qt::RightButton:
-            return mouse::kRight;
-        case Qt::MiddleButton:
-            return mouse::kMiddle;
-        default:
-            return 0;
-    }
-}
-
 QAction* separator(QObject* parent, const QString& name, bool visible)
 {
     auto* action = new QAction(parent);
@@ -222,7 +208,7 @@ void FrmPrinc::setUpTicking(const TickTiming* timing)
         m_scheduler = std::make_unique<TickScheduler>(*m_qtTimer, *m_steadyClock);
     }
     connect(&m_si, &PowerSource::changed, this, [this] { m_scheduler->wake(); });
-    connect(&m_si, &PowerSource::detailsChanged, this, &FrmPrinc::tipDetailsChanged);
+    connect(&m_si, &PowerSource::detailsChanged, this, &FrmPrinc::retellTip);
 }
 
 void FrmPrinc::placeControls()
@@ -266,37 +252,17 @@ void FrmPrinc::buildMenu()
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("div2"), true));
 
-    m_mnuOpzioni = new QAction(texts::strip::options(), m_mnuPrinc);
-    m_mnuOpzioni->setObjectName(QStringLiteral("mnuOpzioni"));
-    connect(m_mnuOpzioni, &QAction::triggered, this, [this] { mnuOpzioni_Click(); });
-    m_mnuPrinc->addAction(m_mnuOpzioni);
+    auto* opzioni = new QAction(texts::strip::options(), m_mnuPrinc);
+    opzioni->setObjectName(QStringLiteral("mnuOpzioni"));
+    connect(opzioni, &QAction::triggered, this, [this] { mnuOpzioni_Click(); });
+    m_mnuPrinc->addAction(opzioni);
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("mnu1"), true));
 
-    m_mnuEsci = new QAction(texts::strip::exit(), m_mnuPrinc);
-    m_mnuEsci->setObjectName(QStringLiteral("mnuEsci"));
-    connect(m_mnuEsci, &QAction::triggered, this, [this] { mnuEsci_Click(); });
-    m_mnuPrinc->addAction(m_mnuEsci);
-}
-
-QMessageBox* FrmPrinc::warningBox() const
-{
-    const QList<QMessageBox*> open = warningBoxes();
-    return open.isEmpty() ? nullptr : open.last();
-}
-
-QList<QMessageBox*> FrmPrinc::warningBoxes() const
-{
-    QList<QMessageBox*> open;
-    for (const QPointer<QMessageBox>& box : m_warningBoxes)
-        if (box)
-            open.append(box);
-    return open;
-}
-
-QAction* FrmPrinc::mnuLayout(int index) const
-{
-    return index >= 1 && index <= kLayoutCount ? m_mnuLayout[index - 1] : nullptr;
+    auto* esci = new QAction(texts::strip::exit(), m_mnuPrinc);
+    esci->setObjectName(QStringLiteral("mnuEsci"));
+    connect(esci, &QAction::triggered, this, [this] { mnuEsci_Click(); });
+    m_mnuPrinc->addAction(esci);
 }
 
 void FrmPrinc::loadImageList()
@@ -344,13 +310,12 @@ void FrmPrinc::mnuLayout_Click(int index)
 {
     for (QAction* item : m_mnuLayout)
         item->setChecked(false);
-    QAction* item = mnuLayout(index);
-    if (!item)
+    if (index < 1 || index > kLayoutCount)
         return;
-    item->setChecked(true);
-    const std::optional<LayoutSize> size = layoutSize(index);
-    const int width = m_scale.toPixelsX(size->widthTwips);
-    const int height = m_scale.toPixelsY(size->heightTwips);
+    m_mnuLayout[index - 1]->setChecked(true);
+    const LayoutSize size = kLayoutSizes[index - 1];
+    const int width = m_scale.toPixelsX(size.widthTwips);
+    const int height = m_scale.toPixelsY(size.heightTwips);
     setFixedSize(width, height);
     m_client->setGeometry(kFramePixels, kFramePixels, width - 2 * kFramePixels,
                           height - 2 * kFramePixels);
@@ -385,10 +350,7 @@ void FrmPrinc::Timer1_Timer()
     if (newCaption || line != lineBefore) {
         if (tipShown() && line != lineBefore)
             m_si.refreshDetails();
-        if (tipShown())
-            showTip();
-        else if (QAccessible::isActive())
-            describeStrip(tipWords({line, m_shownReading, m_si.batteryDetails()}, Voice::Speech));
+        retellTip();
     }
     if (applyWarningRule(m_state))
         showWarning();
@@ -406,14 +368,12 @@ void FrmPrinc::showWarning()
     // Never exec(): Qt fires no timer again while its handler sits in a nested
     // event loop, and the window must keep ticking behind the box. A box still
     // open from an earlier fall stays as it is; this fall gets a box of its own.
-    m_warningBoxes.removeAll(nullptr);
     auto* box =
         new QMessageBox(QMessageBox::Warning, texts::title(), m_state.Messaggio, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("warningBox"));
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
-    m_warningBoxes.append(box);
     box->show();
     // show() drops the stays-on-top hint, so it is set on the shown window.
     stacking::setAbove(box, true);
@@ -446,7 +406,7 @@ void FrmPrinc::mnuEsci_Click()
     m_module.Esci();
 }
 
-void FrmPrinc::mouseDownOn(MouseTarget target, int button, const QPoint& globalPos)
+void FrmPrinc::mouseDownOn(MouseTarget target, Qt::MouseButton button, const QPoint& globalPos)
 {
     const MouseResponse response = routeMouse(target, button);
     if (response.drag)
@@ -556,7 +516,7 @@ void FrmPrinc::hideTip()
         m_tip->hide();
 }
 
-void FrmPrinc::tipDetailsChanged()
+void FrmPrinc::retellTip()
 {
     if (tipShown())
         showTip();
@@ -595,7 +555,7 @@ bool FrmPrinc::eventFilter(QObject* watched, QEvent* event)
                 target = MouseTarget::ProgressBar;
             else if (watched == m_label1)
                 target = MouseTarget::Label1;
-            mouseDownOn(target, buttonNumber(me->button()), me->globalPosition().toPoint());
+            mouseDownOn(target, me->button(), me->globalPosition().toPoint());
             return true;
         }
         case QEvent::MouseMove:

@@ -7,7 +7,6 @@
 #include "tick_scheduler.h"
 #include "twips.h"
 
-#include <QList>
 #include <QPixmap>
 #include <QPoint>
 #include <QPointer>
@@ -20,7 +19,6 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QMessageBox;
 class QProgressBar;
 class QSlider;
 class QTimer;
@@ -64,31 +62,11 @@ public:
     void mnuLayout_Click(int index);
     // One tick of Timer1.
     void Timer1_Timer();
-    // The window's mouse routine for a press of button (1 left, 2 right, 4 middle).
-    void mouseDownOn(MouseTarget target, int button, const QPoint& globalPos);
+    // The window's mouse routine for a press of button.
+    void mouseDownOn(MouseTarget target, Qt::MouseButton button, const QPoint& globalPos);
 
-    // Controls, for the window's own code and its tests.
-    QLabel* lblPerc() const { return m_lblPerc; }
-    QProgressBar* ProgressBar() const { return m_progressBar; }
-    QLabel* imgStato() const { return m_imgStato; }
-    QLabel* Label1() const { return m_label1; }
-    QSlider* SliderPerc() const { return m_sliderPerc; }
-    QTimer* Timer1() const { return m_timer1; }
+    // Whether the tick sleeps, for tests: they stop Timer1 by hand.
     TickScheduler& tickScheduler() { return *m_scheduler; }
-    QMenu* MnuPrinc() const { return m_mnuPrinc; }
-    QAction* mnuLayout(int index) const;
-    QAction* mnuOpzioni() const { return m_mnuOpzioni; }
-    QAction* mnuEsci() const { return m_mnuEsci; }
-    // The number of the picture imgStato shows (25 after load).
-    int shownPicture() const { return m_shownPicture; }
-    // The newest warning box still open, else null.
-    QMessageBox* warningBox() const;
-    // Every warning box still open, oldest first: each fall to the threshold
-    // after a re-arming opens one of its own.
-    QList<QMessageBox*> warningBoxes() const;
-    QWidget* clientArea() const { return m_client; }
-    // The tool tip the strip shows on hover, while it is shown.
-    StatusTip* tip() const { return m_tip; }
 
 protected:
     // The tool tip on the strip (Label1 keeps its own), made when asked for.
@@ -123,8 +101,8 @@ private:
     void hideTip();
     // The strip's own description for a screen reader: the tip's lines.
     void describeStrip(const QString& spokenLines);
-    // The tip, when shown, says what the source has gathered since.
-    void tipDetailsChanged();
+    // The open tip, or else a listening screen reader, gets its lines anew.
+    void retellTip();
     // The place as set, in pixels (as far as X coordinates go).
     QPoint placedPixels() const;
     bool movedByUser() const;
@@ -156,15 +134,12 @@ private:
     std::unique_ptr<TickScheduler> m_scheduler;
     QMenu* m_mnuPrinc = nullptr;
     std::array<QAction*, 3> m_mnuLayout{};
-    QAction* m_mnuOpzioni = nullptr;
-    QAction* m_mnuEsci = nullptr;
 
     QVector<QPixmap> m_imageList1;  // index 0 holds picture 1
     int m_shownPicture = 0;
     // The readings behind what the last tick showed.
     int m_shownLine = power::kUnknown;
     int m_shownReading = kNotReadYet;
-    QList<QPointer<QMessageBox>> m_warningBoxes;
 
     // The place as set in twips, kept as set until the user drags the window
     // or it has to be brought on screen.

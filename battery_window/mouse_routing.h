@@ -1,16 +1,11 @@
 #pragma once
 
+#include <qnamespace.h>
+
 namespace tellavo {
 
 // The parts of the battery window a mouse press can land on.
 enum class MouseTarget { Surface, LblPerc, ImgStato, ProgressBar, Label1 };
-
-// Buttons as the window's mouse routine numbers them.
-namespace mouse {
-constexpr int kLeft = 1;
-constexpr int kRight = 2;
-constexpr int kMiddle = 4;
-}  // namespace mouse
 
 struct MouseResponse {
     bool drag = false;  // start the window manager's interactive move
@@ -20,11 +15,11 @@ struct MouseResponse {
 // The ">" label opens the menu for any button. Elsewhere the left button
 // alone drags and the right button alone opens the menu; the tests are
 // separate, and any other button does nothing.
-constexpr MouseResponse routeMouse(MouseTarget target, int button)
+constexpr MouseResponse routeMouse(MouseTarget target, Qt::MouseButton button)
 {
     if (target == MouseTarget::Label1)
         return MouseResponse{false, true};
-    return MouseResponse{button == mouse::kLeft, button == mouse::kRight};
+    return MouseResponse{button == Qt::LeftButton, button == Qt::RightButton};
 }
 
 }  // namespace tellavo

@@ -115,14 +115,17 @@ int main(int argc, char** argv)
     boxes.error = [](const QString& text) {
         std::fprintf(stderr, "tellavo_tick_bench: %s\n", qPrintable(text));
     };
-    Module1 module(
-        store, [&powerStatus](Module1& m) { return std::make_unique<FrmPrinc>(m, powerStatus); },
-        boxes);
+    FrmPrinc* window = nullptr;
+    const auto make = [&powerStatus, &window](Module1& m) {
+        auto made = std::make_unique<FrmPrinc>(m, powerStatus);
+        window = made.get();
+        return made;
+    };
+    Module1 module(store, make, boxes);
     if (module.Main() != 0)
         return 1;
-    auto* window = static_cast<FrmPrinc*>(module.frmPrinc());
     // The ticks are driven here, as fast as they go.
-    window->Timer1()->stop();
+    window->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     // Let start-up settle: the bus's answers to the first calls, the watchers'
     // deferred deletions, the first paint.
     QDeadlineTimer settle(500);
@@ -141,7 +144,7 @@ int main(int argc, char** argv)
 
     std::printf("source=%s ticks=%ld line=%d percent=%d label=%s", qPrintable(source), ticks,
                 powerStatus.read().acLineStatus, powerStatus.read().batteryLifePercent,
-                qPrintable(window->lblPerc()->text()));
+                qPrintable(window->findChild<QLabel*>(QStringLiteral("lblPerc"))->text()));
     if (heap)
         std::printf(" heap_growth=%lld",
                     static_cast<long long>(after) - static_cast<long long>(before));

@@ -32,8 +32,6 @@ public:
 
     AppState& state() { return m_state; }
     const AppState& state() const { return m_state; }
-    SettingsStore& store() { return m_store; }
-    PrincWindow* frmPrinc() const { return m_frmPrinc.get(); }
 
     // Start-up. 0 when the program goes on into the event loop, otherwise the
     // exit status after an error box.

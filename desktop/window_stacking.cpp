@@ -121,11 +121,6 @@ void setAbove(QWidget* window, bool above)
         handle->setFlags(flags);
 }
 
-bool isAbove(const QWidget* window)
-{
-    return window && window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-}
-
 Placement placementFor(const QByteArray& wmName)
 {
     // Every wlroots compositor's Xwayland window manager takes this name.

@@ -16,8 +16,6 @@ namespace tellavo::stacking {
 // QWidget::windowFlags() stale for the next caller.
 void setAbove(QWidget* window, bool above);
 
-bool isAbove(const QWidget* window);
-
 // Who keeps the indicator's size and place.
 enum class Placement {
     Managed,     // the window manager, which honours what the program asks

@@ -68,13 +68,13 @@ void FrmOpzioni::buildControls()
 
     // Made in the order the dialog declares them, so that where they overlap
     // the later ones lie above (the message box covers part of its label).
-    m_label3 = new QLabel(texts::options::messageCaption(), this);
-    m_label3->setObjectName(QStringLiteral("Label3"));
-    m_label2 = new QLabel(QStringLiteral(" % "), this);
-    m_label2->setObjectName(QStringLiteral("Label2"));
-    m_label1 = new QLabel(texts::options::thresholdCaption(), this);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    for (QLabel* l : {m_label1, m_label2, m_label3})
+    auto* label3 = new QLabel(texts::options::messageCaption(), this);
+    label3->setObjectName(QStringLiteral("Label3"));
+    auto* label2 = new QLabel(QStringLiteral(" % "), this);
+    label2->setObjectName(QStringLiteral("Label2"));
+    auto* label1 = new QLabel(texts::options::thresholdCaption(), this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    for (QLabel* l : {label1, label2, label3})
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     m_txtMessaggio = new QLineEdit(this);
@@ -108,13 +108,13 @@ void FrmOpzioni::buildControls()
     place(m_chkSipp, kChkSipp);
     place(m_sliderPerc, kSliderPerc);
     place(m_txtAvvisareA, kTxtAvvisareA);
-    place(m_label3, kLabel3);
-    place(m_label2, kLabel2);
-    place(m_label1, kLabel1);
+    place(label3, kLabel3);
+    place(label2, kLabel2);
+    place(label1, kLabel1);
 
     // An access key moves the focus to the control after its label.
-    m_label1->setBuddy(m_txtAvvisareA);
-    m_label3->setBuddy(m_txtMessaggio);
+    label1->setBuddy(m_txtAvvisareA);
+    label3->setBuddy(m_txtMessaggio);
     setTabOrder(m_txtAvvisareA, m_sliderPerc);
     setTabOrder(m_sliderPerc, m_chkSipp);
     setTabOrder(m_chkSipp, m_txtMessaggio);
@@ -185,18 +185,13 @@ bool FrmOpzioni::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-QString FrmOpzioni::outOfRangeText()
-{
-    return texts::options::outOfRange();
-}
-
 void FrmOpzioni::cmdOK_Click()
 {
     // Checked before anything is assigned, so that a refused threshold
     // leaves every setting as it was.
     const std::optional<quint8> soglia = thresholdForText(m_txtAvvisareA->text());
     if (!soglia) {
-        QMessageBox::warning(this, texts::title(), outOfRangeText());
+        QMessageBox::warning(this, texts::title(), texts::options::outOfRange());
         m_txtAvvisareA->setFocus(Qt::OtherFocusReason);
         m_txtAvvisareA->selectAll();
         return;

@@ -3,7 +3,6 @@
 #include <QDialog>
 
 class QCheckBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -21,15 +20,6 @@ class FrmOpzioni : public QDialog {
 public:
     explicit FrmOpzioni(Module1& module, QWidget* parent = nullptr);
 
-    QLineEdit* txtAvvisareA() const { return m_txtAvvisareA; }
-    QSlider* SliderPerc() const { return m_sliderPerc; }
-    QCheckBox* chkSipp() const { return m_chkSipp; }
-    QLineEdit* txtMessaggio() const { return m_txtMessaggio; }
-    QPushButton* cmdOK() const { return m_cmdOK; }
-    QPushButton* cmdAnnulla() const { return m_cmdAnnulla; }
-
-    static QString outOfRangeText();
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -41,12 +31,9 @@ private:
     void cmdOK_Click();
 
     Module1& m_module;
-    QLabel* m_label1 = nullptr;
     QLineEdit* m_txtAvvisareA = nullptr;
-    QLabel* m_label2 = nullptr;
     QSlider* m_sliderPerc = nullptr;
     QCheckBox* m_chkSipp = nullptr;
-    QLabel* m_label3 = nullptr;
     QLineEdit* m_txtMessaggio = nullptr;
     QPushButton* m_cmdOK = nullptr;
     QPushButton* m_cmdAnnulla = nullptr;

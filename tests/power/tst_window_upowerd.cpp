@@ -33,44 +33,44 @@ void TestWindowUpowerd::sleepsAndWakes()
     for (QTimer* timer : w->findChildren<QTimer*>())
         connect(timer, &QTimer::timeout, w, [&ticks] { ++ticks; });
 
-    QTRY_COMPARE_WITH_TIMEOUT(w->lblPerc()->text(), QStringLiteral(" 57%"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.label(), QStringLiteral(" 57%"), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(w->tickScheduler().asleep(), 3000);
-    QCOMPARE(w->shownPicture(), 5);
+    QCOMPARE(test::shownPicture(w), 5);
     ticks = 0;
     QTest::qWait(2500);
     QCOMPARE(ticks, 0);
-    QVERIFY(!w->Timer1()->isActive());
+    QVERIFY(!test::named<QTimer>(w, "Timer1")->isActive());
 
     // The kernel reports a lower charge: upowerd's signal wakes the tick.
     QVERIFY2(upowerd.send("battery 30 Discharging"), qPrintable(upowerd.answer()));
-    QTRY_COMPARE_WITH_TIMEOUT(w->lblPerc()->text(), QStringLiteral(" 30%"), 4000);
-    QTRY_COMPARE_WITH_TIMEOUT(w->shownPicture(), 8, 2500);
+    QTRY_COMPARE_WITH_TIMEOUT(h.label(), QStringLiteral(" 30%"), 4000);
+    QTRY_COMPARE_WITH_TIMEOUT(test::shownPicture(w), 8, 2500);
     QTRY_VERIFY_WITH_TIMEOUT(w->tickScheduler().asleep(), 2500);
 
     // The charger goes in: the mains picture, then sleep again.
     QVERIFY2(upowerd.send("ac 1"), qPrintable(upowerd.answer()));
-    QTRY_COMPARE_WITH_TIMEOUT(w->shownPicture(), 21, 4000);
+    QTRY_COMPARE_WITH_TIMEOUT(test::shownPicture(w), 21, 4000);
     QTRY_VERIFY_WITH_TIMEOUT(w->tickScheduler().asleep(), 2500);
     QVERIFY2(upowerd.send("ac 0"), qPrintable(upowerd.answer()));
-    QTRY_COMPARE_WITH_TIMEOUT(w->shownPicture(), 8, 4000);
+    QTRY_COMPARE_WITH_TIMEOUT(test::shownPicture(w), 8, 4000);
     QTRY_VERIFY_WITH_TIMEOUT(w->tickScheduler().asleep(), 2500);
 
     // A threshold above the charge, as OK in the options dialog sets it.
-    QVERIFY(!w->warningBox());
+    QVERIFY(!h.boxes.warningBox());
     h.state().Soglia = 35;
     h.module->settingsChanged();
-    QTRY_VERIFY_WITH_TIMEOUT(w->warningBox(), 1500);
-    w->warningBox()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(h.boxes.warningBox(), 1500);
+    h.boxes.warningBox()->close();
 
     // UPower goes: the files take over, read once a second.
     upowerd.kill();
     QTRY_VERIFY_WITH_TIMEOUT(!status.usingUPower(), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(w->lblPerc()->text(), QStringLiteral(" 88%"), 2500);
+    QTRY_COMPARE_WITH_TIMEOUT(h.label(), QStringLiteral(" 88%"), 2500);
     QVERIFY(!w->tickScheduler().asleep());
     ticks = 0;
     QTest::qWait(3500);
     QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
-    QVERIFY(w->Timer1()->isActive());
+    QVERIFY(test::named<QTimer>(w, "Timer1")->isActive());
 }
 
 QTEST_MAIN(TestWindowUpowerd)

@@ -55,6 +55,7 @@ struct Fixture {
     Log log;
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<Module1> module;
+    FakeWindow* made = nullptr;  // the window start-up made, if it did
 
     explicit Fixture(const QByteArray* file)
     {
@@ -70,10 +71,14 @@ struct Fixture {
         Module1::Boxes boxes;
         boxes.welcome = [this] { log.events << QStringLiteral("welcome"); };
         boxes.error = [this](const QString& text) { log.errors << text; };
-        module = std::make_unique<Module1>(
-            *store, [this](Module1&) { return std::make_unique<FakeWindow>(log); }, boxes);
+        const auto make = [this](Module1&) {
+            auto window = std::make_unique<FakeWindow>(log);
+            made = window.get();
+            return window;
+        };
+        module = std::make_unique<Module1>(*store, make, boxes);
     }
-    FakeWindow* window() const { return static_cast<FakeWindow*>(module->frmPrinc()); }
+    FakeWindow* window() const { return made; }
     QByteArray bytes() const
     {
         QFile f(path);
@@ -143,7 +148,7 @@ void TestModule1::startup()
     QCOMPARE(int(fx.module->state().Soglia), soglia);
     QCOMPARE(fx.module->state().Messaggio, messaggio);
     QCOMPARE(fx.module->state().Avvisato, kFalse);
-    QCOMPARE(stacking::isAbove(&fx.window()->m_widget), sipp == -1);
+    QCOMPARE(fx.window()->m_widget.windowFlags().testFlag(Qt::WindowStaysOnTopHint), sipp == -1);
     QCOMPARE(fx.bytes(), before);  // start-up writes nothing
 }
 
@@ -179,7 +184,7 @@ void TestModule1::startupErrors()
     for (const QString& part : mustName)
         QVERIFY2(fx.log.errors[0].contains(part), qPrintable(fx.log.errors[0]));
     QVERIFY(fx.log.errors[0].contains(fx.path));
-    QCOMPARE(fx.module->frmPrinc() != nullptr, windowMade);
+    QCOMPARE(fx.window() != nullptr, windowMade);
     QVERIFY(!fx.log.events.contains(QStringLiteral("welcome")));
     QCOMPARE(fx.bytes(), file);  // the store is left as it was
 }
@@ -229,15 +234,21 @@ void TestModule1::saveRoundTrip()
         Module1::Boxes boxes;
         boxes.welcome = [&] { log2.events << QStringLiteral("welcome"); };
         boxes.error = [&](const QString& text) { log2.errors << text; };
+        FakeWindow* w = nullptr;
         Module1 second(
-            store2, [&](Module1&) { return std::make_unique<FakeWindow>(log2); }, boxes);
+            store2,
+            [&](Module1&) {
+                auto window = std::make_unique<FakeWindow>(log2);
+                w = window.get();
+                return window;
+            },
+            boxes);
         QCOMPARE(second.Main(), 0);
         QVERIFY(log2.errors.isEmpty());
         QVERIFY(!log2.events.contains(QStringLiteral("welcome")));
         QCOMPARE(int(second.state().Soglia), 150);
         QCOMPARE(second.state().Sipp, kFalse);
         QCOMPARE(second.state().Messaggio, QStringLiteral("  Presto!\\ "));
-        auto* w = static_cast<FakeWindow*>(second.frmPrinc());
         QCOMPARE(w->m_left, left);
         QCOMPARE(w->m_top, top);
     }
@@ -286,7 +297,7 @@ void TestModule1::stackingFlag()
     stacking::setAbove(&w, start != 0);
     const QRect before = w.geometry();
     Module1::ImpostaPrimoPiano(&window, Boolean(flag));
-    QCOMPARE(stacking::isAbove(&w), above);
+    QCOMPARE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint), above);
     QCOMPARE(w.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), above);
     QVERIFY(w.isVisible());
     QCOMPARE(w.geometry(), before);

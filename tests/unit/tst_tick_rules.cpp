@@ -266,7 +266,7 @@ void TestTickRules::mouseRouting()
     QFETCH(int, button);
     QFETCH(bool, drag);
     QFETCH(bool, menu);
-    const MouseResponse r = routeMouse(target, button);
+    const MouseResponse r = routeMouse(target, Qt::MouseButton(button));
     QCOMPARE(r.drag, drag);
     QCOMPARE(r.menu, menu);
 }

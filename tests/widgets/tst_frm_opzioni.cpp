@@ -33,7 +33,7 @@
 #include <functional>
 #include <optional>
 
-using tellavo::test::row;
+using namespace tellavo::test;
 
 using namespace tellavo;
 
@@ -69,8 +69,8 @@ struct Harness : OwnSource, test::WindowHarness {
     }
     QString path() const { return store->fileName(); }
     QSettings::SettingsMap disk() const { return ini::parse(fileBytes(path())); }
-    QLineEdit* txt() const { return dialog->txtAvvisareA(); }
-    QSlider* slider() const { return dialog->SliderPerc(); }
+    QLineEdit* txt() const { return named<QLineEdit>(dialog.get(), "txtAvvisareA"); }
+    QSlider* slider() const { return named<QSlider>(dialog.get(), "SliderPerc"); }
     // The text becomes `text` at once, as by a paste over everything.
     void replaceText(const QString& text)
     {
@@ -221,8 +221,7 @@ void TestFrmOpzioni::captionsFit()
     QFETCH(Room, room);
     useTahoma(tahoma);
     Harness h(20, kTrue, QStringLiteral("Attacca la spina!!"));
-    QWidget* window = options ? static_cast<QWidget*>(h.dialog.get())
-                              : static_cast<FrmPrinc*>(h.module->frmPrinc());
+    QWidget* window = options ? static_cast<QWidget*>(h.dialog.get()) : h.w;
     QCOMPARE(QFontInfo(window->font()).family(),
              tahoma ? QStringLiteral("Tahoma") : QStringLiteral("DejaVu Sans"));
     // Every text each control shows; the percentage at its widest too.
@@ -275,7 +274,7 @@ void TestFrmOpzioni::windowShape()
     QVERIFY(!f.testFlag(Qt::WindowCloseButtonHint));
     QVERIFY(!f.testFlag(Qt::WindowMinMaxButtonsHint));
     QCOMPARE(h.txt()->geometry(), QRect(72, 8, 41, 19));
-    QCOMPARE(h.dialog->cmdOK()->geometry(), QRect(168, 104, 65, 25));
+    QCOMPARE(named<QPushButton>(h.dialog.get(), "cmdOK")->geometry(), QRect(168, 104, 65, 25));
     // The tab order, skipping the disabled check box.
     QStringList order;
     for (int i = 0; i < 5; ++i) {
@@ -411,11 +410,11 @@ void TestFrmOpzioni::okStores()
     Harness h(start, sipp ? kTrue : kFalse, old);
     QCOMPARE(h.txt()->text(), QString::number(start));
     QCOMPARE(h.slider()->value(), qMin(start, 100));
-    QCOMPARE(h.dialog->txtMessaggio()->text(), old);
-    QCOMPARE(h.dialog->chkSipp()->isChecked(), sipp);
-    QVERIFY(!h.dialog->chkSipp()->isEnabled());
+    QCOMPARE(named<QLineEdit>(h.dialog.get(), "txtMessaggio")->text(), old);
+    QCOMPARE(named<QCheckBox>(h.dialog.get(), "chkSipp")->isChecked(), sipp);
+    QVERIFY(!named<QCheckBox>(h.dialog.get(), "chkSipp")->isEnabled());
     QCOMPARE(QApplication::focusWidget(), h.txt());
-    static_cast<FrmPrinc*>(h.module->frmPrinc())->moveToTwips(1500.0f, 2250.0f);
+    h.w->moveToTwips(1500.0f, 2250.0f);
     if (noFile)
         QFile::remove(h.path());
     if (!threshold.isNull() && typed) {
@@ -425,18 +424,18 @@ void TestFrmOpzioni::okStores()
         h.replaceText(threshold);
     }
     if (!message.isNull() && typed) {
-        h.dialog->txtMessaggio()->setFocus();
-        QTest::keyClicks(h.dialog->txtMessaggio(), message);
+        named<QLineEdit>(h.dialog.get(), "txtMessaggio")->setFocus();
+        QTest::keyClicks(named<QLineEdit>(h.dialog.get(), "txtMessaggio"), message);
     } else if (!message.isNull()) {
-        h.dialog->txtMessaggio()->setText(message);
+        named<QLineEdit>(h.dialog.get(), "txtMessaggio")->setText(message);
     }
     QCOMPARE(h.txt()->text(), shown);
     QCOMPARE(h.slider()->value(), slider);
     QCOMPARE(int(h.state().Soglia), start);
     if (enter)
-        QTest::keyClick(h.dialog->txtMessaggio(), Qt::Key_Return);
+        QTest::keyClick(named<QLineEdit>(h.dialog.get(), "txtMessaggio"), Qt::Key_Return);
     else
-        h.dialog->cmdOK()->click();
+        named<QPushButton>(h.dialog.get(), "cmdOK")->click();
     const QString messaggio = message.isNull() ? old : typed ? old + message : message;
     QVERIFY(!h.dialog->isVisible());
     QCOMPARE(int(h.state().Soglia), shown.toInt());
@@ -471,18 +470,18 @@ void TestFrmOpzioni::nothingStored()
     Harness h(20, kTrue, QStringLiteral("ciao"));
     const QByteArray before = fileBytes(h.path());
     h.replaceText(text);
-    h.dialog->txtMessaggio()->setText(QStringLiteral("nuovo"));
+    named<QLineEdit>(h.dialog.get(), "txtMessaggio")->setText(QStringLiteral("nuovo"));
     const bool refused = how == QLatin1String("OK");
     QString shown;
     if (how == QLatin1String("Annulla")) {
-        h.dialog->cmdAnnulla()->click();
+        named<QPushButton>(h.dialog.get(), "cmdAnnulla")->click();
     } else if (how == QLatin1String("Esc")) {
-        QTest::keyClick(h.dialog->txtMessaggio(), Qt::Key_Escape);
+        QTest::keyClick(named<QLineEdit>(h.dialog.get(), "txtMessaggio"), Qt::Key_Escape);
     } else if (how == QLatin1String("close")) {
         h.dialog->close();
     } else if (how == QLatin1String("Return on Annulla")) {
-        h.dialog->cmdAnnulla()->setFocus();
-        QTest::keyClick(h.dialog->cmdAnnulla(), Qt::Key_Return);
+        named<QPushButton>(h.dialog.get(), "cmdAnnulla")->setFocus();
+        QTest::keyClick(named<QPushButton>(h.dialog.get(), "cmdAnnulla"), Qt::Key_Return);
     } else {
         QTimer::singleShot(0, h.dialog.get(), [&shown] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -490,10 +489,10 @@ void TestFrmOpzioni::nothingStored()
             shown = box->text();
             box->accept();
         });
-        h.dialog->cmdOK()->click();
+        named<QPushButton>(h.dialog.get(), "cmdOK")->click();
     }
     if (refused) {
-        QCOMPARE(shown, FrmOpzioni::outOfRangeText());
+        QCOMPARE(shown, QStringLiteral("La soglia deve essere un numero compreso tra 0 e 255."));
         QVERIFY(shown.contains(QStringLiteral("255")));
         QCOMPARE(h.dialog->focusWidget(), h.txt());
     }
@@ -508,22 +507,23 @@ void TestFrmOpzioni::accessKeys()
 {
     Harness h(20, kTrue, QStringLiteral("ciao"));
     QTest::keyClick(h.dialog.get(), Qt::Key_M, Qt::AltModifier);
-    QCOMPARE(QApplication::focusWidget(), h.dialog->txtMessaggio());
+    QCOMPARE(QApplication::focusWidget(), named<QLineEdit>(h.dialog.get(), "txtMessaggio"));
     QTest::keyClick(h.dialog.get(), Qt::Key_A, Qt::AltModifier);
     QCOMPARE(QApplication::focusWidget(), h.txt());
     QTest::keyClick(h.dialog.get(), Qt::Key_S, Qt::AltModifier);
-    QVERIFY(h.dialog->chkSipp()->isChecked());  // disabled: its key does nothing
+    QVERIFY(named<QCheckBox>(h.dialog.get(), "chkSipp")
+                ->isChecked());  // disabled: its key does nothing
 }
 
 void TestFrmOpzioni::reopeningShowsCurrentState()
 {
     Harness h(20, kTrue, QStringLiteral("ciao"));
     h.replaceText(QStringLiteral("44"));
-    h.dialog->cmdAnnulla()->click();
+    named<QPushButton>(h.dialog.get(), "cmdAnnulla")->click();
     h.open();
     QCOMPARE(h.txt()->text(), QStringLiteral("20"));
     h.replaceText(QStringLiteral("44"));
-    h.dialog->cmdOK()->click();
+    named<QPushButton>(h.dialog.get(), "cmdOK")->click();
     h.open();
     QCOMPARE(h.txt()->text(), QStringLiteral("44"));
     QCOMPARE(h.slider()->value(), 44);
@@ -534,7 +534,7 @@ void TestFrmOpzioni::reopeningShowsCurrentState()
 void TestFrmOpzioni::okWakesTheSleepingTickBeforeSaving()
 {
     Harness h(20, kTrue, QStringLiteral("ciao"));
-    auto* w = static_cast<FrmPrinc*>(h.module->frmPrinc());
+    auto* w = h.w;
     h.si.announcing = true;
     h.si.set(power::kAcOffline, 57);
     w->Timer1_Timer();
@@ -546,13 +546,13 @@ void TestFrmOpzioni::okWakesTheSleepingTickBeforeSaving()
     std::optional<bool> asleepAtTheBox;
     h.onError = [&] { asleepAtTheBox = w->tickScheduler().asleep(); };
     h.replaceText(QStringLiteral("60"));
-    h.dialog->cmdOK()->click();
+    named<QPushButton>(h.dialog.get(), "cmdOK")->click();
     QCOMPARE(h.errors.size(), 1);
     QCOMPARE(asleepAtTheBox, std::optional<bool>(false));
     QCOMPARE(int(h.state().Soglia), 60);
     // The next tick, on the window's own timer, gives the warning.
-    QTRY_VERIFY_WITH_TIMEOUT(w->warningBox(), 1500);
-    w->warningBox()->close();
+    QTRY_VERIFY_WITH_TIMEOUT(h.boxes.warningBox(), 1500);
+    h.boxes.warningBox()->close();
 }
 
 QTEST_MAIN(TestFrmOpzioni)

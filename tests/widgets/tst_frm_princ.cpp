@@ -10,7 +10,6 @@
 #include "settings_store.h"
 #include "status_tip.h"
 #include "window_harness.h"
-#include "window_stacking.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -31,7 +30,7 @@
 #include <QToolTip>
 
 using namespace tellavo;
-using tellavo::test::row;
+using namespace tellavo::test;
 
 Q_DECLARE_METATYPE(tellavo::MouseTarget)
 
@@ -56,15 +55,15 @@ QWidget* widgetFor(FrmPrinc* w, MouseTarget target)
 {
     switch (target) {
         case MouseTarget::Surface:
-            return w->clientArea();
+            return named(w, "client");
         case MouseTarget::LblPerc:
-            return w->lblPerc();
+            return named(w, "lblPerc");
         case MouseTarget::ImgStato:
-            return w->imgStato();
+            return named(w, "imgStato");
         case MouseTarget::ProgressBar:
-            return w->ProgressBar();
+            return named(w, "ProgressBar");
         case MouseTarget::Label1:
-            return w->Label1();
+            return named(w, "Label1");
     }
     return nullptr;
 }
@@ -74,7 +73,7 @@ QWidget* widgetFor(FrmPrinc* w, MouseTarget target)
 QPoint visiblePoint(FrmPrinc* w, QWidget* control)
 {
     const QRect shown = QRect(control->mapTo(w, QPoint(0, 0)), control->size())
-                            .intersected(w->clientArea()->geometry());
+                            .intersected(named(w, "client")->geometry());
     return control->mapFrom(w, shown.center());
 }
 
@@ -138,16 +137,18 @@ void TestFrmPrinc::afterLoad()
 {
     Harness h;
     QVERIFY(h.w);
-    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral("???%"));
-    QCOMPARE(h.w->shownPicture(), 25);
-    QVERIFY(!h.w->imgStato()->pixmap().isNull() || QPixmap(":/pictures/25.xpm").isNull());
-    QCOMPARE(h.w->ProgressBar()->minimum(), 0);
-    QCOMPARE(h.w->ProgressBar()->maximum(), 100);
-    QCOMPARE(h.w->Timer1()->interval(), 1000);
+    QCOMPARE(h.label(), QStringLiteral("???%"));
+    QCOMPARE(shownPicture(h.w), 25);
+    QVERIFY(!named<QLabel>(h.w, "imgStato")->pixmap().isNull() ||
+            QPixmap(":/pictures/25.xpm").isNull());
+    QCOMPARE(named<QProgressBar>(h.w, "ProgressBar")->minimum(), 0);
+    QCOMPARE(named<QProgressBar>(h.w, "ProgressBar")->maximum(), 100);
+    QCOMPARE(named<QTimer>(h.w, "Timer1")->interval(), 1000);
     QVERIFY(h.w->windowFlags().testFlag(Qt::FramelessWindowHint));
     QVERIFY(h.w->windowFlags().testFlag(Qt::Tool));
-    QCOMPARE(h.w->Label1()->toolTip(), QStringLiteral("Clic per aprire il menu"));
-    QVERIFY(stacking::isAbove(h.w));  // first run turns always-on-top on
+    QCOMPARE(named(h.w, "Label1")->toolTip(), QStringLiteral("Clic per aprire il menu"));
+    // The first run turns always-on-top on.
+    QVERIFY(h.w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
 void TestFrmPrinc::layouts_data()
@@ -175,26 +176,27 @@ void TestFrmPrinc::layouts()
     QCOMPARE(h.w->frameGeometry().size(), size);
     QCOMPARE(h.w->pos(), corner);
     for (int i = 1; i <= 3; ++i)
-        QCOMPARE(h.w->mnuLayout(i)->isChecked(), i == checked);
+        QCOMPARE(named<QAction>(h.w, QStringLiteral("mnuLayout%1").arg(i))->isChecked(),
+                 i == checked);
 }
 
 void TestFrmPrinc::controlsAtTheirPlaces()
 {
     Harness h;
     // Twips at 15 per pixel, inside a client area one frame pixel in.
-    QCOMPARE(h.w->clientArea()->geometry(), QRect(1, 1, 129, 17));
-    QCOMPARE(h.w->lblPerc()->geometry(), QRect(0, 1, 49, 17));
-    QCOMPARE(h.w->ProgressBar()->geometry(), QRect(34, 2, 65, 12));
-    QCOMPARE(h.w->imgStato()->geometry(), QRect(102, 0, 17, 17));
-    QCOMPARE(h.w->Label1()->geometry(), QRect(120, 0, 17, 17));
-    QCOMPARE(h.w->SliderPerc()->geometry(), QRect(72, 48, 177, 17));
+    QCOMPARE(named(h.w, "client")->geometry(), QRect(1, 1, 129, 17));
+    QCOMPARE(named(h.w, "lblPerc")->geometry(), QRect(0, 1, 49, 17));
+    QCOMPARE(named<QProgressBar>(h.w, "ProgressBar")->geometry(), QRect(34, 2, 65, 12));
+    QCOMPARE(named<QLabel>(h.w, "imgStato")->geometry(), QRect(102, 0, 17, 17));
+    QCOMPARE(named(h.w, "Label1")->geometry(), QRect(120, 0, 17, 17));
+    QCOMPARE(named<QSlider>(h.w, "SliderPerc")->geometry(), QRect(72, 48, 177, 17));
 }
 
 void TestFrmPrinc::menuItems()
 {
     Harness h;
     QStringList all;
-    for (QAction* a : h.w->MnuPrinc()->actions())
+    for (QAction* a : named<QMenu>(h.w, "MnuPrinc")->actions())
         all << QStringLiteral("%1|%2|%3")
                    .arg(a->isSeparator() ? QStringLiteral("-") : a->text())
                    .arg(a->isVisible() ? 1 : 0)
@@ -204,7 +206,7 @@ void TestFrmPrinc::menuItems()
              (QStringList{"-|0|hidden", "&Layout 1|0|hidden", "&Layout 2|0|hidden",
                           "&Layout 3 con opzioni|0|hidden", "----- &Mivor Tellavo 1.1 -----|1|0",
                           "-|1|1", "&Opzioni...|1|1", "-|1|1", "&Esci|1|1"}));
-    for (QAction* a : h.w->MnuPrinc()->actions())
+    for (QAction* a : named<QMenu>(h.w, "MnuPrinc")->actions())
         QVERIFY(a->shortcut().isEmpty());
 }
 
@@ -250,7 +252,7 @@ void TestFrmPrinc::mousePress()
     QTest::mousePress(control, button, Qt::NoModifier, at);
     QTest::qWait(20);
     QWidget* popup = QApplication::activePopupWidget();
-    QCOMPARE(popup == h.w->MnuPrinc(), menu);
+    QCOMPARE(popup == named<QMenu>(h.w, "MnuPrinc"), menu);
     if (popup) {
         // The menu opens at the pointer.
         QCOMPARE(popup->pos(), control->mapToGlobal(at));
@@ -288,12 +290,12 @@ void TestFrmPrinc::menuItemChosenWithLeftButtonOnly()
     QFETCH(bool, chosen);
     Harness h;
     QVERIFY(QTest::qWaitForWindowExposed(h.w));
-    QTest::mousePress(h.w->lblPerc(), Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
-    QTest::mouseRelease(h.w->lblPerc(), Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
-    QMenu* menu = h.w->MnuPrinc();
+    QTest::mousePress(named(h.w, "lblPerc"), Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
+    QTest::mouseRelease(named(h.w, "lblPerc"), Qt::RightButton, Qt::NoModifier, QPoint(3, 3));
+    QMenu* menu = named<QMenu>(h.w, "MnuPrinc");
     QTRY_COMPARE(QApplication::activePopupWidget(), menu);
     // A whole click of the button on "&Esci", which saves when it is chosen.
-    const QPoint esci = menu->actionGeometry(h.w->mnuEsci()).center();
+    const QPoint esci = menu->actionGeometry(named<QAction>(h.w, "mnuEsci")).center();
     QTest::mouseMove(menu, esci);
     QTest::mousePress(menu, button, Qt::NoModifier, esci);
     QTest::mouseRelease(menu, button, Qt::NoModifier, esci);
@@ -307,7 +309,7 @@ void TestFrmPrinc::doubleClickStartsOneDrag()
 {
     Harness h;
     QVERIFY(QTest::qWaitForWindowExposed(h.w));
-    QWidget* label = h.w->lblPerc();
+    QWidget* label = named(h.w, "lblPerc");
     const QPoint at(5, 5);
     const QPoint start = h.w->pos();
     QTest::mouseDClick(label, Qt::LeftButton, Qt::NoModifier, at);
@@ -325,7 +327,7 @@ void TestFrmPrinc::dragMovesAndPositionFollows()
     QVERIFY(QTest::qWaitForWindowExposed(h.w));
     QCOMPARE(h.w->leftTwips(), 100.0f);
     QCOMPARE(h.w->topTwips(), 100.0f);
-    QWidget* label = h.w->lblPerc();
+    QWidget* label = named(h.w, "lblPerc");
     const QPoint at(5, 5);
     QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, at);
     moveHeld(label, at + QPoint(100, 50), Qt::LeftButton);
@@ -365,7 +367,7 @@ void TestFrmPrinc::placeKeptOrBroughtOnScreen()
     QCOMPARE(h.w->leftTwips(), leftRead);
     QCOMPARE(h.w->topTwips(), topRead);
     // A click that does not move the window keeps the place.
-    QTest::mouseClick(h.w->lblPerc(), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    QTest::mouseClick(named(h.w, "lblPerc"), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
     QCOMPARE(h.w->leftTwips(), leftRead);
     QCOMPARE(h.w->topTwips(), topRead);
     // Only "Esci" and the options dialog's OK write the store.
@@ -387,7 +389,7 @@ void TestFrmPrinc::screenChangeBringsTheStripBack()
     Harness h;
     QVERIFY(QTest::qWaitForWindowExposed(h.w));
     // A drag may leave the strip partly off the screen, and it stays so.
-    QWidget* label = h.w->lblPerc();
+    QWidget* label = named(h.w, "lblPerc");
     QTest::mousePress(label, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     moveHeld(label, QPoint(755, 5), Qt::LeftButton);
     QTest::mouseRelease(label, Qt::LeftButton, Qt::NoModifier, QPoint(755, 5));
@@ -412,10 +414,10 @@ void TestFrmPrinc::sliderIsTheOnlyFocus()
 {
     Harness h;
     QVERIFY(QTest::qWaitForWindowActive(h.w));
-    QCOMPARE(QApplication::focusWidget(), h.w->SliderPerc());
+    QCOMPARE(QApplication::focusWidget(), named<QSlider>(h.w, "SliderPerc"));
     const QList<QWidget*> all = h.w->findChildren<QWidget*>();
     for (QWidget* child : all)
-        if (child != h.w->SliderPerc())
+        if (child != named<QSlider>(h.w, "SliderPerc"))
             QCOMPARE(child->focusPolicy(), Qt::NoFocus);
 }
 
@@ -425,27 +427,27 @@ void TestFrmPrinc::sliderPreview()
     QVERIFY(QTest::qWaitForWindowActive(h.w));
     h.tickAt(power::kAcOffline, 57);
     h.w->Timer1_Timer();
-    QCOMPARE(h.w->shownPicture(), 5);
+    QCOMPARE(shownPicture(h.w), 5);
     // Keys reach the slider in layout 1, where it lies out of sight.
     QTest::keyClick(h.w->windowHandle(), Qt::Key_End);
-    QCOMPARE(h.w->SliderPerc()->value(), 100);
+    QCOMPARE(named<QSlider>(h.w, "SliderPerc")->value(), 100);
     QCOMPARE(int(h.state().Perc), 100);
-    QCOMPARE(h.w->shownPicture(), 1);
-    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 57%"));
-    QCOMPARE(h.w->ProgressBar()->value(), 57);
+    QCOMPARE(shownPicture(h.w), 1);
+    QCOMPARE(h.label(), QStringLiteral(" 57%"));
+    QCOMPARE(named<QProgressBar>(h.w, "ProgressBar")->value(), 57);
     QTest::keyClick(h.w->windowHandle(), Qt::Key_PageDown);
-    QCOMPARE(h.w->SliderPerc()->value(), 95);
-    QCOMPARE(h.w->shownPicture(), 2);
+    QCOMPARE(named<QSlider>(h.w, "SliderPerc")->value(), 95);
+    QCOMPARE(shownPicture(h.w), 2);
     QTest::keyClick(h.w->windowHandle(), Qt::Key_Left);
-    QCOMPARE(h.w->SliderPerc()->value(), 94);
+    QCOMPARE(named<QSlider>(h.w, "SliderPerc")->value(), 94);
     QTest::keyClick(h.w->windowHandle(), Qt::Key_Home);
     QCOMPARE(int(h.state().Perc), 0);
-    QCOMPARE(h.w->shownPicture(), 2);  // 0 leaves the picture
+    QCOMPARE(shownPicture(h.w), 2);  // 0 leaves the picture
     // The next tick writes Perc again, and the tick after shows its picture.
     h.w->Timer1_Timer();
-    QCOMPARE(h.w->shownPicture(), 2);
+    QCOMPARE(shownPicture(h.w), 2);
     h.w->Timer1_Timer();
-    QCOMPARE(h.w->shownPicture(), 5);
+    QCOMPARE(shownPicture(h.w), 5);
 }
 
 void TestFrmPrinc::sliderPreviewWhenThumbLetGo()
@@ -453,10 +455,10 @@ void TestFrmPrinc::sliderPreviewWhenThumbLetGo()
     Harness h;
     h.w->mnuLayout_Click(3);  // the layout that shows the slider
     QVERIFY(QTest::qWaitForWindowExposed(h.w));
-    QSlider* slider = h.w->SliderPerc();
+    QSlider* slider = named<QSlider>(h.w, "SliderPerc");
     h.tickAt(power::kAcOffline, 57);
     h.w->Timer1_Timer();
-    QCOMPARE(h.w->shownPicture(), 5);
+    QCOMPARE(shownPicture(h.w), 5);
     // Drag the thumb from its place at 0 to the far end of the groove.
     QStyleOptionSlider option;
     option.initFrom(slider);
@@ -468,15 +470,15 @@ void TestFrmPrinc::sliderPreviewWhenThumbLetGo()
     for (int x = thumb.center().x(); x < slider->width(); x += 10) {
         QTest::mouseMove(slider, QPoint(x, thumb.center().y()));
         // The thumb moves; the picture waits.
-        QCOMPARE(h.w->shownPicture(), 5);
+        QCOMPARE(shownPicture(h.w), 5);
         QCOMPARE(int(h.state().Perc), 57);
     }
     QVERIFY(slider->sliderPosition() > 50);
     QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier,
                         QPoint(slider->width() - 1, thumb.center().y()));
     QCOMPARE(int(h.state().Perc), slider->value());
-    QCOMPARE(h.w->shownPicture(), *choosePicture(h.state().Perc, false));
-    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 57%"));
+    QCOMPARE(shownPicture(h.w), *choosePicture(h.state().Perc, false));
+    QCOMPARE(h.label(), QStringLiteral(" 57%"));
 }
 
 void TestFrmPrinc::tickOrderAndLag()
@@ -484,15 +486,15 @@ void TestFrmPrinc::tickOrderAndLag()
     Harness h;
     h.tickAt(power::kAcOffline, 57);
     // The first tick chooses from Perc 0, which leaves picture 25.
-    QCOMPARE(h.w->shownPicture(), 25);
-    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 57%"));
-    QCOMPARE(h.w->ProgressBar()->value(), 57);
+    QCOMPARE(shownPicture(h.w), 25);
+    QCOMPARE(h.label(), QStringLiteral(" 57%"));
+    QCOMPARE(named<QProgressBar>(h.w, "ProgressBar")->value(), 57);
     h.tickAt(power::kAcOnline, 30);
     // New source, previous tick's percentage: mains at 57 %.
-    QCOMPARE(h.w->shownPicture(), 18);
-    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 30%"));
+    QCOMPARE(shownPicture(h.w), 18);
+    QCOMPARE(h.label(), QStringLiteral(" 30%"));
     h.w->Timer1_Timer();
-    QCOMPARE(h.w->shownPicture(), 21);
+    QCOMPARE(shownPicture(h.w), 21);
     QCOMPARE(h.si.reads, 3);  // both readings from one read a tick
 }
 
@@ -500,12 +502,12 @@ void TestFrmPrinc::tickUnknownReadings()
 {
     Harness h(100);
     h.tickAt(power::kUnknown, power::kUnknown);
-    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral("!"));
-    QCOMPARE(h.w->ProgressBar()->value(), 100);
-    QVERIFY(!h.w->warningBox());  // unknown line status counts as mains
+    QCOMPARE(h.label(), QStringLiteral("!"));
+    QCOMPARE(named<QProgressBar>(h.w, "ProgressBar")->value(), 100);
+    QVERIFY(!h.boxes.warningBox());  // unknown line status counts as mains
     h.tickAt(power::kAcOffline, power::kUnknown);
-    QVERIFY(h.w->warningBox());  // unknown percentage counts as 100
-    h.w->warningBox()->close();
+    QVERIFY(h.boxes.warningBox());  // unknown percentage counts as 100
+    h.boxes.warningBox()->close();
 }
 
 void TestFrmPrinc::warningOncePerCrossing()
@@ -514,24 +516,24 @@ void TestFrmPrinc::warningOncePerCrossing()
     int boxes = 0;
     const auto tick = [&](int line, int perc) {
         h.si.set(line, perc);
-        const QMessageBox* before = h.w->warningBox();
+        const QMessageBox* before = h.boxes.warningBox();
         h.w->Timer1_Timer();
-        if (h.w->warningBox() && h.w->warningBox() != before)
+        if (h.boxes.warningBox() && h.boxes.warningBox() != before)
             ++boxes;
     };
     tick(power::kAcOffline, 21);
     QCOMPARE(boxes, 0);
     tick(power::kAcOffline, 20);
     QCOMPARE(boxes, 1);
-    h.w->warningBox()->close();
-    QTRY_VERIFY(!h.w->warningBox());
+    h.boxes.warningBox()->close();
+    QTRY_VERIFY(!h.boxes.warningBox());
     tick(power::kAcOnline, 19);
     tick(power::kAcOffline, 18);
     QCOMPARE(boxes, 1);  // plugging in and out below the threshold: no second box
     tick(power::kAcOffline, 21);
     tick(power::kAcOffline, 20);
     QCOMPARE(boxes, 2);
-    h.w->warningBox()->close();
+    h.boxes.warningBox()->close();
 }
 
 void TestFrmPrinc::warningBoxPerFallWhileOthersOpen()
@@ -539,14 +541,14 @@ void TestFrmPrinc::warningBoxPerFallWhileOthersOpen()
     Harness h(20);
     h.state().Messaggio = QStringLiteral("prima");
     h.tickAt(power::kAcOffline, 20);
-    QMessageBox* first = h.w->warningBox();
+    QMessageBox* first = h.boxes.warningBox();
     QVERIFY(first);
     // Re-armed and fallen again while the first box is still open.
     h.tickAt(power::kAcOffline, 21);
     h.state().Messaggio = QStringLiteral("seconda");
     h.tickAt(power::kAcOffline, 19);
-    QCOMPARE(h.w->warningBoxes().size(), 2);
-    QMessageBox* second = h.w->warningBox();
+    QCOMPARE(h.boxes.warningBoxes().size(), 2);
+    QMessageBox* second = h.boxes.warningBox();
     QVERIFY(second != first);
     QCOMPARE(first->text(), QStringLiteral("prima"));
     QCOMPARE(second->text(), QStringLiteral("seconda"));
@@ -554,18 +556,18 @@ void TestFrmPrinc::warningBoxPerFallWhileOthersOpen()
         QVERIFY(box->isVisible());
         QCOMPARE(box->windowModality(), Qt::ApplicationModal);
         QCOMPARE(box->textFormat(), Qt::PlainText);
-        QVERIFY(stacking::isAbove(box));
+        QVERIFY(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
     // Ticks go on behind both; a tick at the threshold gives no third box.
     h.tickAt(power::kAcOffline, 18);
-    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 18%"));
-    QCOMPARE(h.w->warningBoxes().size(), 2);
+    QCOMPARE(h.label(), QStringLiteral(" 18%"));
+    QCOMPARE(h.boxes.warningBoxes().size(), 2);
     // Closing one leaves the other.
     second->close();
-    QTRY_COMPARE(h.w->warningBoxes(), QList<QMessageBox*>{first});
+    QTRY_COMPARE(h.boxes.warningBoxes(), QList<QMessageBox*>{first});
     QVERIFY(first->isVisible());
     first->close();
-    QTRY_VERIFY(h.w->warningBoxes().isEmpty());
+    QTRY_VERIFY(h.boxes.warningBoxes().isEmpty());
 }
 
 void TestFrmPrinc::warningIsPlainTextAndDoesNotBlock()
@@ -573,20 +575,20 @@ void TestFrmPrinc::warningIsPlainTextAndDoesNotBlock()
     Harness h(50);
     h.state().Messaggio = QStringLiteral("<b>x</b> <img src=\"/etc/passwd\">");
     h.si.set(power::kAcOffline, 40);
-    h.w->Timer1()->start();
+    named<QTimer>(h.w, "Timer1")->start();
     // The ticks run on their own while the box is open.
-    QTRY_VERIFY_WITH_TIMEOUT(h.w->warningBox(), 3000);
-    QMessageBox* box = h.w->warningBox();
+    QTRY_VERIFY_WITH_TIMEOUT(h.boxes.warningBox(), 3000);
+    QMessageBox* box = h.boxes.warningBox();
     QCOMPARE(box->text(), h.state().Messaggio);
     QCOMPARE(box->textFormat(), Qt::PlainText);
     QCOMPARE(box->windowTitle(), QStringLiteral("Tellavo"));
     QCOMPARE(box->icon(), QMessageBox::Warning);
-    QVERIFY(stacking::isAbove(box));
+    QVERIFY(box->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     h.si.set(power::kAcOffline, 39);
-    QTRY_COMPARE_WITH_TIMEOUT(h.w->lblPerc()->text(), QStringLiteral(" 39%"), 3000);
-    QCOMPARE(h.w->warningBox(), box);
+    QTRY_COMPARE_WITH_TIMEOUT(h.label(), QStringLiteral(" 39%"), 3000);
+    QCOMPARE(h.boxes.warningBox(), box);
     box->close();
-    QTRY_VERIFY(!h.w->warningBox());
+    QTRY_VERIFY(!h.boxes.warningBox());
     QVERIFY(h.w->isVisible());  // closing the box does not end anything
 }
 
@@ -605,15 +607,15 @@ void TestFrmPrinc::sleepsOnlyOnAnAnnouncingSource()
     h.si.set(power::kAcOffline, 57);
     // The first tick leaves picture 25 and reads 57 %; the second shows its
     // picture, and a third would repeat the second.
-    h.w->Timer1()->start();
+    named<QTimer>(h.w, "Timer1")->start();
     h.w->Timer1_Timer();
     QVERIFY(!h.w->tickScheduler().asleep());
-    QVERIFY(h.w->Timer1()->isActive());
+    QVERIFY(named<QTimer>(h.w, "Timer1")->isActive());
     h.w->Timer1_Timer();
     QCOMPARE(h.w->tickScheduler().asleep(), announcing);
-    QCOMPARE(h.w->Timer1()->isActive(), !announcing);
-    QCOMPARE(h.w->lblPerc()->text(), QStringLiteral(" 57%"));
-    QCOMPARE(h.w->shownPicture(), 5);
+    QCOMPARE(named<QTimer>(h.w, "Timer1")->isActive(), !announcing);
+    QCOMPARE(h.label(), QStringLiteral(" 57%"));
+    QCOMPARE(shownPicture(h.w), 5);
 }
 
 void TestFrmPrinc::wakesOnItsOwnTimer_data()
@@ -641,9 +643,9 @@ void TestFrmPrinc::wakesOnItsOwnTimer()
     h.si.announcing = true;
     h.si.set(power::kAcOffline, 57);
     h.state().Soglia = 20;
-    h.w->Timer1()->start();
+    named<QTimer>(h.w, "Timer1")->start();
     QTRY_VERIFY_WITH_TIMEOUT(h.w->tickScheduler().asleep(), 5000);
-    QVERIFY(!h.w->Timer1()->isActive());
+    QVERIFY(!named<QTimer>(h.w, "Timer1")->isActive());
     const int reads = h.si.reads;
     QTest::qWait(1200);
     QCOMPARE(h.si.reads, reads);  // no tick
@@ -653,8 +655,8 @@ void TestFrmPrinc::wakesOnItsOwnTimer()
     } else if (event == QLatin1String("source")) {
         h.si.setAnnouncing(false);
     } else if (event == QLatin1String("slider")) {
-        h.w->SliderPerc()->setValue(90);
-        QCOMPARE(h.w->shownPicture(), 2);
+        named<QSlider>(h.w, "SliderPerc")->setValue(90);
+        QCOMPARE(shownPicture(h.w), 2);
     } else {
         h.state().Soglia = 60;
         h.state().Messaggio = QStringLiteral("nuova soglia");
@@ -663,25 +665,25 @@ void TestFrmPrinc::wakesOnItsOwnTimer()
     QVERIFY(!h.w->tickScheduler().asleep());
     // Then comes the tick, within a second.
     QTRY_VERIFY_WITH_TIMEOUT(h.si.reads > reads, 1500);
-    QCOMPARE(h.w->lblPerc()->text(), label);
+    QCOMPARE(h.label(), label);
     // Timer1 ticks again at its one-second interval, but the warning's tick
     // is all a new threshold needs.
-    QCOMPARE(h.w->Timer1()->isActive(), event != QLatin1String("settings"));
-    QCOMPARE(h.w->Timer1()->interval(), 1000);
-    QTRY_COMPARE_WITH_TIMEOUT(h.w->shownPicture(), picture, 1500);
+    QCOMPARE(named<QTimer>(h.w, "Timer1")->isActive(), event != QLatin1String("settings"));
+    QCOMPARE(named<QTimer>(h.w, "Timer1")->interval(), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(shownPicture(h.w), picture, 1500);
     if (event == QLatin1String("source")) {
         QTest::qWait(1200);
-        QVERIFY(h.w->Timer1()->isActive());
+        QVERIFY(named<QTimer>(h.w, "Timer1")->isActive());
         QVERIFY(!h.w->tickScheduler().asleep());
     } else {
         QTRY_VERIFY_WITH_TIMEOUT(h.w->tickScheduler().asleep(), 3000);
     }
     if (event == QLatin1String("settings")) {
-        QVERIFY(h.w->warningBox());
-        QCOMPARE(h.w->warningBox()->text(), QStringLiteral("nuova soglia"));
-        h.w->warningBox()->close();
+        QVERIFY(h.boxes.warningBox());
+        QCOMPARE(h.boxes.warningBox()->text(), QStringLiteral("nuova soglia"));
+        h.boxes.warningBox()->close();
     } else {
-        QVERIFY(!h.w->warningBox());
+        QVERIFY(!h.boxes.warningBox());
     }
 }
 
@@ -702,7 +704,7 @@ void TestFrmPrinc::exitSavesThroughMenu()
                 menu->setActiveAction(a);
         QTest::keyClick(menu, Qt::Key_Return);
     });
-    QTest::mousePress(h.w->Label1(), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
+    QTest::mousePress(named(h.w, "Label1"), Qt::LeftButton, Qt::NoModifier, QPoint(3, 3));
     QTest::qWait(50);
     QFile f(h.store->fileName());
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -749,7 +751,7 @@ void TestFrmPrinc::tipWhenAskedFor()
     const QPoint at = visiblePoint(h.w, target);
     QHelpEvent help(QEvent::ToolTip, at, target->mapToGlobal(at));
     QApplication::sendEvent(target, &help);
-    QPointer<StatusTip> own = h.w->tip();
+    QPointer<StatusTip> own = h.w->findChild<StatusTip*>();
     QCOMPARE(own && own->isVisible() ? own->text() : QToolTip::text(), tip);
     const bool shown = tip.startsWith(QLatin1String("In scarica"));
     QCOMPARE(h.si.detailsReads, shown ? 1 : 0);
@@ -792,15 +794,16 @@ void TestFrmPrinc::tipWhenAskedFor()
     // Once hidden (a press anywhere), a later round leaves it hidden, and it
     // is gone, for a screen reader too; the next hover makes it anew.
     const QString before = own->text();
-    QTest::mousePress(h.w->lblPerc(), Qt::LeftButton);
-    QTest::mouseRelease(h.w->lblPerc(), Qt::LeftButton);
+    QTest::mousePress(named(h.w, "lblPerc"), Qt::LeftButton);
+    QTest::mouseRelease(named(h.w, "lblPerc"), Qt::LeftButton);
     QVERIFY(!own->isVisible());
     emit h.si.detailsChanged();
     QTRY_VERIFY(!own);
-    QVERIFY(!h.w->tip());
+    QVERIFY(!h.w->findChild<StatusTip*>());
     QApplication::sendEvent(target, &help);
-    QVERIFY(h.w->tip() && h.w->tip()->isVisible());
-    QCOMPARE(h.w->tip()->text(), before);
+    const StatusTip* again = h.w->findChild<StatusTip*>();
+    QVERIFY(again && again->isVisible());
+    QCOMPARE(again->text(), before);
 }
 
 // What a screen reader reads, through Qt's accessibility interfaces, where the
@@ -811,13 +814,14 @@ void TestFrmPrinc::screenReaderFollowsTheStrip()
     const auto read = [](QWidget* w, QAccessible::Text t) {
         return QAccessible::queryAccessibleInterface(w)->text(t);
     };
-    QCOMPARE(read(h.w->lblPerc(), QAccessible::Name), QStringLiteral("Carica: nessuna lettura"));
+    QCOMPARE(read(named(h.w, "lblPerc"), QAccessible::Name),
+             QStringLiteral("Carica: nessuna lettura"));
     h.tickAt(power::kAcOnline, power::kUnknown);
-    QCOMPARE(read(h.w->lblPerc(), QAccessible::Name), QStringLiteral("Carica sconosciuta"));
-    QCOMPARE(read(h.w->ProgressBar(), QAccessible::Description),
+    QCOMPARE(read(named(h.w, "lblPerc"), QAccessible::Name), QStringLiteral("Carica sconosciuta"));
+    QCOMPARE(read(named<QProgressBar>(h.w, "ProgressBar"), QAccessible::Description),
              QStringLiteral("Carica sconosciuta, la barra resta piena"));
-    h.w->SliderPerc()->setValue(57);
-    QCOMPARE(read(h.w->imgStato(), QAccessible::Description),
+    named<QSlider>(h.w, "SliderPerc")->setValue(57);
+    QCOMPARE(read(named<QLabel>(h.w, "imgStato"), QAccessible::Description),
              QStringLiteral("Alimentazione da rete, in carica, livello 6 su 10"));
 }
 

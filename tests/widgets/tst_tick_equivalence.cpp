@@ -10,6 +10,7 @@
 #include "ini_format.h"
 #include "module1.h"
 #include "settings_store.h"
+#include "window_harness.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -29,6 +30,7 @@
 #include <vector>
 
 using namespace tellavo;
+using namespace tellavo::test;
 
 namespace {
 
@@ -253,23 +255,26 @@ Timeline run(SettingsStore& store, const Sequence& seq, bool sleeping,
     VirtualClock clock;
     VirtualTimer timer(clock);
     FrmPrinc::TickTiming timing{timer, clock};
+    BoxCounter boxes;
     auto w = std::make_unique<FrmPrinc>(module, si, &timing);
+    auto* const label = named<QLabel>(w.get(), "lblPerc");
+    auto* const bar = named<QProgressBar>(w.get(), "ProgressBar");
+    auto* const slider = named<QSlider>(w.get(), "SliderPerc");
 
     int boxesOpened = 0;
     QList<QPointer<QMessageBox>> known;
     const auto record = [&] {
-        for (QMessageBox* open : w->warningBoxes()) {
+        for (QMessageBox* open : boxes.warningBoxes()) {
             if (!known.contains(open)) {
                 known.append(open);
                 ++boxesOpened;
             }
         }
-        QMessageBox* box = w->warningBox();
+        QMessageBox* box = boxes.warningBox();
         const AppState& st = module.state();
-        Shown now{
-            w->lblPerc()->text(), w->ProgressBar()->value(),     w->shownPicture(), boxesOpened,
-            box != nullptr,       box ? box->text() : QString(), st.Perc,           st.Rete,
-            st.Avvisato};
+        Shown now{label->text(), bar->value(),   shownPicture(w.get()),
+                  boxesOpened,   box != nullptr, box ? box->text() : QString(),
+                  st.Perc,       st.Rete,        st.Avvisato};
         if (out.states.empty() || !(out.states.back() == now)) {
             out.states.push_back(now);
             out.at.push_back(clock.now);
@@ -288,12 +293,12 @@ Timeline run(SettingsStore& store, const Sequence& seq, bool sleeping,
                 si.setAnnouncing(sleeping && e.announcing);
                 break;
             case Kind::SliderMove:
-                w->SliderPerc()->setValue(e.value);
+                slider->setValue(e.value);
                 break;
             case Kind::SliderClick: {
                 QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2),
                                     Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-                QCoreApplication::sendEvent(w->SliderPerc(), &release);
+                QCoreApplication::sendEvent(slider, &release);
                 break;
             }
             case Kind::Threshold:
@@ -303,7 +308,7 @@ Timeline run(SettingsStore& store, const Sequence& seq, bool sleeping,
                 w->settingsChanged();
                 break;
             case Kind::CloseBox:
-                if (QMessageBox* box = w->warningBox()) {
+                if (QMessageBox* box = boxes.warningBox()) {
                     box->close();
                     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
                 }
@@ -348,7 +353,7 @@ Timeline run(SettingsStore& store, const Sequence& seq, bool sleeping,
         }
         record();
     }
-    qDeleteAll(w->warningBoxes());
+    qDeleteAll(boxes.warningBoxes());
     w.reset();
     // Nothing runs an event loop here; what the run posted must not pile up.
     QCoreApplication::sendPostedEvents();

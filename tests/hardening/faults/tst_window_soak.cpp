@@ -166,7 +166,7 @@ void TestWindowSoak::soak()
     BoxCounter boxes;
     WindowHarness h(*si, kSoglia);
     QVERIFY(h.w);
-    QCOMPARE(h.w->Timer1()->interval(), 1000);
+    QCOMPARE(named<QTimer>(h.w, "Timer1")->interval(), 1000);
     int opened = 0;  // as the window reports them
     QStringList wrong;
 
@@ -175,10 +175,10 @@ void TestWindowSoak::soak()
             const int t = int(tick % kCycle);
             const Reading r = schedule(tick);
             set(r);
-            const QMessageBox* before = h.w->warningBox();
+            const QMessageBox* before = h.boxes.warningBox();
             h.w->Timer1_Timer();
             QCoreApplication::processEvents();
-            if (h.w->warningBox() && h.w->warningBox() != before)
+            if (h.boxes.warningBox() && h.boxes.warningBox() != before)
                 ++opened;
             const QString want =
                 r.percent == kUnknown ? QStringLiteral("!") : QStringLiteral(" %1%").arg(r.percent);
@@ -246,7 +246,7 @@ void TestWindowSoak::soak()
              qPrintable(QStringLiteral("%1 bytes more after %2 boxes")
                             .arg(after - middle)
                             .arg(boxesSecondHalf)));
-    QVERIFY(!h.w->warningBox());
+    QVERIFY(!h.boxes.warningBox());
 }
 
 QTEST_MAIN(TestWindowSoak)

@@ -183,7 +183,8 @@ void TestWindowSysfsFaults::badFiles()
         Ticker ticker{h};
         ticker.during(200);  // ten ticks: the window comes back from each
         QCOMPARE(h.label(), label);
-        QCOMPARE(h.w->ProgressBar()->value(), label == QLatin1String("!") ? 100 : 40);
+        QCOMPARE(named<QProgressBar>(h.w, "ProgressBar")->value(),
+                 label == QLatin1String("!") ? 100 : 40);
         QCOMPARE(counter.shown(), boxes);
         QVERIFY2(ticker.insane.isEmpty(), qPrintable(ticker.insane.join(QLatin1Char('|'))));
 

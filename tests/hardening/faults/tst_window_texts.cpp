@@ -126,14 +126,14 @@ void TestWindowTexts::messageEndToEnd()
     BoxCounter boxes;
     WindowHarness h(si, 20);
     QVERIFY(h.w);
-    QAction* options = h.w->mnuOpzioni();
+    QAction* options = named<QAction>(h.w, "mnuOpzioni");
 
     // Pasted over the old text and committed.
     QGuiApplication::clipboard()->setText(text);
     QString problem = insideDialog(
         [&] { options->trigger(); },
         [&](FrmOpzioni* d) -> QString {
-            QLineEdit* edit = d->txtMessaggio();
+            QLineEdit* edit = named<QLineEdit>(d, "txtMessaggio");
             edit->setFocus();
             edit->selectAll();
             QTest::keySequence(edit, QKeySequence::Paste);
@@ -144,7 +144,7 @@ void TestWindowTexts::messageEndToEnd()
             const QString rich = richLabels(d, text);
             if (!rich.isEmpty())
                 return QStringLiteral("labels not plain text: ") + rich;
-            QTest::mouseClick(d->cmdOK(), Qt::LeftButton);
+            QTest::mouseClick(named(d, "cmdOK"), Qt::LeftButton);
             return d->isVisible() ? QStringLiteral("OK did not close the dialog") : QString();
         });
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
@@ -174,7 +174,7 @@ void TestWindowTexts::messageEndToEnd()
     // The next tick on battery below the threshold shows it, as it is.
     h.tick();
     QCOMPARE(boxes.shown(), 1);
-    QMessageBox* box = h.w->warningBox();
+    QMessageBox* box = h.boxes.warningBox();
     QVERIFY(box);
     QCOMPARE(box->textFormat(), Qt::PlainText);
     QCOMPARE(box->text(), text);
@@ -190,11 +190,11 @@ void TestWindowTexts::messageEndToEnd()
     problem =
         insideDialog([&] { options->trigger(); },
                      [&](FrmOpzioni* d) -> QString {
-                         if (d->txtMessaggio()->text() != text)
+                         if (named<QLineEdit>(d, "txtMessaggio")->text() != text)
                              return QStringLiteral("loaded, the box holds %1 characters of %2")
-                                 .arg(d->txtMessaggio()->text().size())
+                                 .arg(named<QLineEdit>(d, "txtMessaggio")->text().size())
                                  .arg(text.size());
-                         QTest::mouseClick(d->cmdOK(), Qt::LeftButton);
+                         QTest::mouseClick(named(d, "cmdOK"), Qt::LeftButton);
                          return QString();
                      });
     QVERIFY2(problem.isEmpty(), qPrintable(problem));

@@ -306,7 +306,7 @@ void TestWindowUPowerFaults::badValues()
     QVERIFY2(ticker.until(settled, kSoon), qPrintable(m_h->label()));
     ticker.during(400);  // a liveness period: a fetched value would show by now
     QCOMPARE(m_h->label(), settled);
-    QCOMPARE(m_h->w->ProgressBar()->value(),
+    QCOMPARE(named<QProgressBar>(m_h->w, "ProgressBar")->value(),
              settled == kNoReading ? 100 : settled.mid(1).chopped(1).toInt());
     QCOMPARE(m_boxes->shown(), 0);
 
@@ -369,7 +369,7 @@ void TestWindowUPowerFaults::serviceHangs()
 {
     QVERIFY(m_env.startMock());
     QVERIFY(startWindow(true));
-    QSignalSpy productTicks(m_h->w->Timer1(), &QTimer::timeout);
+    QSignalSpy productTicks(named<QTimer>(m_h->w, "Timer1"), &QTimer::timeout);
     Heartbeat heart;
     Ticker ticker{*m_h};
 

@@ -79,7 +79,13 @@ struct Program {
     FakePowerSource power;
     SettingsStore store;
     Recorded rec;
-    Module1 module{store, [this](Module1& m) { return std::make_unique<FrmPrinc>(m, power); },
+    PrincWindow* window = nullptr;  // once start-up has made it
+    Module1 module{store,
+                   [this](Module1& m) {
+                       auto made = std::make_unique<FrmPrinc>(m, power);
+                       window = made.get();
+                       return made;
+                   },
                    recordingBoxes(rec)};
 };
 
@@ -124,15 +130,15 @@ int runStart(QApplication& app, const QStringList& args)
     out[QLatin1String("mainStatus")] = status;
     out[QLatin1String("welcome")] = rec.welcome;
     out[QLatin1String("startErrors")] = QJsonArray::fromStringList(rec.errors);
-    out[QLatin1String("window")] = module.frmPrinc() != nullptr;
+    out[QLatin1String("window")] = program.window != nullptr;
     const AppState& st = module.state();
     out[QLatin1String("soglia")] = int(st.Soglia);
     out[QLatin1String("sipp")] = int(st.Sipp);
     out[QLatin1String("avvisato")] = int(st.Avvisato);
     out[QLatin1String("messaggio")] = st.Messaggio;
-    if (module.frmPrinc()) {
-        out[QLatin1String("sx")] = double(module.frmPrinc()->leftTwips());
-        out[QLatin1String("top")] = double(module.frmPrinc()->topTwips());
+    if (program.window) {
+        out[QLatin1String("sx")] = double(program.window->leftTwips());
+        out[QLatin1String("top")] = double(program.window->topTwips());
     }
 
     if (status == 0 && esci) {
@@ -144,7 +150,7 @@ int runStart(QApplication& app, const QStringList& args)
         if (messaggio)
             module.state().Messaggio = *messaggio;
         if (sx)
-            module.frmPrinc()->moveToTwips(*sx, *top);
+            program.window->moveToTwips(*sx, *top);
         QTimer::singleShot(0, &app, [&module] { module.Esci(); });
         status = app.exec();
         out[QLatin1String("esciStatus")] = status;
@@ -170,7 +176,7 @@ int runLoop(QApplication& app, int instance, int life)
         st.Soglia = quint8(instance);
         st.Sipp = iteration % 2 == 0 ? kTrue : kFalse;
         st.Messaggio = settings_hardening::loopMessage(instance, life, iteration);
-        module.frmPrinc()->moveToTwips(float(iteration), float(-iteration));
+        program.window->moveToTwips(float(iteration), float(-iteration));
         if (!module.SalvaImpostazioni()) {
             fprintf(stderr, "save %d failed: %s\n", iteration,
                     qPrintable(rec.errors.join(QLatin1String(" | "))));
