@@ -136,7 +136,7 @@ void FrmPrinc::buildControls()
     m_label1->setTextFormat(Qt::PlainText);
     m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_label1->setAutoFillBackground(true);
-    m_label1->setToolTip(texts::strip::menuHint());
+    m_label1->setToolTip(texts::strip::kMenuHint);
 
     // The bar has a window of its own and lies above the labels where they overlap.
     m_progressBar = new QProgressBar(m_client);
@@ -245,21 +245,21 @@ void FrmPrinc::buildMenu()
         m_mnuPrinc->addAction(item);
     }
 
-    auto* info = new QAction(texts::strip::info(), m_mnuPrinc);
+    auto* info = new QAction(texts::strip::kInfo, m_mnuPrinc);
     info->setObjectName(QStringLiteral("mnuInfoOn"));
     info->setEnabled(false);
     m_mnuPrinc->addAction(info);
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("div2"), true));
 
-    auto* opzioni = new QAction(texts::strip::options(), m_mnuPrinc);
+    auto* opzioni = new QAction(texts::strip::kOptions, m_mnuPrinc);
     opzioni->setObjectName(QStringLiteral("mnuOpzioni"));
     connect(opzioni, &QAction::triggered, this, [this] { mnuOpzioni_Click(); });
     m_mnuPrinc->addAction(opzioni);
 
     m_mnuPrinc->addAction(separator(m_mnuPrinc, QStringLiteral("mnu1"), true));
 
-    auto* esci = new QAction(texts::strip::exit(), m_mnuPrinc);
+    auto* esci = new QAction(texts::strip::kExit, m_mnuPrinc);
     esci->setObjectName(QStringLiteral("mnuEsci"));
     connect(esci, &QAction::triggered, this, [this] { mnuEsci_Click(); });
     m_mnuPrinc->addAction(esci);
@@ -369,7 +369,7 @@ void FrmPrinc::showWarning()
     // event loop, and the window must keep ticking behind the box. A box still
     // open from an earlier fall stays as it is; this fall gets a box of its own.
     auto* box =
-        new QMessageBox(QMessageBox::Warning, texts::title(), m_state.Messaggio, QMessageBox::Ok);
+        new QMessageBox(QMessageBox::Warning, texts::kTitle, m_state.Messaggio, QMessageBox::Ok);
     box->setObjectName(QStringLiteral("warningBox"));
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -500,7 +500,7 @@ void FrmPrinc::describeStrip(const QString& spokenLines)
     // Explored with a screen reader's keys, the strip tells what its tip
     // would: the strip never takes the focus, and a hover needs a mouse.
     const QString description =
-        spokenLines.isEmpty() ? texts::strip::windowDescription() : spokenLines;
+        spokenLines.isEmpty() ? texts::strip::kWindowDescription : spokenLines;
     if (accessibleDescription() != description)
         setAccessibleDescription(description);
 }

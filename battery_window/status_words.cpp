@@ -55,12 +55,12 @@ QString pictureDescription(int picture)
 StatusWords statusWords(const StatusInput& input)
 {
     StatusWords words;
-    words.window = {texts::title(), texts::strip::windowDescription()};
+    words.window = {texts::kTitle, texts::strip::kWindowDescription};
     words.percent = {percentName(input.batteryLifePercent), QString()};
-    words.bar = {texts::strip::barName(), barDescription(input.batteryLifePercent)};
-    words.picture = {texts::strip::pictureName(), pictureDescription(input.picture)};
-    words.menu = {texts::strip::menuName(), texts::strip::menuHint()};
-    words.slider = {texts::strip::sliderName(), texts::strip::sliderDescription()};
+    words.bar = {texts::strip::kBarName, barDescription(input.batteryLifePercent)};
+    words.picture = {texts::strip::kPictureName, pictureDescription(input.picture)};
+    words.menu = {texts::strip::kMenuName, texts::strip::kMenuHint};
+    words.slider = {texts::strip::kSliderName, texts::strip::kSliderDescription};
     return words;
 }
 

@@ -42,7 +42,7 @@ FrmOpzioni::FrmOpzioni(Module1& module, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_module(module)
 {
     setObjectName(QStringLiteral("frmOpzioni"));
-    setWindowTitle(texts::options::title());
+    setWindowTitle(texts::options::kTitle);
     setModal(true);
     buildControls();
     caption_fit::fitFont(this, caption_fit::captionsOf(this));
@@ -68,11 +68,11 @@ void FrmOpzioni::buildControls()
 
     // Made in the order the dialog declares them, so that where they overlap
     // the later ones lie above (the message box covers part of its label).
-    auto* label3 = new QLabel(texts::options::messageCaption(), this);
+    auto* label3 = new QLabel(texts::options::kMessageCaption, this);
     label3->setObjectName(QStringLiteral("Label3"));
     auto* label2 = new QLabel(QStringLiteral(" % "), this);
     label2->setObjectName(QStringLiteral("Label2"));
-    auto* label1 = new QLabel(texts::options::thresholdCaption(), this);
+    auto* label1 = new QLabel(texts::options::kThresholdCaption, this);
     label1->setObjectName(QStringLiteral("Label1"));
     for (QLabel* l : {label1, label2, label3})
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -81,13 +81,13 @@ void FrmOpzioni::buildControls()
     m_txtMessaggio->setObjectName(QStringLiteral("txtMessaggio"));
     m_txtMessaggio->setMaxLength(std::numeric_limits<int>::max());  // no limit
 
-    m_cmdAnnulla = new QPushButton(texts::options::cancel(), this);
+    m_cmdAnnulla = new QPushButton(texts::options::kCancelCaption, this);
     m_cmdAnnulla->setObjectName(QStringLiteral("cmdAnnulla"));
-    m_cmdOK = new QPushButton(texts::options::ok(), this);
+    m_cmdOK = new QPushButton(texts::options::kOkCaption, this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
     m_cmdOK->setDefault(true);
 
-    m_chkSipp = new QCheckBox(texts::options::alwaysOnTop(), this);
+    m_chkSipp = new QCheckBox(texts::options::kAlwaysOnTopCaption, this);
     m_chkSipp->setObjectName(QStringLiteral("chkSipp"));
     m_chkSipp->setEnabled(false);
 
@@ -191,7 +191,7 @@ void FrmOpzioni::cmdOK_Click()
     // leaves every setting as it was.
     const std::optional<quint8> soglia = thresholdForText(m_txtAvvisareA->text());
     if (!soglia) {
-        QMessageBox::warning(this, texts::title(), texts::options::outOfRange());
+        QMessageBox::warning(this, texts::kTitle, texts::options::kOutOfRange);
         m_txtAvvisareA->setFocus(Qt::OtherFocusReason);
         m_txtAvvisareA->selectAll();
         return;

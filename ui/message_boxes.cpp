@@ -9,8 +9,8 @@ namespace tellavo::ui {
 Module1::Boxes standardBoxes()
 {
     Module1::Boxes boxes;
-    boxes.welcome = [] { QMessageBox::information(nullptr, texts::title(), texts::welcome()); };
-    boxes.error = [](const QString& text) { QMessageBox::critical(nullptr, texts::title(), text); };
+    boxes.welcome = [] { QMessageBox::information(nullptr, texts::kTitle, texts::kWelcome); };
+    boxes.error = [](const QString& text) { QMessageBox::critical(nullptr, texts::kTitle, text); };
     return boxes;
 }
 

@@ -7,95 +7,40 @@
 // given apart, without it.
 namespace tellavo::texts {
 
-inline QString title()
-{
-    return QStringLiteral("Tellavo");
-}
-
-inline QString welcome()
-{
-    return QStringLiteral("Mivor Tellavo - Benvenuti. Fare clic su ' > ' per accedere al menu.");
-}
+inline const QString kTitle = QStringLiteral("Tellavo");
+inline const QString kWelcome =
+    QStringLiteral("Mivor Tellavo - Benvenuti. Fare clic su ' > ' per accedere al menu.");
 
 // The strip.
 namespace strip {
-inline QString menuHint()
-{
-    return QStringLiteral("Clic per aprire il menu");
-}
+inline const QString kMenuHint = QStringLiteral("Clic per aprire il menu");
 inline QString layout(int index)
 {
     return index == 3 ? QStringLiteral("&Layout 3 con opzioni")
                       : QStringLiteral("&Layout %1").arg(index);
 }
-inline QString info()
-{
-    return QStringLiteral("----- &Mivor Tellavo 1.1 -----");
-}
-inline QString options()
-{
-    return QStringLiteral("&Opzioni...");
-}
-inline QString exit()
-{
-    return QStringLiteral("&Esci");
-}
-inline QString windowDescription()
-{
-    return QStringLiteral("Indicatore della carica della batteria");
-}
-inline QString barName()
-{
-    return QStringLiteral("Carica della batteria");
-}
-inline QString pictureName()
-{
-    return QStringLiteral("Stato dell'alimentazione");
-}
-inline QString menuName()
-{
-    return QStringLiteral("Menu");
-}
-inline QString sliderName()
-{
-    return QStringLiteral("Anteprima dell'immagine di stato");
-}
-inline QString sliderDescription()
-{
-    return QStringLiteral("Sceglie una percentuale e mostra la sua immagine");
-}
+inline const QString kInfo = QStringLiteral("----- &Mivor Tellavo 1.1 -----");
+inline const QString kOptions = QStringLiteral("&Opzioni...");
+inline const QString kExit = QStringLiteral("&Esci");
+inline const QString kWindowDescription = QStringLiteral("Indicatore della carica della batteria");
+inline const QString kBarName = QStringLiteral("Carica della batteria");
+inline const QString kPictureName = QStringLiteral("Stato dell'alimentazione");
+inline const QString kMenuName = QStringLiteral("Menu");
+inline const QString kSliderName = QStringLiteral("Anteprima dell'immagine di stato");
+inline const QString kSliderDescription =
+    QStringLiteral("Sceglie una percentuale e mostra la sua immagine");
 }  // namespace strip
 
 // The options dialog.
 namespace options {
-inline QString title()
-{
-    return QStringLiteral("Opzioni");
-}
-inline QString messageCaption()
-{
-    return QStringLiteral("&Messaggio:");
-}
-inline QString thresholdCaption()
-{
-    return QStringLiteral("&Avvisare a:");
-}
-inline QString cancel()
-{
-    return QStringLiteral("Annulla");
-}
-inline QString ok()
-{
-    return QStringLiteral("OK");
-}
-inline QString alwaysOnTop()
-{
-    return QStringLiteral("&Sempre in primo piano");
-}
-inline QString outOfRange()
-{
-    return QStringLiteral("La soglia deve essere un numero compreso tra 0 e 255.");
-}
+inline const QString kTitle = QStringLiteral("Opzioni");
+inline const QString kMessageCaption = QStringLiteral("&Messaggio:");
+inline const QString kThresholdCaption = QStringLiteral("&Avvisare a:");
+inline const QString kCancelCaption = QStringLiteral("Annulla");
+inline const QString kOkCaption = QStringLiteral("OK");
+inline const QString kAlwaysOnTopCaption = QStringLiteral("&Sempre in primo piano");
+inline const QString kOutOfRange =
+    QStringLiteral("La soglia deve essere un numero compreso tra 0 e 255.");
 
 // What a screen reader says of each control: its name and what it does.
 struct Accessible {
