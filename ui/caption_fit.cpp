@@ -8,8 +8,6 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
-#include <cmath>
-
 namespace tellavo::caption_fit {
 
 namespace {
@@ -47,20 +45,8 @@ QRect buttonTextArea(const QAbstractButton* button)
     return area.adjusted(margin, 0, -margin, 0);
 }
 
-}  // namespace
-
-double largestFitting(double largest, double smallest, double step,
-                      const std::function<bool(double)>& fits)
-{
-    const int steps = int(std::floor((largest - smallest) / step + 1e-9));
-    for (int i = 0; i <= steps; ++i) {
-        const double size = largest - i * step;
-        if (fits(size))
-            return size;
-    }
-    return smallest;
-}
-
+// The label's, button's or check box's caption texts as the user sees them
+// (access key marks taken out), or none for other controls.
 Caption captionOf(const QWidget* control)
 {
     QString text;
@@ -81,6 +67,8 @@ Caption captionOf(const QWidget* control)
         return {control, {}};
     return {control, {text}};
 }
+
+}  // namespace
 
 QRect textArea(const QWidget* control)
 {
@@ -142,15 +130,15 @@ QList<Caption> captionsOf(const QWidget* window, const QList<Caption>& more)
     return captions;
 }
 
-double fitFont(QWidget* window, const QList<Caption>& captions)
+void fitFont(QWidget* window, const QList<Caption>& captions)
 {
-    const double size =
-        largestFitting(kLargestPoints, kSmallestPoints, kStepPoints,
-                       [&](double points) { return fitsAt(window, captions, points); });
+    // Quarter points are exact in binary, so the steps land on kSmallestPoints.
+    double size = kLargestPoints;
+    while (size > kSmallestPoints && !fitsAt(window, captions, size))
+        size -= kStepPoints;
     QFont font = window->font();
     font.setPointSizeF(size);
     window->setFont(font);
-    return size;
 }
 
 }  // namespace tellavo::caption_fit

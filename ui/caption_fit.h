@@ -7,8 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 class QWidget;
 
 namespace tellavo::caption_fit {
@@ -21,20 +19,11 @@ constexpr double kSmallestPoints = 6.0;
 // The steps tried between the two.
 constexpr double kStepPoints = 0.25;
 
-// The largest size from `largest` down to `smallest`, in steps of `step`,
-// at which fits(size) holds; `smallest` when none does.
-double largestFitting(double largest, double smallest, double step,
-                      const std::function<bool(double)>& fits);
-
 // A control that shows a caption, and every caption it may show.
 struct Caption {
     const QWidget* control = nullptr;
     QStringList texts;
 };
-
-// The label's, button's or check box's caption texts as the user sees them
-// (access key marks taken out), or none for other controls.
-Caption captionOf(const QWidget* control);
 
 // The part of the control its caption is drawn in, in the control's own
 // coordinates, less whatever a later sibling (which lies above it) covers
@@ -50,7 +39,7 @@ bool fitsAt(const QWidget* window, const QList<Caption>& captions, double points
 QList<Caption> captionsOf(const QWidget* window, const QList<Caption>& more = {});
 
 // Gives the window its font's family at the largest size up to kLargestPoints
-// at which every caption fits; returns the size.
-double fitFont(QWidget* window, const QList<Caption>& captions);
+// at which every caption fits.
+void fitFont(QWidget* window, const QList<Caption>& captions);
 
 }  // namespace tellavo::caption_fit
