@@ -105,7 +105,7 @@ void Module1::ApplicaPrimoPiano()
 bool Module1::SalvaImpostazioni()
 {
     QList<QPair<QString, QString>> entries;
-    entries.append({kSoglia, byteToText(m_state.Soglia)});
+    entries.append({kSoglia, QString::number(m_state.Soglia)});
     entries.append({kSipp, sippToText(m_state.Sipp)});
     if (m_frmPrinc) {
         entries.append({kSx, singleToText(m_frmPrinc->leftTwips())});

@@ -13,8 +13,6 @@ namespace tellavo {
 
 namespace {
 
-enum class Reading { Number, NotANumber, OutOfRange };
-
 // A plain decimal number with an optional exponent, nothing else: the only
 // texts whose failure to read is one of range, not of type.
 bool isPlainDecimal(const QString& text)
@@ -30,7 +28,7 @@ bool isPlainDecimal(const QString& text)
 // Qt fails a number beyond a double's range the same way as a word; that is
 // an overflow ("1e400", a thousand digits), and one too small to hold
 // ("1e-400") is 0, as a user who typed it would expect.
-Reading readLocaleNumber(const QString& text, const QLocale& locale, double* out)
+ConversionError readLocaleNumber(const QString& text, const QLocale& locale, double* out)
 {
     bool ok = false;
     double value = locale.toDouble(text, &ok);
@@ -41,20 +39,20 @@ Reading readLocaleNumber(const QString& text, const QLocale& locale, double* out
     }
     if (ok && std::isfinite(value)) {
         *out = value;
-        return Reading::Number;
+        return ConversionError::None;
     }
     if (ok || !isPlainDecimal(latin))
-        return Reading::NotANumber;
+        return ConversionError::TypeMismatch;
     const QByteArray digits = latin.trimmed().toLatin1();
     errno = 0;
     const double range = std::strtod(digits.constData(), nullptr);
     if (std::isinf(range))
-        return Reading::OutOfRange;
+        return ConversionError::Overflow;
     if (errno == ERANGE && std::fabs(range) <= DBL_MIN) {
         *out = 0.0;
-        return Reading::Number;
+        return ConversionError::None;
     }
-    return Reading::NotANumber;
+    return ConversionError::TypeMismatch;
 }
 
 }  // namespace
@@ -75,36 +73,21 @@ QString conversionErrorText(ConversionError error)
 ByteResult textToByte(const QString& text, const QLocale& locale)
 {
     double value = 0.0;
-    switch (readLocaleNumber(text, locale, &value)) {
-        case Reading::NotANumber:
-            return {0, ConversionError::TypeMismatch};
-        case Reading::OutOfRange:
-            return {0, ConversionError::Overflow};
-        case Reading::Number:
-            break;
-    }
+    const ConversionError read = readLocaleNumber(text, locale, &value);
+    if (read != ConversionError::None)
+        return {0, read};
     const double rounded = roundHalfEven(value);
     if (rounded < 0.0 || rounded > 255.0)
         return {0, ConversionError::Overflow};
     return {static_cast<quint8>(rounded), ConversionError::None};
 }
 
-QString byteToText(quint8 value)
-{
-    return QString::number(value);
-}
-
 SingleResult textToSingle(const QString& text, const QLocale& locale)
 {
     double value = 0.0;
-    switch (readLocaleNumber(text, locale, &value)) {
-        case Reading::NotANumber:
-            return {0.0f, ConversionError::TypeMismatch};
-        case Reading::OutOfRange:
-            return {0.0f, ConversionError::Overflow};
-        case Reading::Number:
-            break;
-    }
+    const ConversionError read = readLocaleNumber(text, locale, &value);
+    if (read != ConversionError::None)
+        return {0, read};
     if (std::fabs(value) > double(FLT_MAX))
         return {0.0f, ConversionError::Overflow};
     return {static_cast<float>(value), ConversionError::None};

@@ -12,25 +12,19 @@ enum class ConversionError { None, TypeMismatch, Overflow };
 // The Italian name of the failure, as the error box shows it.
 QString conversionErrorText(ConversionError error);
 
-struct ByteResult {
-    quint8 value = 0;
+template <typename T>
+struct Converted {
+    T value = 0;
     ConversionError error = ConversionError::None;
     bool ok() const { return error == ConversionError::None; }
 };
-
-struct SingleResult {
-    float value = 0.0f;
-    ConversionError error = ConversionError::None;
-    bool ok() const { return error == ConversionError::None; }
-};
+using ByteResult = Converted<quint8>;
+using SingleResult = Converted<float>;
 
 // The store keeps numbers as texts in the user's locale.
 // Text to unsigned byte: a decimal number in the locale, rounded half to even,
 // which must then lie in 0..255.
 ByteResult textToByte(const QString& text, const QLocale& locale = QLocale());
-
-// The byte as plain decimal digits ("0" .. "255").
-QString byteToText(quint8 value);
 
 // Text to single precision: a decimal number in the locale.
 SingleResult textToSingle(const QString& text, const QLocale& locale = QLocale());
