@@ -7,6 +7,11 @@ namespace tellavo::ini {
 
 namespace {
 
+// What a value escapes, and the letter after the backslash that stands for it;
+// any other backslash stands for itself.
+constexpr QStringView kEscaped = u"\\\n\r";
+constexpr QStringView kLetters = u"\\nr";
+
 bool isBlank(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
@@ -41,45 +46,30 @@ QString escapeValue(const QString& value)
     QString out;
     out.reserve(value.size());
     for (const QChar c : value) {
-        if (c == QLatin1Char('\\'))
-            out += QLatin1String("\\\\");
-        else if (c == QLatin1Char('\n'))
-            out += QLatin1String("\\n");
-        else if (c == QLatin1Char('\r'))
-            out += QLatin1String("\\r");
-        else
+        const qsizetype k = kEscaped.indexOf(c);
+        if (k < 0) {
             out += c;
+        } else {
+            out += QLatin1Char('\\');
+            out += kLetters[k];
+        }
     }
     return out;
 }
 
 QString unescapeValue(const QString& raw)
 {
-    if (!raw.contains(QLatin1Char('\\')))
-        return raw;
     QString out;
     out.reserve(raw.size());
     for (qsizetype i = 0; i < raw.size(); ++i) {
-        const QChar c = raw[i];
-        if (c == QLatin1Char('\\') && i + 1 < raw.size()) {
-            const QChar next = raw[i + 1];
-            if (next == QLatin1Char('\\')) {
-                out += QLatin1Char('\\');
-                ++i;
-                continue;
-            }
-            if (next == QLatin1Char('n')) {
-                out += QLatin1Char('\n');
-                ++i;
-                continue;
-            }
-            if (next == QLatin1Char('r')) {
-                out += QLatin1Char('\r');
-                ++i;
-                continue;
-            }
+        const qsizetype k =
+            raw[i] == QLatin1Char('\\') && i + 1 < raw.size() ? kLetters.indexOf(raw[i + 1]) : -1;
+        if (k < 0) {
+            out += raw[i];
+        } else {
+            out += kEscaped[k];
+            ++i;
         }
-        out += c;
     }
     return out;
 }
