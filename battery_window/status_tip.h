@@ -33,7 +33,6 @@ public:
 
     // Shows the tip near globalPos, or changes it in place when it is shown.
     void showAt(const QPoint& globalPos, const Content& content);
-    const std::vector<LevelPoint>& day() const { return m_content.day; }
     // What a screen reader is told: the lines as its name, the curve in
     // words as its description.
     QString spokenLines() const { return m_content.spokenLines; }

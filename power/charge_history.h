@@ -87,7 +87,6 @@ public:
     // minutes to nowMs and since sinceMs (a wake: the curve keeps its points,
     // the rate starts anew), when settled.
     std::optional<double> settledWatts(std::int64_t nowMs, std::int64_t sinceMs) const;
-    const std::deque<LevelPoint>& curve() const { return m_curve; }
     // The day's curve at nowMs, oldest first, each point's ms its age, up to
     // now: the percentage read now ends it.
     std::vector<LevelPoint> day(std::int64_t nowMs, int percentNow, bool onMainsNow) const;

@@ -18,12 +18,6 @@ enum class PowerChange {
 struct PowerReading {
     int acLineStatus = power::kUnknown;        // 0 on battery, 1 on mains, 255 unknown
     int batteryLifePercent = power::kUnknown;  // 0..100, or 255 unknown
-
-    bool operator==(const PowerReading& o) const
-    {
-        return acLineStatus == o.acLineStatus && batteryLifePercent == o.batteryLifePercent;
-    }
-    bool operator!=(const PowerReading& o) const { return !(*this == o); }
 };
 
 // A source of the readings the one-second tick takes. read() returns at once:
