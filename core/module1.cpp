@@ -42,7 +42,7 @@ int Module1::Main()
     m_state.Avvisato = kFalse;
 
     QString unreadable;
-    if (!m_store.isReadable(&unreadable)) {
+    if (!m_store.isReadable(unreadable)) {
         showError(QStringLiteral("%1\n\nFile delle impostazioni:\n%2")
                       .arg(unreadable, m_store.fileName()));
         return 1;
@@ -114,7 +114,7 @@ bool Module1::SalvaImpostazioni()
     entries.append({kMessaggio, m_state.Messaggio});
 
     QString reason;
-    if (m_store.write(entries, &reason))
+    if (m_store.write(entries, reason))
         return true;
     showError(QStringLiteral("Impossibile salvare le impostazioni.\n\n%1\n\nFile:\n%2")
                   .arg(reason, m_store.fileName()));

@@ -98,21 +98,14 @@ void SettingsStore::open()
 
 SettingsStore::~SettingsStore() = default;
 
-QString SettingsStore::fileName() const
-{
-    return m_fileName;
-}
-
-bool SettingsStore::isReadable(QString* reason) const
+bool SettingsStore::isReadable(QString& reason) const
 {
     if (!m_problem.isEmpty()) {
-        if (reason)
-            *reason = m_problem;
+        reason = m_problem;
         return false;
     }
     if (m_settings->status() == QSettings::AccessError) {
-        if (reason)
-            *reason = QStringLiteral("Il file delle impostazioni non si può leggere.");
+        reason = QStringLiteral("Il file delle impostazioni non si può leggere.");
         return false;
     }
     return true;
@@ -128,15 +121,14 @@ QString SettingsStore::read(const QString& key, const QString& defaultValue) con
     return value.toString();
 }
 
-bool SettingsStore::write(const QList<QPair<QString, QString>>& entries, QString* reason)
+bool SettingsStore::write(const QList<QPair<QString, QString>>& entries, QString& reason)
 {
     // QSettings keeps an error status for good: after a failed save, a fresh
     // object is the only way to learn whether the next one worked.
     if (!m_settings || m_settings->status() != QSettings::NoError)
         open();
     if (!m_settings) {
-        if (reason)
-            *reason = m_problem;
+        reason = m_problem;
         return false;
     }
     if (!clearLock(reason))
@@ -148,13 +140,11 @@ bool SettingsStore::write(const QList<QPair<QString, QString>>& entries, QString
         case QSettings::NoError:
             return true;
         case QSettings::AccessError:
-            if (reason)
-                *reason = QStringLiteral(
-                    "Il file non si può scrivere (permessi mancanti o disco pieno).");
+            reason =
+                QStringLiteral("Il file non si può scrivere (permessi mancanti o disco pieno).");
             return false;
         case QSettings::FormatError:
-            if (reason)
-                *reason = QStringLiteral("Il file delle impostazioni non è valido.");
+            reason = QStringLiteral("Il file delle impostazioni non è valido.");
             return false;
     }
     return false;
@@ -165,7 +155,7 @@ bool SettingsStore::write(const QList<QPair<QString, QString>>& entries, QString
 // a lock a killed save left behind (empty, garbage, not ours to open, a
 // folder, a broken link) would hang the save for 30 s or for good. Such a
 // lock is cleared here first; one that a live save holds is left to it.
-bool SettingsStore::clearLock(QString* reason)
+bool SettingsStore::clearLock(QString& reason)
 {
     const QString lockPath = m_fileName + QStringLiteral(".lock");
     const QByteArray path = QFile::encodeName(lockPath);
@@ -201,8 +191,7 @@ bool SettingsStore::clearLock(QString* reason)
                 QFile::remove(rmlock);
             return true;
         }
-        if (reason)
-            *reason = QStringLiteral("Il file di blocco %1 non si può togliere.").arg(lockPath);
+        reason = QStringLiteral("Il file di blocco %1 non si può togliere.").arg(lockPath);
         return false;
     }
 }

@@ -20,11 +20,11 @@ public:
     SettingsStore(const SettingsStore&) = delete;
     SettingsStore& operator=(const SettingsStore&) = delete;
 
-    QString fileName() const;
+    QString fileName() const { return m_fileName; }
 
     // False, with an Italian reason, when the file exists but cannot be read:
     // starting as if it were empty would greet the user again and overwrite it.
-    bool isReadable(QString* reason) const;
+    bool isReadable(QString& reason) const;
 
     // The stored text of a key of "Generale", or the default when it is absent.
     QString read(const QString& key, const QString& defaultValue) const;
@@ -32,11 +32,11 @@ public:
     // Writes the keys of "Generale" in the given order and commits them to
     // disk at once: the file then holds either all of them or, when the write
     // fails, its old content. False, with an Italian reason, on failure.
-    bool write(const QList<QPair<QString, QString>>& entries, QString* reason);
+    bool write(const QList<QPair<QString, QString>>& entries, QString& reason);
 
 private:
     void open();
-    bool clearLock(QString* reason);
+    bool clearLock(QString& reason);
 
     const QString m_fileName;
     // Why the file cannot be read; m_settings is then not made at all.

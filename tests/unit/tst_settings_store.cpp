@@ -108,7 +108,7 @@ void TestSettingsStore::absentAndEmpty()
     QVERIFY(writeFile(path, "[Generale]\nMessaggio=\n"));
     SettingsStore store;
     QString reason;
-    QVERIFY(store.isReadable(&reason));
+    QVERIFY(store.isReadable(reason));
     QCOMPARE(store.read(QStringLiteral("Messaggio"), QStringLiteral("default")), QString());
     QCOMPARE(store.read(QStringLiteral("Sx"), QStringLiteral("100")), QStringLiteral("100"));
 }
@@ -131,7 +131,7 @@ void TestSettingsStore::saveKeepsOtherEntries()
     QVERIFY(writeFile(path, "[Generale]\nSoglia=3\nAltro=tenuto\n[Estraneo]\nx=a, b\n"));
     SettingsStore store;
     QString reason;
-    QVERIFY2(store.write(fiveValues(QStringLiteral("ciao")), &reason), qPrintable(reason));
+    QVERIFY2(store.write(fiveValues(QStringLiteral("ciao")), reason), qPrintable(reason));
     const QSettings::SettingsMap onDisk = ini::parse(readFile(path));
     QCOMPARE(onDisk.value(QStringLiteral("Generale/Soglia")).toString(), QStringLiteral("20"));
     QCOMPARE(onDisk.value(QStringLiteral("Generale/Top")).toString(), QStringLiteral("-120"));
@@ -157,7 +157,7 @@ void TestSettingsStore::newProcessReadsSave()
     {
         SettingsStore store;
         QString reason;
-        QVERIFY2(store.write(fiveValues(messaggio), &reason), qPrintable(reason));
+        QVERIFY2(store.write(fiveValues(messaggio), reason), qPrintable(reason));
     }
     QProcess self;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -184,13 +184,13 @@ void TestSettingsStore::saveFailureReported()
     QVERIFY(writeFile(dir.path() + QStringLiteral("/Ambrovia"), "not a folder"));
     SettingsStore store;
     QString reason;
-    QVERIFY(!store.write(fiveValues(QStringLiteral("x")), &reason));
+    QVERIFY(!store.write(fiveValues(QStringLiteral("x")), reason));
     QVERIFY(!reason.isEmpty());
     QCOMPARE(readFile(dir.path() + QStringLiteral("/Ambrovia")), QByteArray("not a folder"));
 
     // Once the cause is gone, the next save succeeds and says so.
     QVERIFY(QFile::remove(dir.path() + QStringLiteral("/Ambrovia")));
-    QVERIFY2(store.write(fiveValues(QStringLiteral("y")), &reason), qPrintable(reason));
+    QVERIFY2(store.write(fiveValues(QStringLiteral("y")), reason), qPrintable(reason));
     const QSettings::SettingsMap disk =
         ini::parse(readFile(dir.path() + QStringLiteral("/Ambrovia/Ambrovia.ini")));
     QCOMPARE(disk.value(QStringLiteral("Generale/Messaggio")).toString(), QStringLiteral("y"));
@@ -203,7 +203,7 @@ void TestSettingsStore::directoryInsteadOfFile()
     QVERIFY(QDir().mkpath(path));
     SettingsStore store;
     QString reason;
-    QVERIFY(!store.isReadable(&reason));
+    QVERIFY(!store.isReadable(reason));
     QVERIFY(reason.contains(QStringLiteral("cartella")));
 }
 
@@ -222,7 +222,7 @@ void TestSettingsStore::fullDiskKeepsOldFile()
     QVERIFY(writeFile(path, old));
     SettingsStore store;
     QString reason;
-    QVERIFY(!store.write(fiveValues(QString(200000, QLatin1Char('m'))), &reason));
+    QVERIFY(!store.write(fiveValues(QString(200000, QLatin1Char('m'))), reason));
     QVERIFY(!reason.isEmpty());
     QCOMPARE(readFile(path), old);
 }
