@@ -31,12 +31,6 @@ QString spanWords(std::int64_t ms, Voice voice)
            (voice == Voice::Screen ? QStringLiteral("min") : QStringLiteral("minuti"));
 }
 
-// As the strip rounds its charge.
-int percentOf(double level)
-{
-    return percent::reading(level);
-}
-
 QString times(int n)
 {
     return n == 1 ? QStringLiteral("1 volta") : QStringLiteral("%1 volte").arg(n);
@@ -60,8 +54,8 @@ QString dayWords(const std::vector<LevelPoint>& day, Voice voice)
         unplugs += !day[i].onMains && day[i - 1].onMains;
     }
     QString words = spanWords(day.front().ms, voice) + QStringLiteral(": ") +
-                    percentAfter(true, percentOf(day.front().level)) + QLatin1Char(' ') +
-                    percentAfter(false, percentOf(day.back().level));
+                    percentAfter(true, percent::reading(day.front().level)) + QLatin1Char(' ') +
+                    percentAfter(false, percent::reading(day.back().level));
     const bool allOnMains =
         std::all_of(day.begin(), day.end(), [](const LevelPoint& p) { return p.onMains; });
     if (allOnMains)

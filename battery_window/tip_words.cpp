@@ -216,11 +216,6 @@ QString packState(const BatteryPack& pack, bool onMains)
     }
 }
 
-QString healthText(int health)
-{
-    return percentText(health);
-}
-
 QString cyclesText(int cycles)
 {
     return cycles == 1 ? QStringLiteral("1 ciclo") : QStringLiteral("%1 cicli").arg(cycles);
@@ -240,7 +235,7 @@ QString packLine(const BatteryPack& pack, const QString& name, bool onMains, boo
     if (!state.isEmpty())
         parts << state;
     if (pack.healthPercent >= 0)
-        parts << QStringLiteral("salute ") + healthText(pack.healthPercent);
+        parts << QStringLiteral("salute ") + percentText(pack.healthPercent);
     if (pack.cycles > 0)
         parts << cyclesText(pack.cycles);
     return parts.isEmpty() ? line : line + QStringLiteral(": ") + parts.join(QStringLiteral(", "));
@@ -250,7 +245,7 @@ QString healthLine(const BatteryPack& pack)
 {
     QStringList parts;
     if (pack.healthPercent >= 0)
-        parts << QStringLiteral("Capacità: ") + healthText(pack.healthPercent) +
+        parts << QStringLiteral("Capacità: ") + percentText(pack.healthPercent) +
                      QStringLiteral(" dell'originale");
     if (pack.cycles > 0)
         parts << (parts.isEmpty() ? QStringLiteral("Cicli di carica: %1").arg(pack.cycles)
