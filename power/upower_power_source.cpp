@@ -291,8 +291,7 @@ BatteryReading UPowerPowerSource::displayReading() const
 {
     const QVariantMap& cached = m_cache[Display];
     BatteryReading display = readingOf(cached, nullptr);
-    display.powersSystem =
-        isBattery(cached.value(QStringLiteral("IsPresent")), cached.value(QStringLiteral("Type")));
+    display.powersSystem = isBattery(cached);
     return display;
 }
 
@@ -367,9 +366,7 @@ void UPowerPowerSource::onRound(std::vector<DeviceRound> devices)
                      reading.state == ChargeState::Discharging)
                 allSettled = false;
             // Up to now, at the charge it has now.
-            const int percent = percentage(device.properties.value(QStringLiteral("IsPresent")),
-                                           device.properties.value(QStringLiteral("Type")),
-                                           device.properties.value(QStringLiteral("Percentage")));
+            const int percent = percent::reading(reading.percent);
             std::optional<LevelPoint> now;
             if (percent != power::kUnknown)
                 now = LevelPoint{0, double(percent), m_line == power::kAcOnline};
@@ -409,12 +406,8 @@ void UPowerPowerSource::onPrepareForSleep(bool start)
 void UPowerPowerSource::update()
 {
     const bool available = m_connected && m_answered[Root] && m_answered[Display];
-    const QVariantMap& cached = m_cache[Display];
     const int line = available ? lineStatus(m_cache[Root].value(kOnBattery)) : power::kUnknown;
-    const int percent = available ? percentage(cached.value(QStringLiteral("IsPresent")),
-                                               cached.value(QStringLiteral("Type")),
-                                               cached.value(QStringLiteral("Percentage")))
-                                  : power::kUnknown;
+    const int percent = available ? percentage(m_cache[Display]) : power::kUnknown;
 
     // What to wait for next: nothing while nobody owns the name (the watcher
     // will say), an answer already asked for, or the next check.

@@ -159,23 +159,21 @@ int lineStatus(const QVariant& onBattery)
     return onBattery.toBool() ? power::kAcOffline : power::kAcOnline;
 }
 
-bool isBattery(const QVariant& isPresent, const QVariant& type)
+bool isBattery(const QVariantMap& device)
 {
-    return isA(isPresent, QMetaType::Bool) && isPresent.toBool() && isA(type, QMetaType::UInt) &&
+    const QVariant type = device.value(kType);
+    return flag(device, kIsPresent) && isA(type, QMetaType::UInt) &&
            (type.toUInt() == kTypeBattery || type.toUInt() == kTypeUps);
 }
 
-int percentage(const QVariant& isPresent, const QVariant& type, const QVariant& value)
+int percentage(const QVariantMap& device)
 {
-    if (!isBattery(isPresent, type) || !isA(value, QMetaType::Double))
-        return power::kUnknown;
-    return percent::reading(value.toDouble());
+    return isBattery(device) ? percent::reading(number(device, kPercentage)) : power::kUnknown;
 }
 
 bool ownBattery(const QVariantMap& device)
 {
-    return isBattery(device.value(kIsPresent), device.value(kType)) &&
-           flag(device, QStringLiteral("PowerSupply"));
+    return isBattery(device) && flag(device, QStringLiteral("PowerSupply"));
 }
 
 bool told(const QVariantMap& device)

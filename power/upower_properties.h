@@ -36,9 +36,9 @@ extern const QStringList kDisplayProperties;
 // 0 on battery, 1 on mains, 255 when OnBattery is no boolean.
 int lineStatus(const QVariant& onBattery);
 // The display device stands for a battery (else UPower says "no battery").
-bool isBattery(const QVariant& isPresent, const QVariant& type);
+bool isBattery(const QVariantMap& device);
 // 0..100 by round-half-even, or 255.
-int percentage(const QVariant& isPresent, const QVariant& type, const QVariant& value);
+int percentage(const QVariantMap& device);
 
 // A battery that powers the machine: UPower's Battery or UPS, present, and
 // a power supply (a mouse's battery is none).
