@@ -48,8 +48,10 @@ UPowerPowerSource::UPowerPowerSource(const UPowerTimings& timings, Wakes* wakes,
               [this](std::vector<DeviceRound> devices) { onRound(std::move(devices)); })
 {
     m_timer.setSingleShot(true);
-    // A coarse 30 s timer may fire half a second late, and a hung UPower is to
-    // be noticed within a second of the liveness period plus the reply timeout.
+    // Precise, for both waits: a coarse 30 s timer may fire half a second late,
+    // and a hung UPower is to be noticed within a second of the liveness period
+    // plus the reply timeout; or early, and a retry must never fall due ahead of
+    // a reader that is awake anyway.
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &UPowerPowerSource::onTimer);
     connect(&m_probe, &BusProbe::finished, this, &UPowerPowerSource::onProbed);
@@ -455,13 +457,10 @@ void UPowerPowerSource::wait(Wait what)
             m_timer.stop();
             break;
         case Wait::Liveness:
-            m_timer.setTimerType(Qt::PreciseTimer);
             m_timer.start(m_timings.livenessMs);
             break;
         case Wait::Retry:
-            // A reader awake anyway usually comes first (retryIfDueWithin);
-            // precise, so that it never falls due early, ahead of that reader.
-            m_timer.setTimerType(Qt::PreciseTimer);
+            // A reader awake anyway usually comes first (retryIfDueWithin).
             m_timer.start(m_timings.reconnectMs);
             break;
     }
