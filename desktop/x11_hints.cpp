@@ -3,13 +3,13 @@
 #include "x11_connection.h"
 
 #include <QGuiApplication>
-#include <QVector>
 #include <QWidget>
 
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace tellavo::x11 {
 
@@ -23,24 +23,6 @@ constexpr quint32 kFuncMove = 1u << 2;
 constexpr quint32 kDecorBorder = 1u << 1;
 constexpr quint32 kDecorTitle = 1u << 3;
 }  // namespace mwm
-
-// Replaces the window's 32-bit property `name` of type `type` (atom names).
-// False, doing nothing, off X11 or for a window not yet created.
-bool setProperty32(const QWidget* window, const char* name, const char* type,
-                   const QVector<quint32>& values)
-{
-    xcb_connection_t* c = connection();
-    if (!c || !window || !window->testAttribute(Qt::WA_WState_Created))
-        return false;
-    const xcb_atom_t property = atom(c, name);
-    const xcb_atom_t propertyType = atom(c, type);
-    if (property == XCB_ATOM_NONE || propertyType == XCB_ATOM_NONE)
-        return false;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), property,
-                        propertyType, 32, quint32(values.size()), values.constData());
-    xcb_flush(c);
-    return true;
-}
 
 }  // namespace
 
@@ -62,10 +44,20 @@ std::uint32_t atom(xcb_connection_t* c, const char* name)
 
 bool requestTitleOnlyBar(const QWidget* window)
 {
+    xcb_connection_t* c = connection();
+    if (!c || !window || !window->testAttribute(Qt::WA_WState_Created))
+        return false;
+    // The property's name is also its type.
+    const xcb_atom_t hintsAtom = atom(c, "_MOTIF_WM_HINTS");
+    if (hintsAtom == XCB_ATOM_NONE)
+        return false;
     // flags, functions, decorations, input mode, status
-    const QVector<quint32> hints = {mwm::kHintsFunctions | mwm::kHintsDecorations, mwm::kFuncMove,
-                                    mwm::kDecorBorder | mwm::kDecorTitle, 0, 0};
-    return setProperty32(window, "_MOTIF_WM_HINTS", "_MOTIF_WM_HINTS", hints);
+    const quint32 hints[] = {mwm::kHintsFunctions | mwm::kHintsDecorations, mwm::kFuncMove,
+                             mwm::kDecorBorder | mwm::kDecorTitle, 0, 0};
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window->winId()), hintsAtom,
+                        hintsAtom, 32, std::size(hints), hints);
+    xcb_flush(c);
+    return true;
 }
 
 }  // namespace tellavo::x11
