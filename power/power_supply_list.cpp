@@ -12,10 +12,6 @@
 #include <ctime>
 #include <utility>
 
-// Read once a second on a laptop that runs on the battery it reads: while
-// nothing changes, a reading is one pread per attribute, with stack buffers
-// and no allocation.
-
 namespace tellavo {
 namespace {
 
@@ -284,7 +280,7 @@ void PowerSupplyList::scan()
     m_trusted = folder && listed;
 }
 
-bool PowerSupplyList::read(std::size_t i, Attribute attribute, Value& value)
+bool PowerSupplyList::text(std::size_t i, Attribute attribute, Value& value)
 {
     Supply& supply = m_supplies[i];
     if (supply.gone)
@@ -321,11 +317,7 @@ bool PowerSupplyList::read(std::size_t i, Attribute attribute, Value& value)
     return asText(got, value);
 }
 
-// On sysfs, a supply that has gone fails the reads of its files, and its folder
-// is missing. One that is there fails the read of a value its driver does not
-// know: the file is passed over until the next listing, when it is opened
-// again, so that neither a value missing for good nor one missing for a while
-// makes the list anew.
+// A supply that has gone, or a value its driver does not know (see the class comment).
 void PowerSupplyList::readFailed(Supply& supply, int& file)
 {
     struct stat st;
@@ -343,25 +335,20 @@ void PowerSupplyList::readFailed(Supply& supply, int& file)
     ++m_failedFiles;
 }
 
-bool PowerSupplyList::text(std::size_t i, Attribute attribute, Value& value)
-{
-    return read(i, attribute, value);
-}
-
 bool PowerSupplyList::number(std::size_t i, Attribute attribute, long long& count)
 {
-    Value text;
-    return read(i, attribute, text) && parseCount(text, count);
+    Value digits;
+    return text(i, attribute, digits) && parseCount(digits, count);
 }
 
 bool PowerSupplyList::signedNumber(std::size_t i, Attribute attribute, long long& value)
 {
-    Value text;
-    if (!read(i, attribute, text))
+    Value digits;
+    if (!text(i, attribute, digits))
         return false;
-    const bool negative = text[0] == '-';
+    const bool negative = digits[0] == '-';
     long long magnitude = 0;
-    if (!parseCount(text + (negative ? 1 : 0), magnitude) || (negative && text[1] == '\0'))
+    if (!parseCount(digits + (negative ? 1 : 0), magnitude) || (negative && digits[1] == '\0'))
         return false;
     value = negative ? -magnitude : magnitude;
     return true;

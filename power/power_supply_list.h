@@ -8,9 +8,9 @@ namespace tellavo {
 
 // The chargers and batteries of the machine itself under the kernel's power
 // supply class (/sys/class/power_supply), kept between reads so that a reading
-// once a second costs a few system calls: the list is made by one scan of the
-// folder and each attribute file is opened once, then read again from offset 0
-// (sysfs produces a fresh value at every read from the start).
+// once a second costs a few system calls and no allocation: the list is made by
+// one scan of the folder and each attribute file is opened once, then read
+// again from offset 0 (sysfs produces a fresh value at every read from the start).
 //
 // The list is made anew (every file closed, the folder scanned again) only when:
 // - a read of a kept file fails and its supply's folder is missing: the supply
@@ -47,17 +47,8 @@ namespace tellavo {
 // attributes are opened, read and closed at every read. Not thread-safe: one
 // thread uses a list.
 //
-// Besides SysfsPowerSource, an on-demand reader (a battery's energy or rate,
-// read only when asked) can share the list of a source:
-//
-//   PowerSupplyList& list = source.supplies();
-//   list.refresh();
-//   for (std::size_t i = 0; i < list.count(); ++i) {
-//       long long watts = 0;
-//       if (list.inSlot(i) && list.number(i, PowerSupplyList::PowerNow, watts)) ...
-//   }
-//
-// Indices stay valid until the next refresh().
+// Besides SysfsPowerSource, a reader of other attributes can share the
+// source's list (source.supplies()). Indices stay valid until the next refresh().
 class PowerSupplyList {
 public:
     enum class Kind { Charger, Battery };
@@ -120,7 +111,6 @@ public:
     // rate negative while it discharges.
     bool signedNumber(std::size_t i, Attribute attribute, long long& value);
 
-    const std::string& root() const { return m_root; }
     // How many times the list was made: nothing else shows a test that the
     // list was kept.
     unsigned long scans() const { return m_scans; }
@@ -141,7 +131,6 @@ private:
 
     void scan();
     void forget();
-    bool read(std::size_t i, Attribute attribute, Value& value);
     void readFailed(Supply& supply, int& file);
     bool rootReplaced() const;
 
