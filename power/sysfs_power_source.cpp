@@ -186,20 +186,15 @@ PowerReading SysfsPowerSource::read()
 {
     m_supplies.refresh();
     const PowerReading reading{lineStatus(), batteryLifePercent()};
-    remember(reading);
-    return reading;
-}
-
-void SysfsPowerSource::remember(const PowerReading& reading)
-{
     const std::int64_t now = wakes().check();
     if (reading.acLineStatus == power::kUnknown || reading.batteryLifePercent == power::kUnknown)
-        return;
+        return reading;
     const bool onMains = reading.acLineStatus == power::kAcOnline;
     m_history.addPercent(now, reading.batteryLifePercent, onMains);
     double level = 0.0;
     if (m_history.levelDue(now) && sysfsBatteryLevel(m_supplies, level))
         m_history.addLevel(now, level, onMains);
+    return reading;
 }
 
 int SysfsPowerSource::lineStatus()

@@ -18,21 +18,15 @@ namespace tellavo {
 // Discharging gives 0; else Charging, Full or "Not charging" (a charger holding
 // the charge below a threshold) gives 1; Unknown, or no battery, gives 255.
 //
-// Percentage: the battery model's charge (see chargePercent): one battery's
-// capacity, else its energy against full; several batteries' energy summed
-// against their full energy. Rounded half to even; 255 when no battery gives
-// a usable value. The tick reads each battery's capacity, and its level too
+// Percentage: the battery model's charge (see chargePercent), rounded half to
+// even, or 255. The tick reads each battery's capacity, and its level too
 // where the charge needs it (no capacity, or several batteries).
 //
 // Each battery's level is energy_now against energy_full, else charge_now
-// against charge_full at the design voltage (voltage_max_design, else
-// voltage_min_design, else voltage_now; 10 V when none tells it, which a
+// against charge_full at the design voltage (10 V when none tells it, which a
 // ratio does not mind but a power would), as UPower reads them; a level far
-// past full is a broken gauge in that unit. The rate is power_now (or
-// current_now times the voltage), maybe written negative. Besides: status,
-// capacity, model_name, cycle_count and the charge limits. A driver that
-// fails a read, as some ACPI batteries fail power_now, leaves that figure
-// unread and costs no new listing (see PowerSupplyList).
+// past full is a broken gauge in that unit. The rate is power_now, or
+// current_now times the voltage. A figure whose read fails stays unread.
 //
 // Each read also keeps, in memory, what the tip's times and curve need: the
 // percentage once a minute, and the batteries' energy every 10 s,
@@ -60,8 +54,6 @@ private:
     // Each from the list as the last refresh left it.
     int lineStatus();
     int batteryLifePercent();
-
-    void remember(const PowerReading& reading);
 
     PowerSupplyList m_supplies;
     // What the tick reads of each battery, kept to spare an allocation a tick.
