@@ -29,18 +29,14 @@ TwipScale TwipScale::forDpi(double dpiX, double dpiY)
     return TwipScale{perPixel(dpiX), perPixel(dpiY)};
 }
 
-TwipScale TwipScale::forScreen(const QScreen* screen)
+TwipScale TwipScale::forWidget(const QWidget* widget)
 {
+    const QScreen* screen = widget ? widget->screen() : nullptr;
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return forDpi(kDefaultDpi, kDefaultDpi);
     return forDpi(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
-}
-
-TwipScale TwipScale::forWidget(const QWidget* widget)
-{
-    return forScreen(widget ? widget->screen() : nullptr);
 }
 
 QRect TwipScale::toPixels(const TwipRect& r) const

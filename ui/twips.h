@@ -1,6 +1,5 @@
 #pragma once
 
-class QScreen;
 class QWidget;
 class QRect;
 
@@ -19,7 +18,7 @@ struct TwipScale {
     double perPixelY = 15.0;
 
     static TwipScale forDpi(double dpiX, double dpiY);
-    static TwipScale forScreen(const QScreen* screen);  // 96 DPI when there is none
+    // The widget's screen's, else the primary screen's; 96 DPI when there is none.
     static TwipScale forWidget(const QWidget* widget);
 
     int toPixelsX(double twips) const { return toPixels(twips, perPixelX); }
