@@ -26,10 +26,7 @@ SystemPowerStatus::SystemPowerStatus(const QString& sysfsRoot, const UPowerTimin
       m_sysfs(QFile::encodeName(sysfsRoot).toStdString(), relistMs, &wakes()),
       m_upower(timings, &wakes())
 {
-    connect(&m_upower, &PowerSource::changed, this, [this](PowerChange change) {
-        if (change == PowerChange::Source || m_upower.isAvailable())
-            emit changed(change);
-    });
+    connect(&m_upower, &PowerSource::changed, this, &PowerSource::changed);
     connect(&m_upower, &PowerSource::detailsChanged, this, [this] {
         if (m_upower.isAvailable())
             emit detailsChanged();
