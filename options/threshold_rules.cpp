@@ -10,12 +10,9 @@ namespace tellavo {
 std::optional<int> sliderValueForText(const QString& text)
 {
     const double rounded = roundHalfEven(readLeadingNumber(text));
-    if (!std::isfinite(rounded) || rounded < -2147483648.0 || rounded > 2147483647.0)
+    if (!std::isfinite(rounded) || rounded < kSliderMin || rounded > kSliderMax)
         return std::nullopt;
-    const int value = int(rounded);
-    if (value < kSliderMin || value > kSliderMax)
-        return std::nullopt;
-    return value;
+    return int(rounded);
 }
 
 std::optional<quint8> thresholdForText(const QString& text)
