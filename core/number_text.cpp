@@ -4,10 +4,12 @@
 
 #include <QRegularExpression>
 
+#include <locale.h>
+#include <stdlib.h>
+
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
-#include <cstdlib>
 
 namespace tellavo {
 
@@ -44,8 +46,11 @@ ConversionError readLocaleNumber(const QString& text, const QLocale& locale, dou
     if (ok || !isPlainDecimal(latin))
         return ConversionError::TypeMismatch;
     const QByteArray digits = latin.trimmed().toLatin1();
+    // Qt has set the C library's locale from the environment, whose decimal
+    // separator may be a comma: this text has a point.
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
     errno = 0;
-    const double range = std::strtod(digits.constData(), nullptr);
+    const double range = strtod_l(digits.constData(), nullptr, c);
     if (std::isinf(range))
         return ConversionError::Overflow;
     if (errno == ERANGE && std::fabs(range) <= DBL_MIN) {
