@@ -8,7 +8,6 @@
 #include <QPainterPath>
 
 #include <algorithm>
-#include <cmath>
 
 namespace tellavo {
 namespace {

@@ -6,7 +6,6 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStyleOptionFrame>

@@ -4,8 +4,6 @@
 
 #include <QString>
 
-#include <optional>
-
 namespace tellavo {
 
 // The pure steps of the one-second tick; the window only moves their results

@@ -2,7 +2,6 @@
 
 #include "x11_connection.h"
 
-#include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>

@@ -1,7 +1,6 @@
 #include "leading_number.h"
 
 #include <charconv>
-#include <cmath>
 #include <limits>
 #include <string>
 

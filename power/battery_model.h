@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>

@@ -4,7 +4,6 @@
 #include "power_source.h"
 #include "power_supply_list.h"
 
-#include <memory>
 #include <string>
 
 namespace tellavo {

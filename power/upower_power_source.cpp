@@ -7,11 +7,9 @@
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <algorithm>

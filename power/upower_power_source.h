@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 
 class QDBusMessage;
 class QDBusServiceWatcher;
