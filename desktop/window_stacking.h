@@ -43,12 +43,10 @@ void prepareIndicator(QWidget* window);
 // no focus, no stacking from it; the program moves the window itself.
 bool isUnmanaged(const QWidget* window);
 
-// Tells the window manager to end the interactive move it was asked for.
-// A move is asked for at a left press; when the release reached the program
-// before the window manager took the pointer (a touchpad's tap sends both at
-// once), the window manager would otherwise begin a move that no release
-// ends: the window would follow the pointer, and while the window manager
-// holds the pointer no motion reaches the program (so no tool tip either).
+// Tells the window manager to end the interactive move asked for at a left
+// press whose release reached the program first (a touchpad's tap sends both
+// at once): no release would end it, and the window would follow the pointer
+// with no motion reaching the program (so no tool tip either).
 void cancelSystemMove(const QWidget* window);
 
 // A place in pixels the window system can hold: X11 window coordinates are

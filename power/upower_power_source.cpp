@@ -435,8 +435,7 @@ void UPowerPowerSource::update()
 }
 
 // A signal or a reply of UPower shows it alive: the liveness call waits for a
-// whole period of silence again. On a discharging laptop upowerd announces the
-// battery's energy at each of its refreshes, so it is never asked.
+// whole period of silence again.
 void UPowerPowerSource::heardFromUPower()
 {
     if (m_waiting == Wait::Liveness)

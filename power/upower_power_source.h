@@ -42,15 +42,12 @@ struct UPowerTimings {
 // filled by an asynchronous GetAll of /org/freedesktop/UPower (OnBattery) and
 // of its DisplayDevice (IsPresent, Type, Percentage; State, Energy and the
 // rate for the battery details) whenever the name gets an owner, again when a
-// signal invalidates a property instead of giving it, and one of the two in
-// turn after each liveness period in which UPower said nothing (no signal, no
-// reply): each call wakes the bus daemon and UPower on a laptop that is
-// resting, and one that talks has shown it is alive. No answer within the
-// timeout, an error or a name without owner makes the source unavailable
-// until UPower answers again; a lost bus is dropped and connected again every
-// reconnect period, and a bus that does not answer is asked again then.
-// Nothing here ever waits on D-Bus: the bus is connected to only once it has
-// answered a probe (see BusProbe).
+// signal invalidates a property instead of giving it, and after a liveness
+// period of silence (see UPowerTimings): each call wakes the bus daemon and
+// UPower on a laptop that is resting. No answer, an error or a name without
+// owner makes the source unavailable until UPower answers again. Nothing here
+// ever waits on D-Bus: the bus is connected to only once it has answered a
+// probe (see BusProbe).
 //
 // While unavailable both readings are 255. Wrongly typed or implausible values
 // read as 255, and so does the percentage when the display device is no
