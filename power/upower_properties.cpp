@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <iterator>
+#include <utility>
 
 namespace tellavo {
 namespace upower {
@@ -87,27 +88,19 @@ ChargeState chargeState(const QVariant& state)
     return isA(state, QMetaType::UInt) ? meaning(state.toUInt()).state : ChargeState::Unknown;
 }
 
+// UPower's device types the tip names, by number; any other is Other.
+constexpr std::pair<uint, DeviceKind> kKinds[] = {
+    {5, DeviceKind::Mouse},    {6, DeviceKind::Keyboard}, {8, DeviceKind::Phone},
+    {10, DeviceKind::Tablet},  {12, DeviceKind::Gamepad}, {13, DeviceKind::Pen},
+    {17, DeviceKind::Headset}, {19, DeviceKind::Headset},  // headset, headphones
+};
+
 DeviceKind deviceKind(uint type)
 {
-    switch (type) {
-        case 5:
-            return DeviceKind::Mouse;
-        case 6:
-            return DeviceKind::Keyboard;
-        case 8:
-            return DeviceKind::Phone;
-        case 10:
-            return DeviceKind::Tablet;
-        case 12:
-            return DeviceKind::Gamepad;
-        case 13:
-            return DeviceKind::Pen;
-        case 17:  // headset
-        case 19:  // headphones
-            return DeviceKind::Headset;
-        default:
-            return DeviceKind::Other;
-    }
+    for (const auto& [number, kind] : kKinds)
+        if (number == type)
+            return kind;
+    return DeviceKind::Other;
 }
 
 // A number of the battery's own folder, through the kernel's supply list.
