@@ -64,15 +64,9 @@ ConversionError readLocaleNumber(const QString& text, const QLocale& locale, dou
 
 QString conversionErrorText(ConversionError error)
 {
-    switch (error) {
-        case ConversionError::TypeMismatch:
-            return QStringLiteral("Tipo non corrispondente");
-        case ConversionError::Overflow:
-            return QStringLiteral("Overflow");
-        case ConversionError::None:
-            break;
-    }
-    return QString();
+    return error == ConversionError::TypeMismatch ? QStringLiteral("Tipo non corrispondente")
+           : error == ConversionError::Overflow   ? QStringLiteral("Overflow")
+                                                  : QString();
 }
 
 ByteResult textToByte(const QString& text, const QLocale& locale)
