@@ -4,7 +4,6 @@
 
 #include <QStringList>
 
-#include <algorithm>
 #include <cmath>
 
 namespace tellavo {
@@ -63,7 +62,7 @@ QString wattsText(double watts)
            QStringLiteral(" W");
 }
 
-// The limit of the batteries that have one, or -1 when none has or they differ.
+// The limit of the batteries that have one; 0 when they differ, -1 when none has.
 int sharedLimit(const std::vector<BatteryPack>& batteries)
 {
     int limit = -1;
@@ -71,16 +70,10 @@ int sharedLimit(const std::vector<BatteryPack>& batteries)
         if (pack.limitEnd <= 0)
             continue;
         if (limit > 0 && pack.limitEnd != limit)
-            return -1;
+            return 0;
         limit = pack.limitEnd;
     }
     return limit;
-}
-
-bool anyLimit(const std::vector<BatteryPack>& batteries)
-{
-    return std::any_of(batteries.begin(), batteries.end(),
-                       [](const BatteryPack& p) { return p.limitEnd > 0; });
 }
 
 // Not charging because of the limits: a battery held at its limit, and the
@@ -128,9 +121,8 @@ QString dischargingTip(int percent, const BatteryDetails& details, Voice voice)
 QString chargingTip(int percent, const BatteryDetails& details, Voice voice)
 {
     QString tip = withPercent(QStringLiteral("In carica"), percent);
-    const bool toLimit = anyLimit(details.batteries);
     const int limit = sharedLimit(details.batteries);
-    const QString goal = !toLimit    ? QStringLiteral(", carica completa tra ")
+    const QString goal = limit < 0   ? QStringLiteral(", carica completa tra ")
                          : limit > 0 ? QStringLiteral(", limite di carica (%1%) tra ").arg(limit)
                                      : QStringLiteral(", limite di carica tra ");
     const QString left = durationText(details.secondsToFull, details.timesProvisional, voice);
