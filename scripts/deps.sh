@@ -56,7 +56,8 @@ $SUDO apt-get update -qq
 [ ${#missing[@]} -eq 0 ] || $SUDO apt-get install -y -qq "${missing[@]}"
 [ ${#missing_lean[@]} -eq 0 ] || $SUDO apt-get install -y -qq --no-install-recommends "${missing_lean[@]}"
 if [ -n "$italian" ]; then
+    # Kept by Debian's locale-gen; made here the same way on Debian and Ubuntu.
     grep -qx 'it_IT.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
         echo 'it_IT.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
-    $SUDO locale-gen
+    $SUDO localedef -i it_IT -c -f UTF-8 -A /usr/share/locale/locale.alias it_IT.UTF-8
 fi
